@@ -1,0 +1,70 @@
+#include "compose/OverlayBoxes.h"
+
+#include "app/settings/SettingValues.h"
+
+#include <algorithm>
+
+namespace oculet {
+namespace {
+
+bool clockShown(const Settings& s) { return s.current(s.clockOnZ) >= 1 || s.current(s.clockOnL) >= 1; }
+
+QRect storedBox(int left, int top, int width, int height) { return {left, top, width, height}; }
+
+} // namespace
+
+OverlayBoxes placeBoxesAtStartup(const Settings& s) {
+    OverlayBoxes b;
+    // The clock's and fixed text's sizes follow their text once drawn; until then they keep
+    // a size that can be seen and taken with the mouse.
+    b.clock.rect = QRect(std::clamp(s.current(s.clockLeft), 0, 270),
+                         std::clamp(s.current(s.clockTop), 0, 210), 50, 30);
+    b.clock.visible = clockShown(s);
+
+    b.fixedText.rect = QRect(std::min(s.current(s.fTxtLeft), 300), std::min(s.current(s.fTxtTop), 210), 60, 20);
+    b.fixedText.visible = s.current(s.fTxtOn) > 0;
+
+    const int width = s.current(s.lastRxWidth);
+    const int height = roundHalfEven(width * 0.75);
+    b.lastRx.rect = QRect(std::clamp(s.current(s.lastRxLeft), 0, 300), kFrameHeight - height,
+                          std::max(width, 30), std::max(height, 30));
+    b.lastRx.visible = s.current(s.lastRx);
+
+    b.sm.rect = storedBox(s.current(s.lblSMLeft), s.current(s.lblSMTop), s.current(s.lblSMWidth),
+                          s.current(s.lblSMHeight));
+    b.sm.visible = s.current(s.smOn);
+
+    b.scrollText.rect = QRect(0, std::clamp(s.current(s.txtTop), -10, 200), kFrameWidth, 20);
+    b.scrollText.visible = s.current(s.txtOn) > 0;
+
+    b.aux1.rect = storedBox(s.current(s.lblAux1Left), s.current(s.lblAux1Top),
+                            s.current(s.lblAux1Width), s.current(s.lblAux1Height));
+    b.aux1.visible = s.current(s.aux1On);
+    b.aux2.rect = storedBox(s.current(s.lblAux2Left), s.current(s.lblAux2Top),
+                            s.current(s.lblAux2Width), s.current(s.lblAux2Height));
+    b.aux2.visible = s.current(s.aux2On);
+    return b;
+}
+
+void placeBoxesForProgram(const Settings& s, OverlayBoxes& b) {
+    b.sm.rect = storedBox(s.current(s.lblSMLeft), s.current(s.lblSMTop), s.current(s.lblSMWidth),
+                          s.current(s.lblSMHeight));
+    b.sm.visible = s.current(s.smOn);
+    b.aux1.rect = storedBox(s.current(s.lblAux1Left), s.current(s.lblAux1Top),
+                            s.current(s.lblAux1Width), s.current(s.lblAux1Height));
+    b.aux1.visible = s.current(s.aux1On);
+    b.aux2.rect = storedBox(s.current(s.lblAux2Left), s.current(s.lblAux2Top),
+                            s.current(s.lblAux2Width), s.current(s.lblAux2Height));
+    b.aux2.visible = s.current(s.aux2On);
+    b.scrollText.rect.moveTop(s.current(s.txtTop));
+    b.scrollText.visible = s.current(s.txtOn) >= 1;
+    b.fixedText.rect.moveTopLeft(QPoint(s.current(s.fTxtLeft), s.current(s.fTxtTop)));
+    b.fixedText.visible = s.current(s.fTxtOn) >= 1;
+    b.clock.rect.moveTopLeft(QPoint(s.current(s.clockLeft), s.current(s.clockTop)));
+    b.clock.visible = clockShown(s);
+    b.lastRx.rect.moveLeft(s.current(s.lastRxLeft));
+    b.lastRx.rect.setWidth(s.current(s.lastRxWidth));
+    b.lastRx.visible = s.current(s.lastRx);
+}
+
+} // namespace oculet

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+namespace oculet {
+
+// Where Oculet keeps its files on this system.
+struct Paths {
+    // $XDG_DATA_HOME (default ~/.local/share): the per-user application-data folder.
+    static QString userDataRoot();
+    // The program's own files: Cam_1.bmp, temp.jpg, CamOff.jpg, Help.txt, Languages/.
+    static QString dataFolder();
+    // Where EasyPal keeps its per-user files, LastRX.bmp among them.
+    static QString easyPalFolder();
+    // The folder of the running executable. Often read-only: writing there is best effort.
+    static QString programFolder();
+    // $XDG_CONFIG_HOME/Oculet/Oculet.ini
+    static QString settingsFile();
+    // $XDG_RUNTIME_DIR, or a private folder below /tmp when the session has none.
+    static QString runtimeFolder();
+};
+
+} // namespace oculet

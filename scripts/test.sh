@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Oculet and its tests into build/ and runs every test.
+# In CI (CI=true) warnings are errors, and the unit tests run once more under the address and
+# undefined-behaviour sanitizers.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh --tests
+
+preset=default
+if [[ "${CI:-}" == "true" ]]; then
+  preset=ci
+fi
+cmake --preset "$preset" -DOCULET_TESTS=ON >/dev/null
+cmake --build build
+(cd build && ctest --output-on-failure -j2)
+
+if [[ "${CI:-}" == "true" || "${OCULET_SANITIZE:-}" == "1" ]]; then
+  cmake --preset asan >/dev/null
+  cmake --build build-asan --target settings_tests platform_tests source_tests compose_tests publish_tests
+  (cd build-asan && ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j2 -L unit)
+fi

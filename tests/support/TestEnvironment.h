@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+namespace oculet::test {
+
+// What the test program's private environment looks like. Set up once by the test main before
+// QApplication exists: an own Xvfb display and own HOME, XDG_CONFIG_HOME, XDG_DATA_HOME,
+// XDG_RUNTIME_DIR and XDG_CACHE_HOME below a fresh temporary root, so no test ever touches the
+// real user's settings, data or screen.
+struct TestEnvironment {
+    static QString root();
+    static QString home();
+    static QString configHome();   // $XDG_CONFIG_HOME
+    static QString dataHome();     // $XDG_DATA_HOME
+    static QString runtimeDir();   // $XDG_RUNTIME_DIR
+    static QString display();      // ":N"
+    static QString settingsFile(); // $XDG_CONFIG_HOME/Oculet/Oculet.ini
+    static QString dataFolder();   // $XDG_DATA_HOME/Oculet
+
+    // A fresh, empty folder below the root for one test's files.
+    static QString makeTempDir(const QString& name);
+
+    // Empties the config, data and runtime folders, so a test starts from a fresh user.
+    static void resetUserFolders();
+
+    // Starts openbox on the test display (for tests where a window manager matters) and
+    // waits until it has taken over. Idempotent; stopped when the test program ends.
+    static bool startWindowManager();
+    static void stopWindowManager();
+};
+
+} // namespace oculet::test
