@@ -1,0 +1,25 @@
+#include "platform/MessageBoxes.h"
+
+#include <QMessageBox>
+
+namespace oculet {
+namespace {
+const QString kTitle = QStringLiteral("Oculet");
+}
+
+void QtMessageBoxes::inform(const QString& text) {
+    QMessageBox::information(parent_, kTitle, text, QMessageBox::Ok);
+}
+
+void QtMessageBoxes::warn(const QString& text) {
+    QMessageBox::warning(parent_, kTitle, text, QMessageBox::Ok);
+}
+
+bool QtMessageBoxes::askYesNo(const QString& text) {
+    QMessageBox box(QMessageBox::Warning, kTitle, text, QMessageBox::Yes | QMessageBox::No, parent_);
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+} // namespace oculet

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace oculet {
+
+// Message boxes the user must answer. Behind an interface so logic can be tested without a
+// modal dialog; the real one is a QMessageBox that waits like any modal box.
+class MessageBoxes {
+public:
+    virtual ~MessageBoxes() = default;
+    // An OK-only box with the program's title.
+    virtual void inform(const QString& text) = 0;
+    // An OK-only box with an exclamation icon.
+    virtual void warn(const QString& text) = 0;
+    // A Yes/No box with an exclamation icon; true for Yes.
+    virtual bool askYesNo(const QString& text) = 0;
+};
+
+class QtMessageBoxes final : public MessageBoxes {
+public:
+    explicit QtMessageBoxes(QWidget* parent = nullptr) : parent_(parent) {}
+    void setParent(QWidget* parent) { parent_ = parent; }
+    void inform(const QString& text) override;
+    void warn(const QString& text) override;
+    bool askYesNo(const QString& text) override;
+
+private:
+    QWidget* parent_;
+};
+
+} // namespace oculet
