@@ -1,9 +1,10 @@
 #include "platform/IniFile.h"
 
+#include "platform/AtomicFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace oculet {
 namespace {
@@ -153,24 +154,8 @@ bool IniFile::write(const QString& path, QString* error) const {
         }
         return false;
     }
-    QSaveFile file(path);
     // The file holds the FTP password: only its owner may read it.
-    if (!file.open(QIODevice::WriteOnly) ||
-        !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
-        if (error != nullptr) {
-            *error = file.errorString();
-        }
-        file.cancelWriting();
-        return false;
-    }
-    const QByteArray bytes = serialise();
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
-        if (error != nullptr) {
-            *error = file.errorString();
-        }
-        return false;
-    }
-    return true;
+    return writeFileAtomically(path, serialise(), 0600, error);
 }
 
 } // namespace oculet

@@ -165,6 +165,8 @@ struct Settings {
 
     int language = 0; // 0 English, 1 Spanish, 2 German, 3 French, 4 Dutch
 
+    bool operator==(const Settings&) const = default;
+
     // The current program's entry of a per-program setting.
     template <class T> T& current(PerProgram<T>& values) { return values[clampedProgram()]; }
     template <class T> const T& current(const PerProgram<T>& values) const {
