@@ -1,0 +1,61 @@
+#pragma once
+
+// The desktop as Oculet sees it: the top-level windows of the other programs (to find the radio
+// program by its title and follow its position) and the pixels on the screen (to copy the
+// capture rectangle and the boxes). The rest of the program uses only this interface; the real
+// backend talks to the X server, the test double is a scripted desktop.
+
+#include <QImage>
+#include <QRect>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace oculet {
+
+using WindowId = std::uint32_t; // 0 = none
+
+struct TopLevelWindow {
+    WindowId id = 0;
+    QString title;
+    QRect rect;
+};
+
+class Desktop {
+public:
+    virtual ~Desktop() = default;
+    // Bounding rectangle of all monitors.
+    virtual QRect virtualScreen() = 0;
+    // Stacking order, topmost first; hidden and minimised windows included.
+    virtual std::vector<TopLevelWindow> topLevelWindows() = 0;
+    // std::nullopt when the window no longer exists; an empty text when it has no title.
+    virtual std::optional<QString> windowTitle(WindowId) = 0;
+    // Outer frame (decorations included) in root coordinates; std::nullopt when the window is gone.
+    virtual std::optional<QRect> windowRect(WindowId) = 0;
+    // Format_RGB32, exactly screenRect.size(); parts off the screen are black. An empty or
+    // invalid rectangle gives a null image, and so does a desktop that can no longer be read
+    // (the display went away): a caller can tell "nothing copied" from a black screen.
+    virtual QImage grab(const QRect& screenRect) = 0;
+};
+
+// nullptr and a readable reason in *error (when error is not null) when no X display can be
+// opened, e.g. DISPLAY unset or the X server gone.
+std::unique_ptr<Desktop> createX11Desktop(QString* error);
+
+// Titles longer than this are cut before the fragment is looked for, as the window search has
+// always done.
+inline constexpr int kTitleSearchLength = 127;
+
+// The window search: the first window (topmost first) whose title contains the fragment,
+// case-sensitively; titles longer than 127 characters are cut to 127 first. 0 when none. An
+// empty fragment finds nothing: it would otherwise pick whatever window happens to be on top.
+WindowId findWindowByTitle(Desktop&, const QString& fragment);
+
+// Whether a title holds the fragment, case-sensitively; an empty fragment never matches. No cut
+// here: the per-frame check of the remembered window reads its whole title.
+bool titleMatches(const QString& title, const QString& fragment);
+
+} // namespace oculet

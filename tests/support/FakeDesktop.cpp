@@ -1,0 +1,103 @@
+#include "tests/support/FakeDesktop.h"
+
+#include <QPainter>
+
+#include <algorithm>
+
+namespace oculet::test {
+
+FakeDesktop::FakeDesktop(const QRect& virtualScreen)
+    : virtualScreen_(virtualScreen), screen_(virtualScreen.size(), QImage::Format_RGB32) {
+    screen_.fill(Qt::black);
+}
+
+void FakeDesktop::fill(const QRect& screenRect, const QColor& colour) {
+    QPainter painter(&screen_);
+    painter.fillRect(screenRect.translated(-virtualScreen_.topLeft()), colour);
+}
+
+WindowId FakeDesktop::addWindow(const QString& title, const QRect& rect, bool onTop) {
+    const TopLevelWindow window{nextId_++, title, rect};
+    if (onTop) {
+        windows_.insert(windows_.begin(), window);
+    } else {
+        windows_.push_back(window);
+    }
+    return window.id;
+}
+
+std::vector<TopLevelWindow>::iterator FakeDesktop::find(WindowId id) {
+    return std::find_if(windows_.begin(), windows_.end(), [id](const TopLevelWindow& w) { return w.id == id; });
+}
+
+void FakeDesktop::removeWindow(WindowId id) {
+    if (auto it = find(id); it != windows_.end()) {
+        windows_.erase(it);
+    }
+}
+
+void FakeDesktop::moveWindow(WindowId id, const QRect& rect) {
+    if (auto it = find(id); it != windows_.end()) {
+        it->rect = rect;
+    }
+}
+
+void FakeDesktop::retitleWindow(WindowId id, const QString& title) {
+    if (auto it = find(id); it != windows_.end()) {
+        it->title = title;
+    }
+}
+
+void FakeDesktop::raiseWindow(WindowId id) {
+    if (auto it = find(id); it != windows_.end()) {
+        std::rotate(windows_.begin(), it, it + 1);
+    }
+}
+
+void FakeDesktop::lowerWindow(WindowId id) {
+    if (auto it = find(id); it != windows_.end()) {
+        std::rotate(it, it + 1, windows_.end());
+    }
+}
+
+void FakeDesktop::clearRecord() {
+    listCount_ = 0;
+    grabs_.clear();
+}
+
+std::vector<TopLevelWindow> FakeDesktop::topLevelWindows() {
+    ++listCount_;
+    return windows_;
+}
+
+std::optional<QString> FakeDesktop::windowTitle(WindowId id) {
+    if (auto it = find(id); it != windows_.end()) {
+        return it->title;
+    }
+    return std::nullopt;
+}
+
+std::optional<QRect> FakeDesktop::windowRect(WindowId id) {
+    if (auto it = find(id); it != windows_.end()) {
+        return it->rect;
+    }
+    return std::nullopt;
+}
+
+QImage FakeDesktop::grab(const QRect& screenRect) {
+    grabs_.push_back(screenRect);
+    if (broken_ || !screenRect.isValid() || screenRect.isEmpty()) {
+        return {};
+    }
+    QImage image(screenRect.size(), QImage::Format_RGB32);
+    image.fill(Qt::black);
+    const QRect visible = screenRect & virtualScreen_;
+    if (!visible.isEmpty()) {
+        QPainter painter(&image);
+        painter.drawImage(visible.topLeft() - screenRect.topLeft(), screen_,
+                          visible.translated(-virtualScreen_.topLeft()));
+    }
+    return image;
+}
+
+} // namespace oculet::test

@@ -1,0 +1,58 @@
+#pragma once
+
+// A scripted desktop for tests: windows with ids, titles, rectangles and a stacking order that a
+// test changes at will, and a screen picture the test paints, from which grab() copies.
+
+#include "platform/Desktop.h"
+
+#include <QColor>
+
+#include <vector>
+
+namespace oculet::test {
+
+class FakeDesktop final : public Desktop {
+public:
+    // A black screen covering the given virtual screen (which may start left of or above 0, 0
+    // like a second monitor placed there).
+    explicit FakeDesktop(const QRect& virtualScreen = QRect(0, 0, 1920, 1080));
+
+    // The screen picture; pixel (0, 0) is the virtual screen's top-left corner.
+    QImage& screen() { return screen_; }
+    // Paints a rectangle given in screen coordinates.
+    void fill(const QRect& screenRect, const QColor& colour);
+
+    // Adds a window on top of all others (or at the bottom) and returns its id (never 0).
+    WindowId addWindow(const QString& title, const QRect& rect, bool onTop = true);
+    void removeWindow(WindowId id);
+    void moveWindow(WindowId id, const QRect& rect);
+    void retitleWindow(WindowId id, const QString& title);
+    void raiseWindow(WindowId id);
+    void lowerWindow(WindowId id);
+    // Makes grab() answer with a null image, as a desktop that can no longer be read does.
+    void setBroken(bool broken) { broken_ = broken; }
+
+    // What the code under test asked for.
+    int listCount() const { return listCount_; }
+    const std::vector<QRect>& grabs() const { return grabs_; }
+    void clearRecord();
+
+    QRect virtualScreen() override { return virtualScreen_; }
+    std::vector<TopLevelWindow> topLevelWindows() override;
+    std::optional<QString> windowTitle(WindowId id) override;
+    std::optional<QRect> windowRect(WindowId id) override;
+    QImage grab(const QRect& screenRect) override;
+
+private:
+    std::vector<TopLevelWindow>::iterator find(WindowId id);
+
+    QRect virtualScreen_;
+    QImage screen_;
+    std::vector<TopLevelWindow> windows_; // topmost first
+    WindowId nextId_ = 0x100;
+    bool broken_ = false;
+    int listCount_ = 0;
+    std::vector<QRect> grabs_;
+};
+
+} // namespace oculet::test
