@@ -1,0 +1,305 @@
+#include "platform/FtpClient.h"
+
+#include <QFile>
+#include <QStringList>
+#include <QUrl>
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <mutex>
+
+namespace oculet {
+namespace {
+
+struct CurlDeleter {
+    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+};
+struct SlistDeleter {
+    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+using CurlHandle = std::unique_ptr<CURL, CurlDeleter>;
+using CurlList = std::unique_ptr<curl_slist, SlistDeleter>;
+
+void globalInit() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+bool unsafeText(const QString& text) {
+    return text.contains(u'\r') || text.contains(u'\n') || text.contains(QChar(0));
+}
+
+bool usableName(const QString& name) {
+    return !name.isEmpty() && !name.contains(u'/') && !unsafeText(name);
+}
+
+QString hidePassword(QString text, const QString& password) {
+    if (!password.isEmpty()) {
+        text.replace(password, QStringLiteral("****"));
+        const QString encoded = QString::fromLatin1(QUrl::toPercentEncoding(password));
+        if (encoded != password) {
+            text.replace(encoded, QStringLiteral("****"));
+        }
+    }
+    return text;
+}
+
+int onProgress(void* data, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    const auto* stop = static_cast<const FtpStop*>(data);
+    return (*stop && (*stop)()) ? 1 : 0;
+}
+
+size_t onRead(char* buffer, size_t size, size_t count, void* data) {
+    auto* file = static_cast<QFile*>(data);
+    const qint64 got = file->read(buffer, static_cast<qint64>(size * count));
+    return got < 0 ? CURL_READFUNC_ABORT : static_cast<size_t>(got);
+}
+
+long toSecondsRoundedUp(int ms) { return std::max(1L, (static_cast<long>(ms) + 999) / 1000); }
+
+} // namespace
+
+FtpEndpoint FtpEndpoint::fromAddress(const QString& address, const QString& username,
+                                     const QString& password) {
+    FtpEndpoint endpoint;
+    endpoint.username = username;
+    endpoint.password = password;
+
+    QString text = address.trimmed();
+    if (text.startsWith(QStringLiteral("ftp://"), Qt::CaseInsensitive)) {
+        text = text.mid(6);
+    }
+    while (text.endsWith(u'/')) {
+        text.chop(1);
+    }
+    QString portText;
+    if (text.startsWith(u'[')) {
+        const qsizetype close = text.indexOf(u']');
+        if (close < 0) {
+            endpoint.addressError = QStringLiteral("The FTP address is not complete.");
+            return endpoint;
+        }
+        endpoint.host = text.mid(1, close - 1);
+        const QString rest = text.mid(close + 1);
+        if (!rest.isEmpty()) {
+            if (!rest.startsWith(u':')) {
+                endpoint.addressError = QStringLiteral("The FTP address is not valid.");
+                return endpoint;
+            }
+            portText = rest.mid(1);
+        }
+    } else if (text.count(u':') == 1) {
+        endpoint.host = text.section(u':', 0, 0);
+        portText = text.section(u':', 1);
+    } else {
+        endpoint.host = text;
+    }
+    if (!portText.isNull()) {
+        bool ok = false;
+        const int port = portText.toInt(&ok);
+        if (!ok || port < 1 || port > 65535) {
+            endpoint.addressError = QStringLiteral("The port in the FTP address is not valid.");
+            return endpoint;
+        }
+        endpoint.port = port;
+    }
+    if (endpoint.host.isEmpty()) {
+        endpoint.addressError = QStringLiteral("No FTP address is given.");
+        return endpoint;
+    }
+    // Characters that would make the URL mean another host, user or path than the one typed.
+    static const QString forbidden = QStringLiteral("/\\@?#% \t");
+    for (const QChar c : endpoint.host) {
+        if (forbidden.contains(c) || c.unicode() < 0x20) {
+            endpoint.addressError = QStringLiteral("The FTP address is not valid.");
+            return endpoint;
+        }
+    }
+    return endpoint;
+}
+
+QString ftpUrl(const FtpEndpoint& endpoint, const QString& remoteDir, const QString& name) {
+    if (unsafeText(remoteDir) || (!name.isEmpty() && !usableName(name))) {
+        return {};
+    }
+    const bool v6 = endpoint.host.contains(u':');
+    QString url = QStringLiteral("ftp://") + (v6 ? u'[' + endpoint.host + u']' : endpoint.host) +
+                  u':' + QString::number(endpoint.port) + u'/';
+    // A folder that starts at the server's top is written with an encoded first slash, which
+    // tells the client to change to "/" first instead of starting in the login folder.
+    QStringList parts;
+    for (const QString& part : remoteDir.split(u'/', Qt::SkipEmptyParts)) {
+        parts << QString::fromLatin1(QUrl::toPercentEncoding(part));
+    }
+    if (remoteDir.startsWith(u'/')) {
+        if (parts.isEmpty()) {
+            parts << QString();
+        }
+        parts.first().prepend(QStringLiteral("%2F"));
+    }
+    for (const QString& part : parts) {
+        url += part + u'/';
+    }
+    return url + QString::fromLatin1(QUrl::toPercentEncoding(name));
+}
+
+struct CurlFtpClient::Impl {
+    CurlHandle handle;
+    FtpTimeouts timeouts;
+
+    CURL* acquire() {
+        if (!handle) {
+            handle.reset(curl_easy_init());
+        }
+        return handle.get();
+    }
+
+    // Runs one request. `prepare` adds the options of this kind of request; `expectedUpload`
+    // (when not negative) is the number of bytes the server must have accepted.
+    template <class Prepare>
+    FtpResult perform(const FtpEndpoint& endpoint, const QString& url, const FtpStop& stop,
+                      Prepare&& prepare, curl_off_t expectedUpload = -1) {
+        FtpResult result;
+        if (!endpoint.addressError.isEmpty()) {
+            result.message = endpoint.addressError;
+            return result;
+        }
+        if (url.isEmpty()) {
+            result.message = QStringLiteral("The folder or file name cannot be used on the server.");
+            return result;
+        }
+        CURL* curl = acquire();
+        if (curl == nullptr) {
+            result.message = QStringLiteral("The FTP client could not start.");
+            return result;
+        }
+        // Reset forgets the options of the last request but keeps its open connection.
+        curl_easy_reset(curl);
+        char errors[CURL_ERROR_SIZE] = {};
+        const QByteArray urlBytes = url.toUtf8();
+        const QByteArray user = endpoint.username.toUtf8();
+        const QByteArray password = endpoint.password.toUtf8();
+        curl_easy_setopt(curl, CURLOPT_URL, urlBytes.constData());
+        curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "ftp");
+        curl_easy_setopt(curl, CURLOPT_USERNAME, user.constData());
+        curl_easy_setopt(curl, CURLOPT_PASSWORD, password.constData());
+        curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+        curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errors);
+        curl_easy_setopt(curl, CURLOPT_TRANSFERTEXT, 0L);
+        curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeouts.connectMs));
+        curl_easy_setopt(curl, CURLOPT_SERVER_RESPONSE_TIMEOUT,
+                         toSecondsRoundedUp(timeouts.serverResponseMs));
+        curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(timeouts.totalMs));
+        curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+        curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &onProgress);
+        curl_easy_setopt(curl, CURLOPT_XFERINFODATA, const_cast<FtpStop*>(&stop));
+        prepare(curl);
+
+        const CURLcode rc = curl_easy_perform(curl);
+        long reply = 0;
+        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &reply);
+        result.replyCode = reply;
+        if (rc == CURLE_OK && expectedUpload >= 0) {
+            curl_off_t sent = 0;
+            curl_easy_getinfo(curl, CURLINFO_SIZE_UPLOAD_T, &sent);
+            if (sent != expectedUpload) {
+                result.message = QStringLiteral("Only %1 of %2 bytes reached the server.")
+                                     .arg(sent)
+                                     .arg(expectedUpload);
+                handle.reset();
+                return result;
+            }
+        }
+        if (rc != CURLE_OK) {
+            result.cancelled = rc == CURLE_ABORTED_BY_CALLBACK;
+            const QString detail = errors[0] != 0 ? QString::fromUtf8(errors)
+                                                  : QString::fromUtf8(curl_easy_strerror(rc));
+            result.message = hidePassword(detail.trimmed(), endpoint.password);
+            // Whatever state the server and the connection are in now, the next request should
+            // not inherit it.
+            handle.reset();
+            return result;
+        }
+        result.ok = true;
+        return result;
+    }
+
+    FtpResult quote(const FtpEndpoint& endpoint, const QString& remoteDir,
+                    const QStringList& commands, const FtpStop& stop) {
+        CurlList list;
+        for (const QString& command : commands) {
+            curl_slist* grown = curl_slist_append(list.get(), command.toUtf8().constData());
+            if (grown == nullptr) {
+                FtpResult result;
+                result.message = QStringLiteral("Out of memory.");
+                return result;
+            }
+            list.release();
+            list.reset(grown);
+        }
+        // No transfer: log in, change to the folder, then send the commands there.
+        return perform(endpoint, ftpUrl(endpoint, remoteDir, QString()), stop, [&](CURL* curl) {
+            curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
+            curl_easy_setopt(curl, CURLOPT_POSTQUOTE, list.get());
+        });
+    }
+};
+
+CurlFtpClient::CurlFtpClient() : impl_(std::make_unique<Impl>()) { globalInit(); }
+CurlFtpClient::~CurlFtpClient() = default;
+
+bool CurlFtpClient::available() const { return impl_->acquire() != nullptr; }
+
+void CurlFtpClient::setTimeouts(const FtpTimeouts& timeouts) { impl_->timeouts = timeouts; }
+
+FtpResult CurlFtpClient::checkLogin(const FtpEndpoint& endpoint, const FtpStop& stop) {
+    return impl_->perform(endpoint, ftpUrl(endpoint, QString(), QString()), stop,
+                          [](CURL* curl) { curl_easy_setopt(curl, CURLOPT_NOBODY, 1L); });
+}
+
+FtpResult CurlFtpClient::upload(const FtpEndpoint& endpoint, const QString& localPath,
+                                const QString& remoteDir, const QString& remoteName,
+                                const FtpStop& stop) {
+    QFile file(localPath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        FtpResult result;
+        result.message = QStringLiteral("%1 could not be read.").arg(localPath);
+        return result;
+    }
+    const curl_off_t size = file.size();
+    return impl_->perform(
+        endpoint, ftpUrl(endpoint, remoteDir, remoteName), stop,
+        [&](CURL* curl) {
+            curl_easy_setopt(curl, CURLOPT_UPLOAD, 1L);
+            curl_easy_setopt(curl, CURLOPT_READFUNCTION, &onRead);
+            curl_easy_setopt(curl, CURLOPT_READDATA, &file);
+            curl_easy_setopt(curl, CURLOPT_INFILESIZE_LARGE, size);
+        },
+        size);
+}
+
+FtpResult CurlFtpClient::rename(const FtpEndpoint& endpoint, const QString& remoteDir,
+                                const QString& from, const QString& to, const FtpStop& stop) {
+    if (!usableName(from) || !usableName(to)) {
+        FtpResult result;
+        result.message = QStringLiteral("The file name cannot be used on the server.");
+        return result;
+    }
+    return impl_->quote(endpoint, remoteDir,
+                        {QStringLiteral("RNFR ") + from, QStringLiteral("RNTO ") + to}, stop);
+}
+
+FtpResult CurlFtpClient::remove(const FtpEndpoint& endpoint, const QString& remoteDir,
+                                const QString& name, const FtpStop& stop) {
+    if (!usableName(name)) {
+        FtpResult result;
+        result.message = QStringLiteral("The file name cannot be used on the server.");
+        return result;
+    }
+    return impl_->quote(endpoint, remoteDir, {QStringLiteral("DELE ") + name}, stop);
+}
+
+void CurlFtpClient::disconnect() { impl_->handle.reset(); }
+
+} // namespace oculet

@@ -1,0 +1,103 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+namespace oculet {
+
+// Where and as whom to log in. Built from the address box ("host" or "host:port", port 21 by
+// default; "[v6-address]:port" for IPv6; a leading "ftp://" is accepted) and the two boxes for
+// the user name and password.
+struct FtpEndpoint {
+    QString host;
+    int port = 21;
+    QString username;
+    QString password;
+    // Empty when the address is usable; otherwise why not (shown instead of a server reply).
+    QString addressError;
+
+    static FtpEndpoint fromAddress(const QString& address, const QString& username,
+                                   const QString& password);
+};
+
+struct FtpTimeouts {
+    int connectMs = 10000;        // TCP connect and login
+    int serverResponseMs = 15000; // any one reply of the server
+    int totalMs = 60000;          // one whole request, however it stalls
+};
+
+// The outcome of one request. `replyCode` is the server's last reply (0 when none came, for
+// example when the connection failed); `message` never contains the password.
+struct FtpResult {
+    bool ok = false;
+    bool cancelled = false;
+    long replyCode = 0;
+    QString message;
+
+    // The server refused with a permanent negative reply (5xx).
+    bool permanentRefusal() const { return replyCode >= 500 && replyCode < 600; }
+};
+
+// Asked again and again while a request runs; true ends the request at once (a transfer in
+// flight is abandoned and the connection dropped).
+using FtpStop = std::function<bool()>;
+
+// An FTP connection to one server, kept open between requests. Every request carries the
+// details it needs; the connection is reused while they stay the same. After a request fails,
+// the next one starts on a fresh connection. Passive mode and binary transfers, always.
+// Requests block: call them from a worker thread.
+class FtpClient {
+public:
+    virtual ~FtpClient() = default;
+
+    // False when the client library itself could not start (no network stack to speak of).
+    virtual bool available() const = 0;
+    virtual void setTimeouts(const FtpTimeouts& timeouts) = 0;
+
+    // Logs in and changes to the server's top folder: proves the address and the login.
+    virtual FtpResult checkLogin(const FtpEndpoint& endpoint, const FtpStop& stop) = 0;
+    // Sends the local file as `remoteName` into `remoteDir` ("/" = top, "cam/" = relative to the
+    // login folder, "/www/cam/" = absolute). Succeeds only when every byte was accepted.
+    virtual FtpResult upload(const FtpEndpoint& endpoint, const QString& localPath,
+                             const QString& remoteDir, const QString& remoteName,
+                             const FtpStop& stop) = 0;
+    virtual FtpResult rename(const FtpEndpoint& endpoint, const QString& remoteDir,
+                             const QString& from, const QString& to, const FtpStop& stop) = 0;
+    virtual FtpResult remove(const FtpEndpoint& endpoint, const QString& remoteDir,
+                             const QString& name, const FtpStop& stop) = 0;
+    // Closes the connection (if any); the next request connects afresh.
+    virtual void disconnect() = 0;
+};
+
+// The real client over libcurl's easy interface.
+class CurlFtpClient final : public FtpClient {
+public:
+    CurlFtpClient();
+    ~CurlFtpClient() override;
+    CurlFtpClient(const CurlFtpClient&) = delete;
+    CurlFtpClient& operator=(const CurlFtpClient&) = delete;
+
+    bool available() const override;
+    void setTimeouts(const FtpTimeouts& timeouts) override;
+    FtpResult checkLogin(const FtpEndpoint& endpoint, const FtpStop& stop) override;
+    FtpResult upload(const FtpEndpoint& endpoint, const QString& localPath,
+                     const QString& remoteDir, const QString& remoteName,
+                     const FtpStop& stop) override;
+    FtpResult rename(const FtpEndpoint& endpoint, const QString& remoteDir, const QString& from,
+                     const QString& to, const FtpStop& stop) override;
+    FtpResult remove(const FtpEndpoint& endpoint, const QString& remoteDir, const QString& name,
+                     const FtpStop& stop) override;
+    void disconnect() override;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+// The URL of a file (or, with an empty name, a folder) on the server. Exposed for tests.
+// Returns an empty string when a name or folder holds characters that cannot be sent safely.
+QString ftpUrl(const FtpEndpoint& endpoint, const QString& remoteDir, const QString& name);
+
+} // namespace oculet

@@ -1,0 +1,138 @@
+#!/usr/bin/python3
+"""A small FTP server on 127.0.0.1 for Oculet's publishing tests.
+
+Prints the port it listens on as the first line of stdout, then serves until killed.
+
+Faults are read from the control file (--control) before every command, one word a line, so a
+test can switch them while the server runs:
+  refuse_stor      STOR is answered 553 and nothing is written
+  drop_data        the data connection is dropped after the first bytes of an upload
+  disk_full        the upload is received but answered 452 (insufficient storage)
+  rnto_no_replace  RNTO onto a file that exists is answered 550 (a server that will not replace)
+  rnto_busy        RNTO is answered 450 (transient)
+Every command the server receives is appended to the log file (--log), with the PASS argument
+hidden, and "CONNECT" for each new control connection, so a test can see what reached it.
+
+With --hang the program accepts TCP connections and never answers: a dead server.
+"""
+import argparse
+import logging
+import os
+import socket
+import sys
+import time
+
+def read_faults(path):
+    if not path:
+        return set()
+    try:
+        with open(path) as f:
+            return {line.strip() for line in f if line.strip()}
+    except OSError:
+        return set()
+
+
+def serve_hang(port):
+    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    listener.bind(("127.0.0.1", port))
+    listener.listen(16)
+    print(listener.getsockname()[1], flush=True)
+    held = []
+    while True:
+        conn, _ = listener.accept()
+        held.append(conn)  # kept open, never answered
+
+
+def serve_ftp(args):
+    from pyftpdlib.authorizers import DummyAuthorizer
+    from pyftpdlib.handlers import FTPHandler, DTPHandler
+    from pyftpdlib.servers import FTPServer
+
+    logging.basicConfig(level=logging.CRITICAL)
+
+    def log(line):
+        if args.log:
+            with open(args.log, "a") as f:
+                f.write(line + "\n")
+
+    class FaultyDTP(DTPHandler):
+        def handle_read(self):
+            if self.receive and "drop_data" in read_faults(args.control) \
+                    and self.tot_bytes_received >= 256:
+                self._resp = ("426 Connection closed; transfer aborted.", logging.debug)
+                self.close()
+                return
+            super().handle_read()
+
+        def close(self):
+            if not self._closed and self.receive and self.transfer_finished \
+                    and "disk_full" in read_faults(args.control):
+                self._resp = ("452 Insufficient storage space.", logging.debug)
+            super().close()
+
+    class FaultyHandler(FTPHandler):
+        dtp_handler = FaultyDTP
+
+        def on_connect(self):
+            log("CONNECT")
+
+        def pre_process_command(self, line, cmd, arg):
+            log("PASS ****" if cmd == "PASS" else line)
+            super().pre_process_command(line, cmd, arg)
+
+        def ftp_STOR(self, file, mode="w"):
+            if "refuse_stor" in read_faults(args.control):
+                self.respond("553 Could not create file.")
+                return None
+            return super().ftp_STOR(file, mode)
+
+        def ftp_RNTO(self, path):
+            faults = read_faults(args.control)
+            if self._rnfr and "rnto_busy" in faults:
+                self._rnfr = None
+                self.respond("450 Requested file action not taken.")
+                return None
+            if self._rnfr and "rnto_no_replace" in faults and os.path.exists(path):
+                self._rnfr = None
+                self.respond("550 File exists.")
+                return None
+            return super().ftp_RNTO(path)
+
+    authorizer = DummyAuthorizer()
+    authorizer.add_user(args.user, args.password, args.root, perm="elradfmwMT")
+    FaultyHandler.authorizer = authorizer
+    FaultyHandler.passive_ports = None
+    FaultyHandler.timeout = 60
+
+    for attempt in range(50):
+        try:
+            server = FTPServer(("127.0.0.1", args.port), FaultyHandler)
+            break
+        except OSError:
+            # A restart on the same port may find the old socket still closing.
+            if attempt == 49:
+                raise
+            time.sleep(0.1)
+    print(server.address[1], flush=True)
+    server.serve_forever(handle_exit=True)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--port", type=int, default=0)
+    parser.add_argument("--root", default=".")
+    parser.add_argument("--user", default="oculet")
+    parser.add_argument("--password", default="secret")
+    parser.add_argument("--control", default="")
+    parser.add_argument("--log", default="")
+    parser.add_argument("--hang", action="store_true")
+    args = parser.parse_args()
+    if args.hang:
+        serve_hang(args.port)
+    else:
+        serve_ftp(args)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
