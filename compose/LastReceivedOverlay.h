@@ -1,0 +1,110 @@
+#pragma once
+
+// The thumbnail of the picture the station received last, along the bottom edge of the frame.
+// EasyPal keeps its last picture as "LastRX.bmp"; the other programs save every received
+// picture as a JPEG in a folder, and the newest one is shown. Animated pictures play one frame
+// per frame cycle.
+
+#include "app/settings/Settings.h"
+
+#include <QDateTime>
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+namespace oculet {
+
+// The name (without folder) of the newest file in `folder` whose name ends in "jpg" in any case
+// ("a.JPG" counts, "b.jpeg" does not). Of equal times the first one the directory lists wins.
+// Empty when there is none or the folder cannot be read.
+QString newestJpg(const QString& folder);
+
+// The file that holds the last received picture: for EasyPal, "LastRX.bmp" in the per-user
+// folder (user folder chosen) or in the program folder; for the other programs the newest JPEG
+// in the program folder. A folder that is not an absolute path here (a stored Windows path such
+// as "c:\EasyPal") names no file, and an empty result means there is no picture.
+QString lastReceivedFile(int program, bool userFolderChosen, const QString& userFolder,
+                         const QString& programFolder);
+
+// Height of a thumbnail `width` wide that keeps the picture's aspect ratio, at least 1 and at
+// most the frame's height.
+int thumbnailHeight(QSize picture, int width);
+
+// Draws a picture `width` wide with its bottom on the frame's bottom edge and a border around
+// it. The scaled picture is kept, so an unchanged picture is not scaled again on every cycle.
+class ThumbnailPainter {
+public:
+    // `pictureSize` is the picture's own size (it sets the aspect ratio); returns the thumbnail
+    // height, or 0 when there is nothing to draw.
+    int draw(QImage& frame, const QImage& picture, QSize pictureSize, int left, int width, Colour border);
+
+private:
+    qint64 sourceKey_ = 0;
+    QImage scaled_;
+};
+
+// Reads pictures, animated or not.
+class PictureDecoder {
+public:
+    virtual ~PictureDecoder() = default;
+    // True when at least one frame could be read; the previous picture is dropped either way.
+    virtual bool load(const QString& path) = 0;
+    virtual int frameCount() const = 0;
+    virtual QImage frame(int index) const = 0;
+    // The picture's own size (frames of a very large picture may be held smaller).
+    virtual QSize pictureSize() const = 0;
+};
+
+// Qt's image readers. Pictures with absurd dimensions are refused, large ones are held at a
+// reduced size, and an animation keeps at most a bounded number of frames, so no received file
+// can exhaust memory or hold up the frame cycle for long. A truncated file gives what could be
+// read of it.
+class QtPictureDecoder final : public PictureDecoder {
+public:
+    bool load(const QString& path) override;
+    int frameCount() const override { return static_cast<int>(frames_.size()); }
+    QImage frame(int index) const override;
+    QSize pictureSize() const override { return size_; }
+
+private:
+    std::vector<QImage> frames_;
+    QSize size_;
+};
+
+// Which picture to show on each cycle: loads a file only when it is another file or it changed
+// since the last attempt, and steps through an animation one frame per call.
+class LastReceivedPicture {
+public:
+    explicit LastReceivedPicture(std::unique_ptr<PictureDecoder> decoder);
+
+    // Brings the picture at `path` up to date and advances the animation by one frame. False
+    // when there is nothing to show (no file, or a file that could not be read).
+    bool refresh(const QString& path);
+    QImage currentFrame() const;
+    QSize pictureSize() const { return decoder_->pictureSize(); }
+    int frameIndex() const { return frameIndex_; }
+    // The next refresh reads the file again even if it has not changed.
+    void forget();
+
+private:
+    struct FileStamp {
+        QString path;
+        QDateTime modified;
+        qint64 size = -1;
+        bool operator==(const FileStamp&) const = default;
+    };
+
+    std::unique_ptr<PictureDecoder> decoder_;
+    FileStamp tried_;
+    bool loaded_ = false;
+    int frameIndex_ = 0;
+};
+
+// The grey 120 × 90 stand-in shown when there is no picture, with the no-picture text fitted
+// into it. `fitted` is false when the text could not be fitted at any size.
+QImage placeholderPicture(const QString& text, bool german, bool& fitted);
+
+} // namespace oculet

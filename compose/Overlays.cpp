@@ -1,0 +1,128 @@
+#include "compose/Overlays.h"
+
+#include "compose/ClockOverlay.h"
+#include "compose/FixedTextOverlay.h"
+#include "compose/OverlayFont.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+
+namespace oculet {
+namespace {
+
+constexpr int kGerman = 2;
+
+} // namespace
+
+Overlays::Overlays(const Settings& settings, OverlayBoxes& boxes, const Clock& clock, MessageBoxes& messages,
+                   const InterfaceTexts& texts, QString easyPalFolder)
+    : Overlays(settings, boxes, clock, messages, texts, std::move(easyPalFolder),
+               std::make_unique<QtPictureDecoder>()) {}
+
+Overlays::Overlays(const Settings& settings, OverlayBoxes& boxes, const Clock& clock, MessageBoxes& messages,
+                   const InterfaceTexts& texts, QString easyPalFolder, std::unique_ptr<PictureDecoder> decoder)
+    : settings_(settings), boxes_(boxes), clock_(clock), messages_(messages), texts_(texts),
+      easyPalFolder_(std::move(easyPalFolder)), picture_(std::move(decoder)) {}
+
+void Overlays::drawLastReceived(QImage& frame) {
+    const Settings& s = settings_;
+    const QString path = lastReceivedFile(s.clampedProgram(), s.current(s.optDir), easyPalFolder_, s.current(s.epDir));
+    QSize size;
+    if (picture_.refresh(path)) {
+        lastReceived_ = picture_.currentFrame();
+        size = picture_.pictureSize();
+    }
+    if (lastReceived_.isNull() || size.isEmpty()) {
+        lastReceived_ = placeholder();
+        size = lastReceived_.size();
+    }
+    const QRect box = boxes_.lastRx.rect;
+    const int height = thumbnail_.draw(frame, lastReceived_, size, box.left(), box.width(), s.borderColour);
+    if (height > 0) {
+        boxes_.lastRx.rect.setTop(kFrameHeight - height);
+        boxes_.lastRx.rect.setHeight(height);
+    }
+}
+
+const QImage& Overlays::placeholder() {
+    const bool german = settings_.language == kGerman;
+    if (placeholder_.isNull() || placeholderText_ != texts_.noPicture || placeholderGerman_ != german) {
+        bool fitted = true;
+        placeholder_ = placeholderPicture(texts_.noPicture, german, fitted);
+        placeholderText_ = texts_.noPicture;
+        placeholderGerman_ = german;
+        // Said once per run: the same text would fail again on every cycle, and a modal box
+        // four times a second would make the program unusable.
+        if (!fitted && !fitFailureReported_) {
+            fitFailureReported_ = true;
+            messages_.inform(QStringLiteral("Unable to find suitable font size for text"));
+        }
+    }
+    return placeholder_;
+}
+
+void Overlays::drawScrollingText(QImage& frame, int txtOn) {
+    if (txtOn < 1 || (txtOn >= 2 && !minuteFlag_)) {
+        return;
+    }
+    const QString text = scrollTextToShow(settings_);
+    if (text.isEmpty()) {
+        return;
+    }
+    const QFont font = overlayFont(settings_.textFont);
+    const QFontMetricsF metrics(font);
+    const TextWidth width = [&metrics](const QString& t) { return metrics.horizontalAdvance(t); };
+    const double now = clock_.steadySeconds();
+    const ScrollPlacement placement = txtOn == 1 ? continuous_.step(text, width, now)
+                                                 : perMinute_.step(text, width, now, secondCounter_, minuteFlag_);
+    const int top = boxes_.scrollText.rect.top();
+    QPainter painter(&frame);
+    painter.setFont(font);
+    painter.setPen(toQColor(settings_.textColour));
+    painter.drawText(QPointF(placement.x, top + metrics.ascent()), placement.shown);
+    boxes_.scrollText.rect.setHeight(qRound(metrics.height()));
+}
+
+void Overlays::drawFixedText(QImage& frame) {
+    const Settings& s = settings_;
+    const std::optional<QRect> drawn = oculet::drawFixedText(frame, boxes_.fixedText.rect.topLeft(), fixedTextToShow(s),
+                                                             s.textFont, s.textColour, s.textBkgColour,
+                                                             s.current(s.transparent) != 0);
+    if (drawn) {
+        boxes_.fixedText.rect.setSize(drawn->size());
+    }
+}
+
+void Overlays::drawClock(QImage& frame) {
+    const Settings& s = settings_;
+    const ClockFace face{s.current(s.clockOnZ) >= 1, s.current(s.clockOnL) >= 1, clockTimeText(clock_.utcNow().toUTC()),
+                         clockTimeText(clock_.localNow())};
+    if (!face.utcOn && !face.localOn) {
+        return;
+    }
+    boxes_.clock.rect.setSize(oculet::drawClock(frame, boxes_.clock.rect.topLeft(), face, s.clockFont, s.clockColour));
+}
+
+bool Overlays::clockShown() const {
+    return settings_.current(settings_.clockOnZ) >= 1 || settings_.current(settings_.clockOnL) >= 1;
+}
+
+void Overlays::clockTick() {
+    if (!clockShown()) {
+        return;
+    }
+    if (++secondCounter_ >= 60) {
+        secondCounter_ = 0;
+        minuteFlag_ = true;
+    }
+}
+
+QString Overlays::utcText() const { return clockTimeText(clock_.utcNow().toUTC()) + QStringLiteral("z"); }
+
+QString Overlays::localText() const { return clockTimeText(clock_.localNow()); }
+
+void Overlays::restartScrolling() { continuous_.restart(); }
+
+void Overlays::lastReceivedFolderChanged() { picture_.forget(); }
+
+} // namespace oculet

@@ -1,0 +1,76 @@
+#pragma once
+
+// The frame's overlays as the frame cycle uses them: clock, fixed text, scrolling text and the
+// last received picture, each drawn at its box and resizing the box to what it drew.
+
+#include "app/settings/InterfaceTexts.h"
+#include "app/settings/Settings.h"
+#include "compose/FrameOverlays.h"
+#include "compose/LastReceivedOverlay.h"
+#include "compose/OverlayBoxes.h"
+#include "compose/ScrollingText.h"
+#include "platform/Clock.h"
+#include "platform/MessageBoxes.h"
+
+#include <QImage>
+#include <QString>
+
+#include <memory>
+
+namespace oculet {
+
+class Overlays final : public FrameOverlays {
+public:
+    Overlays(const Settings& settings, OverlayBoxes& boxes, const Clock& clock, MessageBoxes& messages,
+             const InterfaceTexts& texts, QString easyPalFolder);
+    // With another picture decoder (tests).
+    Overlays(const Settings& settings, OverlayBoxes& boxes, const Clock& clock, MessageBoxes& messages,
+             const InterfaceTexts& texts, QString easyPalFolder, std::unique_ptr<PictureDecoder> decoder);
+
+    void drawLastReceived(QImage& frame) override;
+    // 1 continuous; 2 or more: the per-minute pass, only while the minute flag is up.
+    void drawScrollingText(QImage& frame, int txtOn) override;
+    void drawFixedText(QImage& frame) override;
+    void drawClock(QImage& frame) override;
+
+    // Once a second while a clock is shown: counts seconds and raises the minute flag every 60.
+    // With both clocks off it does nothing, so per-minute scrolling text never runs then.
+    void clockTick();
+    QString utcText() const;   // "hh:mm:ssz"
+    QString localText() const; // "hh:mm:ss"
+    // The continuous text starts again at the right edge (the scrolling text was changed).
+    void restartScrolling();
+    // The folder option changed: the next cycle reads the picture again.
+    void lastReceivedFolderChanged();
+    // The picture shown in the last received box on the latest cycle (or the placeholder).
+    const QImage& lastReceivedPicture() const { return lastReceived_; }
+
+    bool minuteFlag() const { return minuteFlag_; }
+    int secondCounter() const { return secondCounter_; }
+
+private:
+    bool clockShown() const;
+    const QImage& placeholder();
+
+    const Settings& settings_;
+    OverlayBoxes& boxes_;
+    const Clock& clock_;
+    MessageBoxes& messages_;
+    const InterfaceTexts& texts_;
+    QString easyPalFolder_;
+
+    LastReceivedPicture picture_;
+    ThumbnailPainter thumbnail_;
+    QImage lastReceived_;
+    QImage placeholder_;
+    QString placeholderText_;
+    bool placeholderGerman_ = false;
+    bool fitFailureReported_ = false;
+
+    ContinuousScroll continuous_;
+    MinuteScroll perMinute_;
+    int secondCounter_ = 0;
+    bool minuteFlag_ = false;
+};
+
+} // namespace oculet

@@ -1,0 +1,23 @@
+#pragma once
+
+// The scrolling and fixed texts can come from a text file that another program keeps up to date
+// (a weather line, a contest exchange). It is read on every frame, so reading must be cheap and
+// must never block or fail loudly.
+
+#include <QString>
+
+#include <optional>
+
+namespace oculet {
+
+// The first field of the file's first line: up to the first comma or line end, blanks around
+// it dropped; a field in double quotes may hold commas. At most a few KiB are read, so a huge
+// file costs no more than a small one. Text is UTF-8, or Latin-1 when it is not valid UTF-8.
+// Nothing (std::nullopt) for an empty path, a missing or vanished file, anything that is not a
+// regular file (a FIFO or device would block), or a binary file.
+std::optional<QString> readFirstField(const QString& path);
+
+// The list-input rule on one line of text, as above.
+QString firstField(const QString& line);
+
+} // namespace oculet
