@@ -1,0 +1,193 @@
+#include "publish/FtpPanel.h"
+
+#include "app/settings/Settings.h"
+#include "platform/MessageBoxes.h"
+#include "platform/Paths.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QImageReader>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSaveFile>
+
+namespace oculet {
+namespace {
+
+const QColor kButtonFace(162, 195, 255);
+
+template <class W> W* named(W* widget, const char* name) {
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+void paintFace(QPushButton* button) {
+    QPalette palette = button->palette();
+    palette.setColor(QPalette::Button, kButtonFace);
+    button->setPalette(palette);
+    button->setAutoFillBackground(true);
+}
+
+} // namespace
+
+FtpPanel::FtpPanel(Settings& settings, MessageBoxes& messages, QWidget* parent,
+                   QString dataFolder)
+    : QFrame(parent), settings_(settings), messages_(messages),
+      dataFolder_(dataFolder.isEmpty() ? Paths::dataFolder() : std::move(dataFolder)) {
+    setObjectName(QStringLiteral("frmFtp"));
+    setFrameShape(QFrame::Box);
+    setAutoFillBackground(true);
+    setFixedSize(322, 240);
+
+    optFtp0_ = named(new QRadioButton(QStringLiteral("FTP upload"), this), "optFtp0");
+    optFtp1_ = named(new QRadioButton(QStringLiteral("WebCam 7 - XP"), this), "optFtp1");
+    auto* group = new QButtonGroup(this);
+    group->addButton(optFtp0_, 0);
+    group->addButton(optFtp1_, 1);
+
+    lblAdd_ = named(new QLabel(QStringLiteral("FTP address"), this), "lblAdd");
+    txtAdd_ = named(new QLineEdit(this), "txtAdd");
+    lblUser_ = named(new QLabel(QStringLiteral("Username"), this), "lblUser");
+    txtUser_ = named(new QLineEdit(this), "txtUser");
+    lblPass_ = named(new QLabel(QStringLiteral("Password"), this), "lblPass");
+    txtPass_ = named(new QLineEdit(this), "txtPass");
+    txtPass_->setEchoMode(QLineEdit::Password);
+    lblDir_ = named(new QLabel(QStringLiteral("Web directory"), this), "lblDir");
+    txtDir_ = named(new QLineEdit(this), "txtDir");
+    lblFileName_ = named(new QLabel(QStringLiteral("Filename"), this), "lblFileName");
+    txtFilename_ = named(new QLineEdit(this), "txtFilename");
+    ckCamOff_ = named(new QCheckBox(QStringLiteral("Upload image when Oculet is off"), this),
+                      "ckCamOff");
+    cmdFtpBrowse_ = named(new QPushButton(QStringLiteral("Browse"), this), "cmdFtpBrowse");
+    image1_ = named(new QLabel(this), "Image1");
+    image1_->setFixedSize(80, 60);
+    image1_->setAlignment(Qt::AlignCenter);
+    cmdCloseFtp_ = named(new QPushButton(QStringLiteral("Close"), this), "cmdCloseFtp");
+
+    auto* grid = new QGridLayout(this);
+    grid->setContentsMargins(6, 4, 6, 4);
+    grid->setVerticalSpacing(2);
+    grid->addWidget(optFtp0_, 0, 0);
+    grid->addWidget(optFtp1_, 0, 1);
+    int row = 1;
+    for (auto [label, edit] : {std::pair{lblAdd_, txtAdd_}, std::pair{lblUser_, txtUser_},
+                               std::pair{lblPass_, txtPass_}, std::pair{lblDir_, txtDir_},
+                               std::pair{lblFileName_, txtFilename_}}) {
+        grid->addWidget(label, row, 0);
+        grid->addWidget(edit, row, 1);
+        ++row;
+    }
+    grid->addWidget(ckCamOff_, row++, 0, 1, 2);
+    grid->addWidget(cmdFtpBrowse_, row, 0, Qt::AlignLeft | Qt::AlignTop);
+    grid->addWidget(image1_, row++, 1, Qt::AlignLeft);
+    grid->addWidget(cmdCloseFtp_, row, 1, Qt::AlignRight);
+
+    connect(optFtp0_, &QRadioButton::toggled, this, [this](bool on) { setFtpMode(on); });
+    connect(txtAdd_, &QLineEdit::textChanged, this, [this](const QString& t) { settings_.ftpAddress = t; });
+    connect(txtUser_, &QLineEdit::textChanged, this, [this](const QString& t) { settings_.ftpUsername = t; });
+    connect(txtPass_, &QLineEdit::textChanged, this, [this](const QString& t) { settings_.ftpPassword = t; });
+    connect(txtDir_, &QLineEdit::textChanged, this, [this](const QString& t) { settings_.ftpDir = t; });
+    connect(txtFilename_, &QLineEdit::textChanged, this, [this](const QString& t) { settings_.ftpFilename = t; });
+    connect(ckCamOff_, &QCheckBox::toggled, this, [this](bool on) { settings_.ftpOffPic = on ? 1 : 0; });
+    connect(cmdFtpBrowse_, &QPushButton::clicked, this, &FtpPanel::browseOffPicture);
+    connect(cmdCloseFtp_, &QPushButton::clicked, this, &FtpPanel::closePanel);
+
+    chooser_ = [this] {
+        return QFileDialog::getOpenFileName(this, QStringLiteral("Oculet"), Paths::programFolder(),
+                                            QStringLiteral("Jpeg files (*.jpg)"));
+    };
+
+    const QString stored = dataFolder_ + QStringLiteral("/CamOff.jpg");
+    if (QFile::exists(stored)) {
+        offPicture_ = QImage(stored);
+    }
+    showOffPicture();
+    refreshFromSettings();
+    hide();
+}
+
+void FtpPanel::refreshFromSettings() {
+    // Copies of the model into the controls; the change handlers write back the same values.
+    txtAdd_->setText(settings_.ftpAddress);
+    txtUser_->setText(settings_.ftpUsername);
+    txtPass_->setText(settings_.ftpPassword);
+    txtDir_->setText(settings_.ftpDir);
+    txtFilename_->setText(settings_.ftpFilename);
+    ckCamOff_->setChecked(settings_.ftpOffPic != 0);
+    (settings_.ftpOn ? optFtp0_ : optFtp1_)->setChecked(true);
+    setFtpMode(settings_.ftpOn);
+}
+
+void FtpPanel::setFtpMode(bool ftpOn) {
+    settings_.ftpOn = ftpOn;
+    for (QWidget* w : std::initializer_list<QWidget*>{txtAdd_, lblAdd_, txtUser_, lblUser_,
+                                                      txtPass_, lblPass_, txtDir_, lblDir_,
+                                                      txtFilename_, lblFileName_}) {
+        w->setEnabled(ftpOn);
+    }
+}
+
+void FtpPanel::openPanel() {
+    emit opened();
+    move(-1, 0);
+    paintFace(cmdCloseFtp_);
+    refreshFromSettings();
+    show();
+    raise();
+}
+
+void FtpPanel::closePanel() {
+    hide();
+    emit closed();
+}
+
+void FtpPanel::browseOffPicture() {
+    const QString path = chooser_ ? chooser_() : QString();
+    if (path.trimmed().isEmpty()) {
+        return;
+    }
+    takeOffPicture(path);
+}
+
+bool FtpPanel::takeOffPicture(const QString& path) {
+    QFile source(path);
+    const QString name = QFileInfo(path).fileName();
+    if (!source.open(QIODevice::ReadOnly)) {
+        messages_.warn(QStringLiteral("The picture \"%1\" could not be opened.").arg(name));
+        return false;
+    }
+    const QByteArray bytes = source.readAll();
+    QImage picture;
+    if (!picture.loadFromData(bytes)) {
+        messages_.warn(QStringLiteral("\"%1\" could not be read as a picture.").arg(name));
+        return false;
+    }
+    // The off picture may be published at any shutdown: replace it whole or not at all.
+    QSaveFile target(dataFolder_ + QStringLiteral("/CamOff.jpg"));
+    if (!target.open(QIODevice::WriteOnly) || target.write(bytes) != bytes.size() ||
+        !target.commit()) {
+        messages_.warn(QStringLiteral("The picture could not be copied to %1.")
+                           .arg(dataFolder_ + QStringLiteral("/CamOff.jpg")));
+        return false;
+    }
+    offPicture_ = picture;
+    showOffPicture();
+    return true;
+}
+
+void FtpPanel::showOffPicture() {
+    if (offPicture_.isNull()) {
+        image1_->clear();
+        return;
+    }
+    image1_->setPixmap(QPixmap::fromImage(offPicture_.scaled(image1_->size(), Qt::KeepAspectRatio,
+                                                              Qt::SmoothTransformation)));
+}
+
+} // namespace oculet

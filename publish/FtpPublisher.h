@@ -1,0 +1,137 @@
+#pragma once
+
+#include "compose/FramePublisher.h"
+#include "platform/FtpClient.h"
+
+#include <QImage>
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+
+class QThread;
+
+namespace oculet {
+
+struct Settings;
+struct InterfaceTexts;
+class MessageBoxes;
+
+struct FtpPublisherOptions {
+    FtpTimeouts timeouts;
+    // How long shutdown may hold the window for its last upload and withdrawal.
+    int shutdownBudgetMs = 5000;
+    // Where temp.jpg and CamOff.jpg live; empty means Paths::dataFolder().
+    QString dataFolder;
+    // Writes the frame as temp.jpg into the data folder; saveFrameAsJpeg unless replaced.
+    std::function<void(const QImage& frame, const QString& dataFolder)> saveJpeg;
+};
+
+// Puts frames on the web server by FTP without ever blocking the window: every network request
+// runs on a worker thread, and its result comes back to the GUI thread in order. Lives on the
+// GUI thread. The FTP details are read from the settings model at each use and handed to the
+// worker with the request, so an edit in the publishing panel is used from the next request.
+//
+// Upload protocol: the JPEG goes up whole as "temp.jpg", then takes the published name by a
+// rename, so the published picture is only ever replaced by a complete one.
+class FtpPublisher : public QObject, public FramePublisher {
+    Q_OBJECT
+public:
+
+    // `client` defaults to the libcurl client. `settings`, `texts` and `messages` must outlive
+    // the publisher.
+    FtpPublisher(Settings& settings, const InterfaceTexts& texts, MessageBoxes& messages,
+                 std::unique_ptr<FtpClient> client = nullptr, FtpPublisherOptions options = {},
+                 QObject* parent = nullptr);
+    ~FtpPublisher() override;
+
+    // FramePublisher: FTP publishing is on and a connection is open.
+    bool canPublish() const override;
+    // The publish step: skips a frame equal to the last published one, writes temp.jpg (unless
+    // the off picture is ready), uploads it and renames it over the published name; the frame
+    // becomes the reference picture once the rename succeeded. `done` runs on the GUI thread
+    // exactly once, after everything for this frame has finished.
+    void publishFrame(const QImage& frame, std::function<void()> done) override;
+
+    // Run at the end of start-up and when the publishing panel closes. In FTP mode without a
+    // connection it connects (busy() while it does; "Ftp connection failed" when it cannot); in
+    // webcam mode it withdraws the published picture, if connected, and drops the connection.
+    void testFtpConnection();
+
+    // Abandons an upload in flight (the frame is not published). For anything that must not be
+    // disturbed by a transfer: option panels, the region editor, shutdown.
+    void cancelTransfer();
+
+    // While set, the publish step sends temp.jpg as it stands instead of encoding the frame,
+    // and never skips it as unchanged.
+    void setOffPictureReady(bool ready) { offPictureReady_ = ready; }
+    bool offPictureReady() const { return offPictureReady_; }
+
+    // The closing sequence's publishing part. Blocks for at most the shutdown budget (plus about
+    // a second for a request to notice it must end). When "Upload image when Oculet is off" is
+    // ticked, CamOff.jpg (if present) is copied over temp.jpg, then temp.jpg is published and
+    // stays; when it is not, the published picture is deleted from the server. Without a
+    // connection the server is not touched. Afterwards the connection is closed and the
+    // publisher does nothing more.
+    void shutdown();
+
+    bool isConnected() const { return connected_; }
+    bool isConnecting() const { return connecting_; }
+    bool isPublishing() const { return publishing_; }
+    // The last frame that reached the server; null until one has.
+    QImage reference() const { return reference_; }
+    QString dataFolder() const;
+
+signals:
+    // The message panel: show `text` while a connection is being made, hide on idle().
+    void busy(const QString& text);
+    void idle();
+    void connectedChanged(bool connected);
+    // A connection attempt of testFtpConnection() or a reconnect has ended.
+    void connectionTested(bool ok);
+    // A frame (or the off picture) has taken the published name.
+    void framePublished();
+    // The published picture has been withdrawn (deleted) and the connection dropped.
+    void withdrawn();
+
+private:
+    using Options = FtpPublisherOptions;
+    struct Worker;
+    struct Backchannel;
+    struct TransferOutcome;
+
+    FtpEndpoint endpoint() const;
+    QString currentRemoteDir() const;
+    QString withdrawalDir() const;
+    void setConnected(bool connected);
+    void post(std::function<void()> job);
+    FtpStop transferStop() const;
+    FtpStop abortStop() const;
+    void finishTransfer(const TransferOutcome& outcome, const QImage& frame,
+                        const std::function<void()>& done);
+    void stopWorker(int waitMs);
+
+    Settings& settings_;
+    const InterfaceTexts& texts_;
+    MessageBoxes& messages_;
+    FtpPublisherOptions options_;
+
+    QThread* thread_ = nullptr;
+    QObject* threadContext_ = nullptr;
+    std::shared_ptr<Worker> worker_;
+    std::shared_ptr<Backchannel> back_;
+    std::shared_ptr<std::atomic<int>> cancelGeneration_;
+    std::shared_ptr<std::atomic<bool>> abortAll_;
+
+    QImage reference_;
+    QString lastRemoteDir_;
+    bool connected_ = false;
+    bool connecting_ = false;
+    bool publishing_ = false;
+    bool offPictureReady_ = false;
+    bool shutDown_ = false;
+};
+
+} // namespace oculet
