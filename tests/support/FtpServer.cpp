@@ -1,0 +1,106 @@
+#include "tests/support/FtpServer.h"
+
+#include "tests/support/TestEnvironment.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace oculet::test {
+
+FtpServer::FtpServer(Kind kind) : kind_(kind) {
+    const QString base = TestEnvironment::makeTempDir(QStringLiteral("ftp"));
+    root_ = base + QStringLiteral("/root");
+    QDir().mkpath(root_);
+    controlFile_ = base + QStringLiteral("/faults");
+    logFile_ = base + QStringLiteral("/commands.log");
+}
+
+FtpServer::~FtpServer() { stop(); }
+
+bool FtpServer::start(int port) {
+    QStringList args{QStringLiteral(OCULET_SOURCE_DIR "/tests/support/ftp_server.py"),
+                     QStringLiteral("--port"), QString::number(port)};
+    if (kind_ == Kind::Hang) {
+        args << QStringLiteral("--hang");
+    } else {
+        args << QStringLiteral("--root") << root_ << QStringLiteral("--user") << user()
+             << QStringLiteral("--password") << password() << QStringLiteral("--control")
+             << controlFile_ << QStringLiteral("--log") << logFile_;
+    }
+    // Debian's interpreter, which sees Debian's pyftpdlib whatever python3 is first on PATH.
+    process_.setProcessChannelMode(QProcess::SeparateChannels);
+    process_.setReadChannel(QProcess::StandardOutput);
+    process_.start(QStringLiteral("/usr/bin/python3"), args);
+    if (!process_.waitForStarted(5000)) {
+        return false;
+    }
+    while (!process_.canReadLine()) {
+        if (!process_.waitForReadyRead(10000)) {
+            stop();
+            return false;
+        }
+    }
+    port_ = QString::fromLatin1(process_.readLine()).trimmed().toInt();
+    return port_ > 0;
+}
+
+void FtpServer::stop() {
+    if (process_.state() != QProcess::NotRunning) {
+        process_.terminate();
+        if (!process_.waitForFinished(3000)) {
+            process_.kill();
+            process_.waitForFinished(3000);
+        }
+    }
+}
+
+bool FtpServer::restart() {
+    const int port = port_;
+    stop();
+    return start(port);
+}
+
+void FtpServer::setFaults(const QStringList& faults) {
+    QFile file(controlFile_);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        file.write(faults.join(u'\n').toUtf8() + '\n');
+    }
+}
+
+QStringList FtpServer::log() const {
+    QFile file(logFile_);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    return QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+}
+
+void FtpServer::clearLog() { QFile::remove(logFile_); }
+
+QByteArray FtpServer::file(const QString& relativePath) const {
+    QFile file(root_ + u'/' + relativePath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    QByteArray bytes = file.readAll();
+    if (bytes.isNull()) {
+        bytes = QByteArray("");
+    }
+    return bytes;
+}
+
+bool FtpServer::exists(const QString& relativePath) const {
+    return QFileInfo::exists(root_ + u'/' + relativePath);
+}
+
+void FtpServer::putFile(const QString& relativePath, const QByteArray& bytes) {
+    const QString path = root_ + u'/' + relativePath;
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        file.write(bytes);
+    }
+}
+
+} // namespace oculet::test

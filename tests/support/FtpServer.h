@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+namespace oculet::test {
+
+// A real FTP server on 127.0.0.1 for tests (tests/support/ftp_server.py over pyftpdlib), with
+// its own root folder, one user, switchable faults and a log of the commands it received.
+class FtpServer {
+public:
+    enum class Kind {
+        Ftp,  // a working FTP server
+        Hang, // accepts connections and never answers
+    };
+
+    explicit FtpServer(Kind kind = Kind::Ftp);
+    ~FtpServer();
+    FtpServer(const FtpServer&) = delete;
+    FtpServer& operator=(const FtpServer&) = delete;
+
+    // Starts the server (on `port`, or a free one when 0); false when it did not come up.
+    bool start(int port = 0);
+    void stop();
+    // Stops and starts again on the same port and root, as a server restart would.
+    bool restart();
+
+    int port() const { return port_; }
+    QString address() const { return QStringLiteral("127.0.0.1:%1").arg(port_); }
+    QString root() const { return root_; }
+    static QString user() { return QStringLiteral("oculet"); }
+    static QString password() { return QStringLiteral("s3cret-pass"); }
+
+    // Faults, by the names ftp_server.py knows: refuse_stor, drop_data, disk_full,
+    // rnto_no_replace, rnto_busy. Take effect from the next command.
+    void setFaults(const QStringList& faults);
+    // The commands received so far, one a line ("CONNECT" for each new connection).
+    QStringList log() const;
+    void clearLog();
+
+    // The file's bytes below the root; null when it does not exist.
+    QByteArray file(const QString& relativePath) const;
+    bool exists(const QString& relativePath) const;
+    void putFile(const QString& relativePath, const QByteArray& bytes);
+
+private:
+    Kind kind_;
+    QProcess process_;
+    QString root_;
+    QString controlFile_;
+    QString logFile_;
+    int port_ = 0;
+};
+
+} // namespace oculet::test
