@@ -33,28 +33,19 @@ std::vector<Tap> makeTaps(int dstLength, int dstBegin, int dstEnd, int srcStart,
         const int last = std::max(first, int(std::ceil(hi)) - 1);
         Tap tap;
         tap.first = srcStart + first;
-        std::vector<double> exact;
+        // Rounding the running total rather than each weight keeps every weight non-negative
+        // and makes them sum to exactly one: a flat colour comes out exactly as it went in.
+        tap.weights.resize(std::size_t(last - first + 1));
+        double total = 0.0;
+        int given = 0;
         for (int s = first; s <= last; ++s) {
             const double covered = std::min(hi, double(s + 1)) - std::max(lo, double(s));
-            exact.push_back(std::max(0.0, covered) / scale);
-        }
-        // Round, then give the rounding remainder to the largest weight so the weights sum to
-        // exactly one: a flat colour must come out exactly as it went in.
-        std::vector<int> rounded(exact.size());
-        int sum = 0;
-        std::size_t largest = 0;
-        for (std::size_t i = 0; i < exact.size(); ++i) {
-            rounded[i] = int(std::lround(exact[i] * kOne));
-            sum += rounded[i];
-            if (exact[i] > exact[largest]) {
-                largest = i;
-            }
-        }
-        rounded[largest] += int(kOne) - sum;
-        tap.weights.resize(rounded.size());
-        for (std::size_t i = 0; i < rounded.size(); ++i) {
-            const int s = tap.first + int(i);
-            tap.weights[i] = (s >= 0 && s < srcLimit) ? std::uint16_t(rounded[i]) : 0;
+            total += std::max(0.0, covered) / scale;
+            const int upTo = (s == last) ? int(kOne) : std::min(int(kOne), int(std::lround(total * kOne)));
+            const int weight = std::max(0, upTo - given);
+            given += weight;
+            const int index = srcStart + s;
+            tap.weights[std::size_t(s - first)] = (index >= 0 && index < srcLimit) ? std::uint16_t(weight) : 0;
         }
         taps.push_back(std::move(tap));
     }
