@@ -104,6 +104,7 @@ def serve_ftp(args):
     FaultyHandler.authorizer = authorizer
     FaultyHandler.passive_ports = None
     FaultyHandler.timeout = 60
+    FaultyHandler.auth_failed_timeout = 0.1
 
     for attempt in range(50):
         try:
