@@ -58,12 +58,18 @@ def serve_ftp(args):
 
     class FaultyDTP(DTPHandler):
         def handle_read(self):
-            if self.receive and "drop_data" in read_faults(args.control) \
-                    and self.tot_bytes_received >= 256:
+            if self.receive and "drop_data" in read_faults(args.control):
+                # Take a first piece of the file, then hang up on the client.
+                chunk = self.recv(256)
+                self.tot_bytes_received += len(chunk)
+                self.file_obj.write(chunk)
                 self._resp = ("426 Connection closed; transfer aborted.", logging.debug)
                 self.close()
                 return
             super().handle_read()
+
+        # The base class binds its own reader to the event the loop calls.
+        handle_read_event = handle_read
 
         def close(self):
             if not self._closed and self.receive and self.transfer_finished \
