@@ -9,8 +9,10 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 namespace oculet {
 namespace {
@@ -57,6 +59,7 @@ constexpr std::uint32_t kTitleWords = 4096;
 // A client is never buried deeper than this below its frame; the bound keeps a hostile tree
 // from costing more than a few round trips.
 constexpr int kFrameDepth = 4;
+constexpr int kConnectAttempts = 5;
 
 // How the root window's pixels are laid out in a ZPixmap, learnt once from the setup data.
 struct PixelLayout {
@@ -364,7 +367,16 @@ X11Desktop::~X11Desktop() = default;
 
 std::unique_ptr<X11Desktop> X11Desktop::open(QString* error, Options options) {
     int screenNumber = 0;
-    Connection connection(xcb_connect(nullptr, &screenNumber));
+    Connection connection;
+    // A local server now and then drops a connection it has just accepted when clients come and
+    // go quickly; a short retry keeps that from looking like a missing display.
+    for (int attempt = 0; attempt < kConnectAttempts; ++attempt) {
+        connection.reset(xcb_connect(nullptr, &screenNumber));
+        if (xcb_connection_has_error(connection.get()) == 0 || qEnvironmentVariableIsEmpty("DISPLAY")) {
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
     if (!connection || xcb_connection_has_error(connection.get()) != 0) {
         if (error != nullptr) {
             const QByteArray display = qgetenv("DISPLAY");
