@@ -112,6 +112,28 @@ TEST_P(WindowProbe, SeesTitlePlaceAndPixelsOfEachFill) {
     }
 }
 
+TEST_P(WindowProbe, FrameIncludesDecorationsOnlyUnderAWindowManager) {
+    TestWindow window;
+    ASSERT_TRUE(window.start(QStringLiteral("Framed"), QRect(500, 300, 200, 120), {QStringLiteral("--decorated")}));
+    ASSERT_TRUE(window.waitReady());
+    std::optional<ProbedWindow> seen;
+    // The window manager announces the frame extents a moment after it has framed the window.
+    const bool framed = pollUntil(GetParam() == Desktop::Openbox ? 2000 : 300, [&] {
+        seen = window.describe();
+        return seen && seen->frame != seen->geometry;
+    });
+    ASSERT_TRUE(seen.has_value());
+    EXPECT_EQ(seen->geometry.size(), QSize(200, 120));
+    if (GetParam() == Desktop::Openbox) {
+        ASSERT_TRUE(framed) << "no _NET_FRAME_EXTENTS under openbox";
+        EXPECT_TRUE(seen->frame.contains(seen->geometry));
+        EXPECT_GT(seen->frame.height(), seen->geometry.height()) << "a title bar adds height";
+    } else {
+        EXPECT_FALSE(framed);
+        EXPECT_EQ(seen->frame, seen->geometry);
+    }
+}
+
 TEST_P(WindowProbe, MovingMovesWhatTheProbeSees) {
     const QColor green(0x22, 0xaa, 0x44);
     TestWindow window;
