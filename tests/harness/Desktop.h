@@ -17,7 +17,7 @@ inline std::string desktopName(const ::testing::TestParamInfo<Desktop>& info) {
 }
 
 class OnDesktop : public ::testing::TestWithParam<Desktop> {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(probe.isConnected());
         const bool wanted = GetParam() == Desktop::Openbox;
@@ -38,9 +38,9 @@ protected:
 };
 
 #define OCULET_ON_EVERY_DESKTOP(suite)                                                             \
-    INSTANTIATE_TEST_SUITE_P(Desktops, suite,                                                      \
-                             ::testing::Values(::oculet::test::Desktop::Bare,                      \
-                                               ::oculet::test::Desktop::Openbox),                  \
-                             ::oculet::test::desktopName)
+    INSTANTIATE_TEST_SUITE_P(                                                                      \
+        Desktops, suite,                                                                           \
+        ::testing::Values(::oculet::test::Desktop::Bare, ::oculet::test::Desktop::Openbox),        \
+        ::oculet::test::desktopName)
 
 } // namespace oculet::test

@@ -4,11 +4,9 @@
 #include "tests/support/OculetProcess.h"
 
 #include <QElapsedTimer>
-
-#include <gtest/gtest-spi.h>
-
 #include <cerrno>
 #include <csignal>
+#include <gtest/gtest-spi.h>
 #include <vector>
 
 namespace oculet::test {
@@ -18,7 +16,9 @@ using OculetWindows = OnDesktop;
 
 const QString kTestWindow = QStringLiteral(OCULET_TEST_WINDOW);
 
-bool processGone(qint64 pid) { return ::kill(pid_t(pid), 0) == -1 && errno == ESRCH; }
+bool processGone(qint64 pid) {
+    return ::kill(pid_t(pid), 0) == -1 && errno == ESRCH;
+}
 
 TEST_P(OculetWindows, FindsTheMainWindowOnlyByTitleAndSize) {
     struct Row {
@@ -34,8 +34,8 @@ TEST_P(OculetWindows, FindsTheMainWindowOnlyByTitleAndSize) {
     for (const Row& row : rows) {
         SCOPED_TRACE(std::string(row.title) + " " + row.geometry);
         OculetProcess oculet(kTestWindow);
-        ASSERT_TRUE(oculet.start({QStringLiteral("--title"), QString::fromUtf8(row.title), QStringLiteral("--geometry"),
-                                  QLatin1String(row.geometry)}));
+        ASSERT_TRUE(oculet.start({QStringLiteral("--title"), QString::fromUtf8(row.title),
+                                  QStringLiteral("--geometry"), QLatin1String(row.geometry)}));
         ASSERT_TRUE(oculet.waitForOutput("ready "));
         const auto main = oculet.waitForMainWindow(row.isMain ? 5000 : 300);
         ASSERT_EQ(main.has_value(), row.isMain);
@@ -54,11 +54,13 @@ TEST_P(OculetWindows, AnswersAMessageBoxWithTheKeyPressed) {
         const char* answer;
         int exitCode;
     };
-    const QStringList withMain{QStringLiteral("--title"), QStringLiteral("Oculet"), QStringLiteral("--geometry"),
-                               QStringLiteral("320x262+80+60"), QStringLiteral("--message"),
-                               QStringLiteral("EasyPal not running!")};
-    const QStringList alone{QStringLiteral("--no-window"), QStringLiteral("--buttons"), QStringLiteral("ok"),
-                            QStringLiteral("--message"), QStringLiteral("Another instance of Oculet is open!")};
+    const QStringList withMain{
+        QStringLiteral("--title"),    QStringLiteral("Oculet"),
+        QStringLiteral("--geometry"), QStringLiteral("320x262+80+60"),
+        QStringLiteral("--message"),  QStringLiteral("EasyPal not running!")};
+    const QStringList alone{QStringLiteral("--no-window"), QStringLiteral("--buttons"),
+                            QStringLiteral("ok"), QStringLiteral("--message"),
+                            QStringLiteral("Another instance of Oculet is open!")};
     const std::vector<Row> rows = {
         {"Return takes the default Yes", withMain, Key::Return, "answer yes\n", 10},
         {"Escape takes No", withMain, Key::Escape, "answer no\n", 11},
@@ -86,7 +88,8 @@ TEST_P(OculetWindows, AnswersAMessageBoxWithTheKeyPressed) {
 
         EXPECT_TRUE(oculet.answer(row.key));
         EXPECT_EQ(oculet.waitForExit(), row.exitCode);
-        EXPECT_TRUE(oculet.standardOutput().endsWith(row.answer)) << oculet.standardOutput().toStdString();
+        EXPECT_TRUE(oculet.standardOutput().endsWith(row.answer))
+            << oculet.standardOutput().toStdString();
     }
 }
 
@@ -100,8 +103,14 @@ TEST(OculetProcess, TerminateReturnsHowTheProcessEnded) {
         bool crashed;
     };
     const std::vector<Row> rows = {
-        {"handles SIGTERM with its own exit code", {QStringLiteral("--term-exit"), QStringLiteral("7")}, 7, false},
-        {"handles SIGTERM with a clean exit", {QStringLiteral("--term-exit"), QStringLiteral("0")}, 0, false},
+        {"handles SIGTERM with its own exit code",
+         {QStringLiteral("--term-exit"), QStringLiteral("7")},
+         7,
+         false},
+        {"handles SIGTERM with a clean exit",
+         {QStringLiteral("--term-exit"), QStringLiteral("0")},
+         0,
+         false},
         {"dies of SIGTERM", {}, -SIGTERM, true},
     };
     for (const Row& row : rows) {
@@ -143,13 +152,15 @@ TEST(OculetProcess, LeavesNoProcessBehind) {
 
 TEST(OculetProcess, PassesTheEnvironmentAndCapturesBothStreams) {
     OculetProcess shell(QStringLiteral("/bin/sh"));
-    ASSERT_TRUE(shell.start({QStringLiteral("-c"),
-                             QStringLiteral("echo \"$OCULET_HARNESS_WORD $HOME $DISPLAY\"; echo trouble >&2; exit 3")},
-                            {{QStringLiteral("OCULET_HARNESS_WORD"), QStringLiteral("hello")}}));
+    ASSERT_TRUE(shell.start(
+        {QStringLiteral("-c"),
+         QStringLiteral("echo \"$OCULET_HARNESS_WORD $HOME $DISPLAY\"; echo trouble >&2; exit 3")},
+        {{QStringLiteral("OCULET_HARNESS_WORD"), QStringLiteral("hello")}}));
     EXPECT_EQ(shell.waitForExit(), 3);
     EXPECT_FALSE(shell.crashed());
-    EXPECT_EQ(QString::fromUtf8(shell.standardOutput()),
-              QStringLiteral("hello %1 %2\n").arg(TestEnvironment::home(), TestEnvironment::display()));
+    EXPECT_EQ(
+        QString::fromUtf8(shell.standardOutput()),
+        QStringLiteral("hello %1 %2\n").arg(TestEnvironment::home(), TestEnvironment::display()));
     EXPECT_EQ(shell.standardError(), QByteArray("trouble\n"));
 }
 

@@ -4,7 +4,6 @@
 #include "tests/support/TestWindow.h"
 
 #include <QImage>
-
 #include <vector>
 
 namespace oculet::test {
@@ -13,7 +12,8 @@ namespace {
 using WindowProbe = OnDesktop;
 
 // Polls the screen until the pixel at `at` has `colour`; on failure, reports what was there.
-::testing::AssertionResult showsColour(X11Probe& probe, QPoint at, const QColor& colour, int timeout_ms = 2000) {
+::testing::AssertionResult showsColour(X11Probe& probe, QPoint at, const QColor& colour,
+                                       int timeout_ms = 2000) {
     QColor seen;
     if (pollUntil(timeout_ms, [&] {
             seen = probe.pixelAt(at);
@@ -21,11 +21,13 @@ using WindowProbe = OnDesktop;
         })) {
         return ::testing::AssertionSuccess();
     }
-    return ::testing::AssertionFailure() << "at (" << at.x() << "," << at.y() << ") the screen shows "
-                                         << seen.name().toStdString() << ", not " << colour.name().toStdString();
+    return ::testing::AssertionFailure()
+           << "at (" << at.x() << "," << at.y() << ") the screen shows "
+           << seen.name().toStdString() << ", not " << colour.name().toStdString();
 }
 
-::testing::AssertionResult notColour(X11Probe& probe, QPoint at, const QColor& colour, int timeout_ms = 2000) {
+::testing::AssertionResult notColour(X11Probe& probe, QPoint at, const QColor& colour,
+                                     int timeout_ms = 2000) {
     QColor seen;
     if (pollUntil(timeout_ms, [&] {
             seen = probe.pixelAt(at);
@@ -33,8 +35,9 @@ using WindowProbe = OnDesktop;
         })) {
         return ::testing::AssertionSuccess();
     }
-    return ::testing::AssertionFailure() << "at (" << at.x() << "," << at.y() << ") the screen still shows "
-                                         << seen.name().toStdString();
+    return ::testing::AssertionFailure()
+           << "at (" << at.x() << "," << at.y() << ") the screen still shows "
+           << seen.name().toStdString();
 }
 
 int stackIndex(const QList<ProbedWindow>& windows, WindowId id) {
@@ -48,7 +51,8 @@ int stackIndex(const QList<ProbedWindow>& windows, WindowId id) {
 
 TEST_P(WindowProbe, SeesTitlePlaceAndPixelsOfEachFill) {
     // A picture whose left half is magenta and right half cyan, stretched over the window.
-    const QString pictureFile = TestEnvironment::makeTempDir(QStringLiteral("picture")) + QStringLiteral("/halves.png");
+    const QString pictureFile =
+        TestEnvironment::makeTempDir(QStringLiteral("picture")) + QStringLiteral("/halves.png");
     QImage halves(40, 10, QImage::Format_RGB32);
     halves.fill(QColor(0, 255, 255));
     for (int y = 0; y < halves.height(); ++y) {
@@ -71,11 +75,17 @@ TEST_P(WindowProbe, SeesTitlePlaceAndPixelsOfEachFill) {
     const std::vector<Row> rows = {
         {"colour",
          {QStringLiteral("--colour"), QStringLiteral("#3366cc")},
-         {{{0, 0}, QColor(0x33, 0x66, 0xcc)}, {{199, 149}, QColor(0x33, 0x66, 0xcc)}, {{100, 75}, QColor(0x33, 0x66, 0xcc)}}},
+         {{{0, 0}, QColor(0x33, 0x66, 0xcc)},
+          {{199, 149}, QColor(0x33, 0x66, 0xcc)},
+          {{100, 75}, QColor(0x33, 0x66, 0xcc)}}},
         {"quadrants",
          {QStringLiteral("--quadrants")},
-         {{{50, 37}, Qt::red}, {{150, 37}, Qt::green}, {{50, 112}, Qt::blue}, {{150, 112}, Qt::yellow},
-          {{0, 149}, Qt::blue}, {{199, 0}, Qt::green}}},
+         {{{50, 37}, Qt::red},
+          {{150, 37}, Qt::green},
+          {{50, 112}, Qt::blue},
+          {{150, 112}, Qt::yellow},
+          {{0, 149}, Qt::blue},
+          {{199, 0}, Qt::green}}},
         {"picture",
          {QStringLiteral("--picture"), pictureFile},
          {{{10, 75}, QColor(255, 0, 255)}, {{190, 75}, QColor(0, 255, 255)}}},
@@ -104,7 +114,8 @@ TEST_P(WindowProbe, SeesTitlePlaceAndPixelsOfEachFill) {
         // The pixels stop exactly at the window's edge.
         const QColor inside = probe.pixelAt(place.topLeft());
         EXPECT_TRUE(notColour(probe, place.topLeft() - QPoint(1, 1), inside));
-        EXPECT_TRUE(notColour(probe, place.bottomRight() + QPoint(1, 1), probe.pixelAt(place.bottomRight())));
+        EXPECT_TRUE(notColour(probe, place.bottomRight() + QPoint(1, 1),
+                              probe.pixelAt(place.bottomRight())));
 
         EXPECT_TRUE(window.quit());
         EXPECT_TRUE(probe.waitUntilGone(seen.id, 2000));
@@ -114,7 +125,8 @@ TEST_P(WindowProbe, SeesTitlePlaceAndPixelsOfEachFill) {
 
 TEST_P(WindowProbe, FrameIncludesDecorationsOnlyUnderAWindowManager) {
     TestWindow window;
-    ASSERT_TRUE(window.start(QStringLiteral("Framed"), QRect(500, 300, 200, 120), {QStringLiteral("--decorated")}));
+    ASSERT_TRUE(window.start(QStringLiteral("Framed"), QRect(500, 300, 200, 120),
+                             {QStringLiteral("--decorated")}));
     ASSERT_TRUE(window.waitReady());
     std::optional<ProbedWindow> seen;
     // The window manager announces the frame extents a moment after it has framed the window.
@@ -137,14 +149,16 @@ TEST_P(WindowProbe, FrameIncludesDecorationsOnlyUnderAWindowManager) {
 TEST_P(WindowProbe, MovingMovesWhatTheProbeSees) {
     const QColor green(0x22, 0xaa, 0x44);
     TestWindow window;
-    ASSERT_TRUE(window.start(QStringLiteral("Mover"), QRect(100, 100, 160, 120), {QStringLiteral("--colour"), green.name()}));
+    ASSERT_TRUE(window.start(QStringLiteral("Mover"), QRect(100, 100, 160, 120),
+                             {QStringLiteral("--colour"), green.name()}));
     ASSERT_TRUE(window.waitReady());
     ASSERT_TRUE(showsColour(probe, QPoint(180, 160), green));
 
     ASSERT_TRUE(window.move(600, 500));
     EXPECT_EQ(window.describe()->geometry, QRect(600, 500, 160, 120));
     EXPECT_TRUE(showsColour(probe, QPoint(680, 560), green));
-    EXPECT_TRUE(notColour(probe, QPoint(180, 160), green)) << "the old place still shows the window";
+    EXPECT_TRUE(notColour(probe, QPoint(180, 160), green))
+        << "the old place still shows the window";
 
     // Hanging over the bottom-right corner of the 1920 x 1080 screen: the visible part reads
     // back in the window's colour, the part beyond the screen as black.
@@ -175,15 +189,18 @@ TEST_P(WindowProbe, SeesTheStackingOrder) {
     const QColor blue(Qt::blue);
     TestWindow lower;
     TestWindow upper;
-    ASSERT_TRUE(lower.start(QStringLiteral("Lower"), QRect(100, 100, 200, 200), {QStringLiteral("--colour"), red.name()}));
+    ASSERT_TRUE(lower.start(QStringLiteral("Lower"), QRect(100, 100, 200, 200),
+                            {QStringLiteral("--colour"), red.name()}));
     ASSERT_TRUE(lower.waitReady());
-    ASSERT_TRUE(upper.start(QStringLiteral("Upper"), QRect(200, 200, 200, 200), {QStringLiteral("--colour"), blue.name()}));
+    ASSERT_TRUE(upper.start(QStringLiteral("Upper"), QRect(200, 200, 200, 200),
+                            {QStringLiteral("--colour"), blue.name()}));
     ASSERT_TRUE(upper.waitReady());
 
     const QPoint overlap(250, 250);
     EXPECT_TRUE(showsColour(probe, overlap, blue));
     QList<ProbedWindow> all = probe.windows();
-    EXPECT_LT(stackIndex(all, upper.windowId()), stackIndex(all, lower.windowId())) << "newest window on top";
+    EXPECT_LT(stackIndex(all, upper.windowId()), stackIndex(all, lower.windowId()))
+        << "newest window on top";
     ASSERT_GE(stackIndex(all, lower.windowId()), 0);
 
     ASSERT_TRUE(lower.raise());
@@ -200,12 +217,15 @@ TEST_P(WindowProbe, ClicksAndKeysReachTheWindow) {
     ASSERT_TRUE(window.waitReady());
 
     ASSERT_TRUE(probe.click(window.windowId(), QPoint(30, 40)));
-    EXPECT_TRUE(window.process().waitForOutput("click 30 40\n", 2000)) << window.process().standardOutput().toStdString();
+    EXPECT_TRUE(window.process().waitForOutput("click 30 40\n", 2000))
+        << window.process().standardOutput().toStdString();
 
     ASSERT_TRUE(probe.sendKey(window.windowId(), Key::Escape));
-    EXPECT_TRUE(window.process().waitForOutput(QByteArray("key ") + QByteArray::number(int(Qt::Key_Escape)) + "\n", 2000));
+    EXPECT_TRUE(window.process().waitForOutput(
+        QByteArray("key ") + QByteArray::number(int(Qt::Key_Escape)) + "\n", 2000));
     ASSERT_TRUE(probe.sendKey(window.windowId(), Key::Return));
-    EXPECT_TRUE(window.process().waitForOutput(QByteArray("key ") + QByteArray::number(int(Qt::Key_Return)) + "\n", 2000));
+    EXPECT_TRUE(window.process().waitForOutput(
+        QByteArray("key ") + QByteArray::number(int(Qt::Key_Return)) + "\n", 2000));
 }
 
 OCULET_ON_EVERY_DESKTOP(WindowProbe);

@@ -1,11 +1,9 @@
 #include "tests/support/OculetProcess.h"
 
 #include <QProcessEnvironment>
-
-#include <gtest/gtest.h>
-
 #include <csignal>
 #include <cstdlib>
+#include <gtest/gtest.h>
 #include <sys/prctl.h>
 #include <utility>
 
@@ -50,10 +48,13 @@ bool OculetProcess::start(const QStringList& args, const QMap<QString, QString>&
     return started;
 }
 
-bool OculetProcess::isRunning() const { return m_process.state() == QProcess::Running; }
+bool OculetProcess::isRunning() const {
+    return m_process.state() == QProcess::Running;
+}
 
 bool OculetProcess::isMainWindow(const ProbedWindow& w) const {
-    return w.mapped && w.title == m_mainTitle && std::abs(w.geometry.width() - m_mainWidth) <= m_mainWidthTolerance;
+    return w.mapped && w.title == m_mainTitle &&
+           std::abs(w.geometry.width() - m_mainWidth) <= m_mainWidthTolerance;
 }
 
 std::optional<ProbedWindow> OculetProcess::waitForMainWindow(int timeout_ms) {
@@ -117,11 +118,13 @@ std::optional<int> OculetProcess::result() const {
         return std::nullopt;
     }
     // For a death by signal QProcess reports the signal number as the exit code.
-    return m_process.exitStatus() == QProcess::CrashExit ? -m_process.exitCode() : m_process.exitCode();
+    return m_process.exitStatus() == QProcess::CrashExit ? -m_process.exitCode()
+                                                         : m_process.exitCode();
 }
 
 bool OculetProcess::crashed() const {
-    return m_process.state() == QProcess::NotRunning && m_process.exitStatus() == QProcess::CrashExit;
+    return m_process.state() == QProcess::NotRunning &&
+           m_process.exitStatus() == QProcess::CrashExit;
 }
 
 int OculetProcess::terminate(int timeout_ms) {
@@ -149,10 +152,12 @@ std::optional<int> OculetProcess::waitForExit(int timeout_ms) {
 }
 
 bool OculetProcess::waitForOutput(const QByteArray& text, int timeout_ms) {
-    return pollUntil(timeout_ms, [&] {
-        drain();
-        return m_stdout.contains(text) || !isRunning();
-    }) && m_stdout.contains(text);
+    return pollUntil(timeout_ms,
+                     [&] {
+                         drain();
+                         return m_stdout.contains(text) || !isRunning();
+                     }) &&
+           m_stdout.contains(text);
 }
 
 bool OculetProcess::writeLine(const QByteArray& line) {

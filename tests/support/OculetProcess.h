@@ -11,13 +11,12 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
-
 #include <optional>
 
 namespace oculet::test {
 
 class OculetProcess {
-public:
+  public:
     explicit OculetProcess(QString program = QStringLiteral(OCULET_BINARY));
     // Never leaves the process behind: SIGTERM, then SIGKILL if it does not go.
     ~OculetProcess();
@@ -60,7 +59,7 @@ public:
 
     X11Probe& probe() { return m_probe; }
 
-private:
+  private:
     void drain();
     std::optional<int> result() const;
     bool isMainWindow(const ProbedWindow& w) const;

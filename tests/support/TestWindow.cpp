@@ -16,7 +16,8 @@ bool TestWindow::start(const QString& title, const QRect& geometry, const QStrin
                               .arg(geometry.y());
     m_id = 0;
     m_commandsSent = 0;
-    return m_process.start(QStringList{QStringLiteral("--title"), title, QStringLiteral("--geometry"), place} + fill);
+    return m_process.start(
+        QStringList{QStringLiteral("--title"), title, QStringLiteral("--geometry"), place} + fill);
 }
 
 bool TestWindow::waitReady(int timeout_ms) {
@@ -24,7 +25,8 @@ bool TestWindow::waitReady(int timeout_ms) {
         return false;
     }
     // The line may still be arriving.
-    static const QRegularExpression ready(QStringLiteral("^ready (\\d+)$"), QRegularExpression::MultilineOption);
+    static const QRegularExpression ready(QStringLiteral("^ready (\\d+)$"),
+                                          QRegularExpression::MultilineOption);
     QRegularExpressionMatch match;
     pollUntil(timeout_ms, [&] {
         match = ready.match(QString::fromUtf8(m_process.standardOutput()));
@@ -84,7 +86,9 @@ bool TestWindow::recolour(const QColor& colour, int timeout_ms) {
     return command(QStringLiteral("colour %1").arg(colour.name()), timeout_ms);
 }
 
-bool TestWindow::raise(int timeout_ms) { return command(QStringLiteral("raise"), timeout_ms); }
+bool TestWindow::raise(int timeout_ms) {
+    return command(QStringLiteral("raise"), timeout_ms);
+}
 
 bool TestWindow::quit(int timeout_ms) {
     m_process.writeLine("quit");

@@ -13,7 +13,7 @@
 namespace oculet::test {
 
 class TestWindow {
-public:
+  public:
     TestWindow();
 
     // Starts test_window with the given title and client rectangle (root coordinates); `fill`
@@ -38,7 +38,7 @@ public:
     std::optional<ProbedWindow> describe() { return m_process.probe().describe(m_id); }
     OculetProcess& process() { return m_process; }
 
-private:
+  private:
     bool command(const QString& line, int timeout_ms);
 
     OculetProcess m_process;

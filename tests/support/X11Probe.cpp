@@ -4,14 +4,12 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QThread>
-
-#include <xcb/xcb.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <vector>
+#include <xcb/xcb.h>
 
 namespace oculet::test {
 namespace {
@@ -20,8 +18,7 @@ namespace {
 struct FreeDeleter {
     void operator()(void* p) const { std::free(p); }
 };
-template <typename T>
-using Reply = std::unique_ptr<T, FreeDeleter>;
+template <typename T> using Reply = std::unique_ptr<T, FreeDeleter>;
 
 struct ConnectionDeleter {
     void operator()(xcb_connection_t* c) const { xcb_disconnect(c); }
@@ -29,14 +26,22 @@ struct ConnectionDeleter {
 
 const char* keysymName(Key key) {
     switch (key) {
-    case Key::Return: return "Return";
-    case Key::Escape: return "Escape";
-    case Key::Tab: return "Tab";
-    case Key::Space: return "space";
-    case Key::Left: return "Left";
-    case Key::Right: return "Right";
-    case Key::Up: return "Up";
-    case Key::Down: return "Down";
+    case Key::Return:
+        return "Return";
+    case Key::Escape:
+        return "Escape";
+    case Key::Tab:
+        return "Tab";
+    case Key::Space:
+        return "space";
+    case Key::Left:
+        return "Left";
+    case Key::Right:
+        return "Right";
+    case Key::Up:
+        return "Up";
+    case Key::Down:
+        return "Down";
     }
     return "Return";
 }
@@ -73,7 +78,8 @@ bool pollUntil(int timeout_ms, const std::function<bool()>& done) {
 }
 
 bool sameColour(const QColor& a, const QColor& b, int tolerance) {
-    return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
+    return std::abs(a.red() - b.red()) <= tolerance &&
+           std::abs(a.green() - b.green()) <= tolerance &&
            std::abs(a.blue() - b.blue()) <= tolerance;
 }
 
@@ -129,7 +135,8 @@ struct X11Probe::Impl {
         if (auto net = property(w, netWmName, utf8String); net && net->type == utf8String) {
             const int length = xcb_get_property_value_length(net.get());
             if (length > 0) {
-                return QString::fromUtf8(static_cast<const char*>(xcb_get_property_value(net.get())), length);
+                return QString::fromUtf8(
+                    static_cast<const char*>(xcb_get_property_value(net.get())), length);
             }
         }
         auto name = property(w, XCB_ATOM_WM_NAME, XCB_ATOM_ANY);
@@ -154,7 +161,8 @@ struct X11Probe::Impl {
         if (depth == 0) {
             return XCB_WINDOW_NONE;
         }
-        Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c(), xcb_query_tree(c(), w), nullptr));
+        Reply<xcb_query_tree_reply_t> tree(
+            xcb_query_tree_reply(c(), xcb_query_tree(c(), w), nullptr));
         if (!tree) {
             return XCB_WINDOW_NONE;
         }
@@ -189,7 +197,8 @@ struct X11Probe::Impl {
             }
         }
         std::vector<xcb_window_t> out;
-        Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c(), xcb_query_tree(c(), root), nullptr));
+        Reply<xcb_query_tree_reply_t> tree(
+            xcb_query_tree_reply(c(), xcb_query_tree(c(), root), nullptr));
         if (!tree) {
             return out;
         }
@@ -212,9 +221,11 @@ struct X11Probe::Impl {
         auto attrsCookie = xcb_get_window_attributes(c(), w);
         auto geomCookie = xcb_get_geometry(c(), w);
         auto posCookie = xcb_translate_coordinates(c(), w, root, 0, 0);
-        Reply<xcb_get_window_attributes_reply_t> attrs(xcb_get_window_attributes_reply(c(), attrsCookie, nullptr));
+        Reply<xcb_get_window_attributes_reply_t> attrs(
+            xcb_get_window_attributes_reply(c(), attrsCookie, nullptr));
         Reply<xcb_get_geometry_reply_t> geom(xcb_get_geometry_reply(c(), geomCookie, nullptr));
-        Reply<xcb_translate_coordinates_reply_t> pos(xcb_translate_coordinates_reply(c(), posCookie, nullptr));
+        Reply<xcb_translate_coordinates_reply_t> pos(
+            xcb_translate_coordinates_reply(c(), posCookie, nullptr));
         if (!attrs || !geom || !pos) {
             return std::nullopt; // destroyed while we looked
         }
@@ -224,8 +235,8 @@ struct X11Probe::Impl {
         out.geometry = QRect(pos->dst_x, pos->dst_y, geom->width, geom->height);
         out.frame = out.geometry;
         out.title = title(w);
-        if (auto pid = property(w, netWmPid, XCB_ATOM_CARDINAL, 1); pid && pid->format == 32 &&
-                                                                   xcb_get_property_value_length(pid.get()) == 4) {
+        if (auto pid = property(w, netWmPid, XCB_ATOM_CARDINAL, 1);
+            pid && pid->format == 32 && xcb_get_property_value_length(pid.get()) == 4) {
             out.pid = *static_cast<const uint32_t*>(xcb_get_property_value(pid.get()));
         }
         if (auto tf = windowList(w, XCB_ATOM_WM_TRANSIENT_FOR); tf && !tf->empty()) {
@@ -240,7 +251,8 @@ struct X11Probe::Impl {
     }
 
     xcb_window_t focusedWindow() {
-        Reply<xcb_get_input_focus_reply_t> reply(xcb_get_input_focus_reply(c(), xcb_get_input_focus(c()), nullptr));
+        Reply<xcb_get_input_focus_reply_t> reply(
+            xcb_get_input_focus_reply(c(), xcb_get_input_focus(c()), nullptr));
         return reply ? reply->focus : xcb_window_t(XCB_WINDOW_NONE);
     }
 
@@ -249,7 +261,8 @@ struct X11Probe::Impl {
             if (w == ancestor) {
                 return true;
             }
-            Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c(), xcb_query_tree(c(), w), nullptr));
+            Reply<xcb_query_tree_reply_t> tree(
+                xcb_query_tree_reply(c(), xcb_query_tree(c(), w), nullptr));
             if (!tree) {
                 return false;
             }
@@ -284,9 +297,13 @@ X11Probe::X11Probe() : d(std::make_unique<Impl>()) {
 
 X11Probe::~X11Probe() = default;
 
-bool X11Probe::isConnected() const { return d->conn != nullptr; }
+bool X11Probe::isConnected() const {
+    return d->conn != nullptr;
+}
 
-bool X11Probe::windowManagerRunning() { return isConnected() && d->wmRunning(); }
+bool X11Probe::windowManagerRunning() {
+    return isConnected() && d->wmRunning();
+}
 
 bool X11Probe::waitForWindowManagerReady(int timeout_ms) {
     QElapsedTimer clock;
@@ -297,8 +314,8 @@ bool X11Probe::waitForWindowManagerReady(int timeout_ms) {
             continue;
         }
         const xcb_window_t w = xcb_generate_id(d->c());
-        xcb_create_window(d->c(), XCB_COPY_FROM_PARENT, w, d->root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
-                          XCB_COPY_FROM_PARENT, 0, nullptr);
+        xcb_create_window(d->c(), XCB_COPY_FROM_PARENT, w, d->root, 0, 0, 1, 1, 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
         xcb_map_window(d->c(), w);
         xcb_flush(d->c());
         const bool managed = pollUntil(std::min<qint64>(500, timeout_ms - clock.elapsed()), [&] {
@@ -318,7 +335,8 @@ QRect X11Probe::screenGeometry() {
     if (!isConnected()) {
         return {};
     }
-    Reply<xcb_get_geometry_reply_t> geom(xcb_get_geometry_reply(d->c(), xcb_get_geometry(d->c(), d->root), nullptr));
+    Reply<xcb_get_geometry_reply_t> geom(
+        xcb_get_geometry_reply(d->c(), xcb_get_geometry(d->c(), d->root), nullptr));
     return geom ? QRect(0, 0, geom->width, geom->height) : QRect();
 }
 
@@ -352,8 +370,8 @@ QList<ProbedWindow> X11Probe::find(qint64 pid, const QString& title) {
     return out;
 }
 
-std::optional<ProbedWindow> X11Probe::waitForWindow(const std::function<bool(const ProbedWindow&)>& match,
-                                                    int timeout_ms) {
+std::optional<ProbedWindow>
+X11Probe::waitForWindow(const std::function<bool(const ProbedWindow&)>& match, int timeout_ms) {
     std::optional<ProbedWindow> found;
     pollUntil(timeout_ms, [&] {
         for (const ProbedWindow& w : windows()) {
@@ -392,7 +410,8 @@ bool X11Probe::focus(WindowId id, int timeout_ms) {
                        XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
                        reinterpret_cast<const char*>(&event));
         xcb_flush(d->c());
-        if (pollUntil(std::min(timeout_ms, 300), [&] { return d->isSameOrAncestor(id, d->focusedWindow()); })) {
+        if (pollUntil(std::min(timeout_ms, 300),
+                      [&] { return d->isSameOrAncestor(id, d->focusedWindow()); })) {
             return true;
         }
     } else {
@@ -404,7 +423,9 @@ bool X11Probe::focus(WindowId id, int timeout_ms) {
     return pollUntil(timeout_ms, [&] { return d->isSameOrAncestor(id, d->focusedWindow()); });
 }
 
-bool X11Probe::sendKey(WindowId id, Key key) { return sendKey(id, QString::fromLatin1(keysymName(key))); }
+bool X11Probe::sendKey(WindowId id, Key key) {
+    return sendKey(id, QString::fromLatin1(keysymName(key)));
+}
 
 bool X11Probe::sendKey(WindowId id, const QString& keysym) {
     if (!focus(id)) {
@@ -419,8 +440,8 @@ bool X11Probe::click(WindowId id, QPoint local, int button) {
         return false;
     }
     const QPoint at = w->geometry.topLeft() + local;
-    return runXdotool({QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
-                       QStringLiteral("click"), QString::number(button)});
+    return runXdotool({QStringLiteral("mousemove"), QString::number(at.x()),
+                       QString::number(at.y()), QStringLiteral("click"), QString::number(button)});
 }
 
 QImage X11Probe::grab(const QRect& rootRect) {
@@ -434,8 +455,9 @@ QImage X11Probe::grab(const QRect& rootRect) {
     if (part.isEmpty()) {
         return out;
     }
-    auto cookie = xcb_get_image(d->c(), XCB_IMAGE_FORMAT_Z_PIXMAP, d->root, int16_t(part.x()), int16_t(part.y()),
-                                uint16_t(part.width()), uint16_t(part.height()), ~0u);
+    auto cookie =
+        xcb_get_image(d->c(), XCB_IMAGE_FORMAT_Z_PIXMAP, d->root, int16_t(part.x()),
+                      int16_t(part.y()), uint16_t(part.width()), uint16_t(part.height()), ~0u);
     Reply<xcb_get_image_reply_t> image(xcb_get_image_reply(d->c(), cookie, nullptr));
     if (!image || image->depth < 24) {
         return out;
@@ -458,6 +480,8 @@ QImage X11Probe::grab(const QRect& rootRect) {
     return out;
 }
 
-QColor X11Probe::pixelAt(QPoint rootPoint) { return grab(QRect(rootPoint, QSize(1, 1))).pixelColor(0, 0); }
+QColor X11Probe::pixelAt(QPoint rootPoint) {
+    return grab(QRect(rootPoint, QSize(1, 1))).pixelColor(0, 0);
+}
 
 } // namespace oculet::test

@@ -10,7 +10,6 @@
 #include <QPoint>
 #include <QRect>
 #include <QString>
-
 #include <functional>
 #include <memory>
 #include <optional>
@@ -22,11 +21,11 @@ using WindowId = quint32;
 // One top-level client window as the X server sees it.
 struct ProbedWindow {
     WindowId id = 0;
-    QString title;            // _NET_WM_NAME, else WM_NAME
-    qint64 pid = 0;           // _NET_WM_PID; 0 when the window does not say
-    QRect geometry;           // client area in root coordinates
-    QRect frame;              // client plus the window manager's decorations (_NET_FRAME_EXTENTS)
-    bool mapped = false;      // viewable: mapped and all its ancestors mapped
+    QString title;             // _NET_WM_NAME, else WM_NAME
+    qint64 pid = 0;            // _NET_WM_PID; 0 when the window does not say
+    QRect geometry;            // client area in root coordinates
+    QRect frame;               // client plus the window manager's decorations (_NET_FRAME_EXTENTS)
+    bool mapped = false;       // viewable: mapped and all its ancestors mapped
     WindowId transientFor = 0; // WM_TRANSIENT_FOR; 0 when absent
 };
 
@@ -38,7 +37,7 @@ enum class Key { Return, Escape, Tab, Space, Left, Right, Up, Down };
 bool pollUntil(int timeout_ms, const std::function<bool()>& done);
 
 class X11Probe {
-public:
+  public:
     // Connects to $DISPLAY (the test program's own Xvfb).
     X11Probe();
     ~X11Probe();
@@ -88,7 +87,7 @@ public:
     QImage grab(const QRect& rootRect);
     QColor pixelAt(QPoint rootPoint);
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> d;
 };

@@ -23,18 +23,19 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <QWidget>
-
 #include <csignal>
 #include <cstdio>
 #include <functional>
-#include <utility>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
 volatile sig_atomic_t g_termExitCode = 0;
 
-void exitOnTerm(int) { ::_exit(g_termExitCode); }
+void exitOnTerm(int) {
+    ::_exit(g_termExitCode);
+}
 
 void say(const QString& line) {
     std::fputs(line.toUtf8().constData(), stdout);
@@ -43,7 +44,7 @@ void say(const QString& line) {
 }
 
 class Canvas : public QWidget {
-public:
+  public:
     enum class Fill { Colour, Picture, Quadrants };
 
     explicit Canvas(Qt::WindowFlags flags) : QWidget(nullptr, flags) {
@@ -67,7 +68,7 @@ public:
 
     std::function<void()> onFirstPaint;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
         const QRect all = rect();
@@ -98,9 +99,11 @@ protected:
         const QPoint at = event->position().toPoint();
         say(QStringLiteral("click %1 %2").arg(at.x()).arg(at.y()));
     }
-    void keyPressEvent(QKeyEvent* event) override { say(QStringLiteral("key %1").arg(event->key())); }
+    void keyPressEvent(QKeyEvent* event) override {
+        say(QStringLiteral("key %1").arg(event->key()));
+    }
 
-private:
+  private:
     Fill m_fill = Fill::Colour;
     QColor m_colour = Qt::gray;
     QImage m_picture;
@@ -108,12 +111,13 @@ private:
 
 // Reads commands from standard input without blocking the window.
 class CommandReader : public QObject {
-public:
-    CommandReader(Canvas* canvas) : m_canvas(canvas), m_notifier(STDIN_FILENO, QSocketNotifier::Read) {
+  public:
+    CommandReader(Canvas* canvas)
+        : m_canvas(canvas), m_notifier(STDIN_FILENO, QSocketNotifier::Read) {
         connect(&m_notifier, &QSocketNotifier::activated, this, [this] { readSome(); });
     }
 
-private:
+  private:
     void readSome() {
         char buffer[1024];
         const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
@@ -198,24 +202,33 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QCommandLineParser parser;
     parser.addHelpOption();
-    const QCommandLineOption title(QStringLiteral("title"), QStringLiteral("Window title."), QStringLiteral("T"),
-                                   QStringLiteral("Test window"));
-    const QCommandLineOption geometry(QStringLiteral("geometry"), QStringLiteral("WxH+X+Y of the client area."),
+    const QCommandLineOption title(QStringLiteral("title"), QStringLiteral("Window title."),
+                                   QStringLiteral("T"), QStringLiteral("Test window"));
+    const QCommandLineOption geometry(QStringLiteral("geometry"),
+                                      QStringLiteral("WxH+X+Y of the client area."),
                                       QStringLiteral("WxH+X+Y"), QStringLiteral("200x150+100+100"));
-    const QCommandLineOption colour(QStringLiteral("colour"), QStringLiteral("Fill colour."), QStringLiteral("#rrggbb"));
-    const QCommandLineOption picture(QStringLiteral("picture"), QStringLiteral("Picture scaled to fill."),
+    const QCommandLineOption colour(QStringLiteral("colour"), QStringLiteral("Fill colour."),
+                                    QStringLiteral("#rrggbb"));
+    const QCommandLineOption picture(QStringLiteral("picture"),
+                                     QStringLiteral("Picture scaled to fill."),
                                      QStringLiteral("FILE"));
-    const QCommandLineOption quadrants(QStringLiteral("quadrants"), QStringLiteral("Red, green, blue, yellow."));
-    const QCommandLineOption decorated(QStringLiteral("decorated"), QStringLiteral("Let the window manager frame it."));
-    const QCommandLineOption message(QStringLiteral("message"), QStringLiteral("Show a modal box."), QStringLiteral("TEXT"));
-    const QCommandLineOption buttons(QStringLiteral("buttons"), QStringLiteral("yesno or ok."), QStringLiteral("SET"),
-                                     QStringLiteral("yesno"));
-    const QCommandLineOption noWindow(QStringLiteral("no-window"), QStringLiteral("Only the message box."));
-    const QCommandLineOption termExit(QStringLiteral("term-exit"), QStringLiteral("Exit with CODE on SIGTERM."),
+    const QCommandLineOption quadrants(QStringLiteral("quadrants"),
+                                       QStringLiteral("Red, green, blue, yellow."));
+    const QCommandLineOption decorated(QStringLiteral("decorated"),
+                                       QStringLiteral("Let the window manager frame it."));
+    const QCommandLineOption message(QStringLiteral("message"), QStringLiteral("Show a modal box."),
+                                     QStringLiteral("TEXT"));
+    const QCommandLineOption buttons(QStringLiteral("buttons"), QStringLiteral("yesno or ok."),
+                                     QStringLiteral("SET"), QStringLiteral("yesno"));
+    const QCommandLineOption noWindow(QStringLiteral("no-window"),
+                                      QStringLiteral("Only the message box."));
+    const QCommandLineOption termExit(QStringLiteral("term-exit"),
+                                      QStringLiteral("Exit with CODE on SIGTERM."),
                                       QStringLiteral("CODE"));
-    const QCommandLineOption ignoreTerm(QStringLiteral("ignore-term"), QStringLiteral("Ignore SIGTERM."));
-    parser.addOptions({title, geometry, colour, picture, quadrants, decorated, message, buttons, noWindow, termExit,
-                       ignoreTerm});
+    const QCommandLineOption ignoreTerm(QStringLiteral("ignore-term"),
+                                        QStringLiteral("Ignore SIGTERM."));
+    parser.addOptions({title, geometry, colour, picture, quadrants, decorated, message, buttons,
+                       noWindow, termExit, ignoreTerm});
     parser.process(app);
 
     if (parser.isSet(ignoreTerm)) {
@@ -225,13 +238,15 @@ int main(int argc, char** argv) {
         std::signal(SIGTERM, exitOnTerm);
     }
 
-    static const QRegularExpression geometryPattern(QStringLiteral("^(\\d+)x(\\d+)([+-]\\d+)([+-]\\d+)$"));
+    static const QRegularExpression geometryPattern(
+        QStringLiteral("^(\\d+)x(\\d+)([+-]\\d+)([+-]\\d+)$"));
     const auto g = geometryPattern.match(parser.value(geometry));
     if (!g.hasMatch()) {
         std::fprintf(stderr, "test_window: --geometry must be WxH+X+Y\n");
         return 2;
     }
-    const QRect place(g.captured(3).toInt(), g.captured(4).toInt(), g.captured(1).toInt(), g.captured(2).toInt());
+    const QRect place(g.captured(3).toInt(), g.captured(4).toInt(), g.captured(1).toInt(),
+                      g.captured(2).toInt());
 
     Qt::WindowFlags flags = Qt::Window;
     if (!parser.isSet(decorated)) {
@@ -242,15 +257,16 @@ int main(int argc, char** argv) {
     if (parser.isSet(picture)) {
         QImage image(parser.value(picture));
         if (image.isNull()) {
-            std::fprintf(stderr, "test_window: cannot read %s\n", qPrintable(parser.value(picture)));
+            std::fprintf(stderr, "test_window: cannot read %s\n",
+                         qPrintable(parser.value(picture)));
             return 2;
         }
         canvas.setPicture(image);
     } else if (parser.isSet(quadrants)) {
         canvas.setQuadrants();
     } else {
-        const QColor fill = QColor::fromString(parser.value(colour).isEmpty() ? QStringLiteral("#808080")
-                                                                              : parser.value(colour));
+        const QColor fill = QColor::fromString(
+            parser.value(colour).isEmpty() ? QStringLiteral("#808080") : parser.value(colour));
         if (!fill.isValid()) {
             std::fprintf(stderr, "test_window: bad colour %s\n", qPrintable(parser.value(colour)));
             return 2;
@@ -271,7 +287,9 @@ int main(int argc, char** argv) {
     canvas.onFirstPaint = [&] {
         say(QStringLiteral("ready %1").arg(canvas.winId()));
         if (parser.isSet(message)) {
-            QTimer::singleShot(0, [&] { QCoreApplication::exit(askAndExit(&canvas, parser.value(message), okOnly)); });
+            QTimer::singleShot(0, [&] {
+                QCoreApplication::exit(askAndExit(&canvas, parser.value(message), okOnly));
+            });
         }
     };
     canvas.show();
