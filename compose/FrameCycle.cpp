@@ -1,0 +1,192 @@
+#include "compose/FrameCycle.h"
+
+#include "app/settings/SettingValues.h"
+#include "compose/FrameOverlays.h"
+#include "compose/FramePublisher.h"
+#include "platform/AtomicFile.h"
+#include "platform/Desktop.h"
+#include "platform/MessageBoxes.h"
+#include "platform/Stretch.h"
+#include "source/SourceWindow.h"
+
+#include <QBuffer>
+#include <QPainter>
+
+#include <exception>
+
+namespace oculet {
+namespace {
+
+constexpr int kStripTop = 231;
+constexpr int kStripHeight = 9;
+
+QColor toQColor(Colour c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
+
+} // namespace
+
+FrameCycle::FrameCycle(Settings& settings, OverlayBoxes& boxes, EditState& edit, Desktop& desktop,
+                       SourceWindow& source, MessageBoxes& messages, FrameCycleView& view, FrameFiles files)
+    : settings_(settings), boxes_(boxes), edit_(edit), desktop_(desktop), source_(source),
+      messages_(messages), view_(view), files_(std::move(files)),
+      pic1_(kFrameWidth, kFrameHeight, QImage::Format_RGB32),
+      pic3_(kFrameWidth, kFrameHeight, QImage::Format_RGB32) {
+    pic1_.fill(Qt::black);
+    pic3_.fill(Qt::black);
+}
+
+void FrameCycle::capture(bool alsoCleanCopy) {
+    const QImage grabbed = desktop_.grab(source_.captureRect(settings_));
+    if (grabbed.isNull()) {
+        // Nothing could be read: the previous picture stays rather than a black frame.
+        return;
+    }
+    stretchInto(pic1_, pic1_.rect(), grabbed);
+    if (alsoCleanCopy) {
+        pic3_ = pic1_.copy();
+    }
+}
+
+void FrameCycle::drawCopiedBox(const QRect& source, const QRect& place) {
+    const QImage grabbed = desktop_.grab(source);
+    if (!grabbed.isNull()) {
+        stretchInto(pic1_, place, grabbed);
+    }
+    QPainter painter(&pic1_);
+    painter.setPen(toQColor(settings_.borderColour));
+    painter.setBrush(Qt::NoBrush);
+    // An outline from one pixel outside the box's top-left to one pixel beyond its bottom-right.
+    painter.drawRect(QRect(place.left() - 1, place.top() - 1, place.width() + 2, place.height() + 2));
+}
+
+void FrameCycle::drawCopiedBoxes() {
+    Settings& s = settings_;
+    if (edit_.draggedBox != EditState::SignalMeter && s.current(s.smOn)) {
+        drawCopiedBox({s.current(s.smLeft), s.current(s.smTop), s.current(s.smWidth), s.current(s.smHeight)},
+                      {s.current(s.lblSMLeft), s.current(s.lblSMTop), s.current(s.lblSMWidth),
+                       s.current(s.lblSMHeight)});
+    }
+    if (edit_.draggedBox != EditState::Aux1 && s.current(s.aux1On)) {
+        drawCopiedBox({s.current(s.aux1Left), s.current(s.aux1Top), s.current(s.aux1Width),
+                       s.current(s.aux1Height)},
+                      {s.current(s.lblAux1Left), s.current(s.lblAux1Top), s.current(s.lblAux1Width),
+                       s.current(s.lblAux1Height)});
+    }
+    if (edit_.draggedBox != EditState::Aux2 && s.current(s.aux2On)) {
+        drawCopiedBox({s.current(s.aux2Left), s.current(s.aux2Top), s.current(s.aux2Width),
+                       s.current(s.aux2Height)},
+                      {s.current(s.lblAux2Left), s.current(s.lblAux2Top), s.current(s.lblAux2Width),
+                       s.current(s.lblAux2Height)});
+    }
+}
+
+void FrameCycle::drawProgressStrip() {
+    if (settings_.program != EasyPal || settings_.epProgress != 1) {
+        return;
+    }
+    // The strip runs along the bottom of the frame and ends 3 pixels left of the
+    // last-received box, so moving that box shortens it.
+    const int width = roundHalfEven(boxes_.lastRx.rect.left()) - 3;
+    if (width <= 0) {
+        return;
+    }
+    const QImage grabbed = desktop_.grab(source_.progressStripRect(settings_));
+    if (!grabbed.isNull()) {
+        stretchInto(pic1_, QRect(0, kStripTop, width, kStripHeight), grabbed);
+    }
+}
+
+void FrameCycle::stampName() {
+    QPainter painter(&pic1_);
+    QFont font(QStringLiteral("Small Fonts"));
+    font.setPixelSize(7); // 5 points on a 96-dpi screen
+    painter.setFont(font);
+    painter.setPen(Qt::white);
+    painter.drawText(QRect(288, 230, kFrameWidth - 288, kFrameHeight - 230), Qt::AlignLeft | Qt::AlignTop,
+                     QStringLiteral("Oculet"));
+}
+
+void FrameCycle::writeCamBitmap() {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!pic1_.convertToFormat(QImage::Format_RGB888).save(&buffer, "BMP")) {
+        return;
+    }
+    // A webcam program reads this file four times a second: it must never see half a frame.
+    writeFileAtomically(files_.dataFolder + u'/' + camBitmapName(), bytes, 0644);
+    // The copy beside the executable is for webcam programs that look there; the program
+    // folder is often read-only, which must not cost the rest of the cycle anything.
+    if (!files_.programFolder.isEmpty() && files_.programFolder != files_.dataFolder) {
+        writeFileAtomically(files_.programFolder + u'/' + camBitmapName(), bytes, 0644);
+    }
+}
+
+void FrameCycle::run(std::function<void()> finished) {
+    Settings& s = settings_;
+    try {
+        source_.check(s);
+        capture(true);
+        if (overlays_ != nullptr && s.current(s.lastRx) && edit_.draggedBox != EditState::LastReceived) {
+            overlays_->drawLastReceived(pic1_);
+        }
+        drawCopiedBoxes();
+        drawProgressStrip();
+        if (overlays_ != nullptr && s.current(s.txtOn) >= 1) {
+            overlays_->drawScrollingText(pic1_, s.current(s.txtOn));
+        }
+        if (overlays_ != nullptr && s.current(s.fTxtOn) == 1) {
+            overlays_->drawFixedText(pic1_);
+        }
+        if (overlays_ != nullptr && (s.current(s.clockOnZ) == 1 || s.current(s.clockOnL) == 1)) {
+            overlays_->drawClock(pic1_);
+        }
+        stampName();
+        view_.showFrame(pic1_);
+        view_.showBoxes(boxes_);
+        view_.showSourceMissing(source_.missing());
+
+        if (source_.missing() && !warningDismissed_) {
+            if (messages_.askYesNo(QStringLiteral("EasyPal not running!"))) {
+                warningDismissed_ = true;
+            } else {
+                view_.requestShutdown();
+                return;
+            }
+        }
+        writeCamBitmap();
+        if (edit_.draggedBox == EditState::None) {
+            view_.hideDragPreview();
+        }
+        if (publisher_ != nullptr && !edit_.layoutEditing && publisher_->canPublish()) {
+            publisher_->publishFrame(pic1_, std::move(finished));
+            return;
+        }
+    } catch (const std::exception&) {
+        // A failure anywhere in the cycle skips the rest of it; the next cycle starts as usual.
+    }
+    finished();
+}
+
+void FrameCycle::startupRedraw() {
+    Settings& s = settings_;
+    try {
+        source_.searchForRedraw(s);
+        capture(false);
+        if (overlays_ != nullptr && s.current(s.lastRx)) {
+            overlays_->drawLastReceived(pic1_);
+        }
+        drawCopiedBoxes();
+        drawProgressStrip();
+        if (overlays_ != nullptr && (s.current(s.clockOnZ) == 1 || s.current(s.clockOnL) == 1)) {
+            overlays_->drawClock(pic1_);
+        }
+        if (overlays_ != nullptr && s.current(s.fTxtOn) == 1) {
+            overlays_->drawFixedText(pic1_);
+        }
+    } catch (const std::exception&) {
+    }
+    view_.showFrame(pic1_);
+    view_.showBoxes(boxes_);
+}
+
+} // namespace oculet

@@ -1,0 +1,90 @@
+#pragma once
+
+// The frame cycle: copies the capture rectangle onto the 320 × 240 frame, lays the boxes and
+// overlays over it in a fixed order, stamps the name, shows the frame, writes Cam_1.bmp and hands
+// the frame to the publish step. Runs on the GUI thread from the frame timer; the timer is re-armed
+// only when `finished` is called, so two cycles never overlap.
+
+#include "app/settings/Settings.h"
+#include "compose/EditState.h"
+#include "compose/OverlayBoxes.h"
+
+#include <QImage>
+#include <QString>
+
+#include <functional>
+
+namespace oculet {
+
+class Desktop;
+class FrameOverlays;
+class FramePublisher;
+class MessageBoxes;
+class SourceWindow;
+
+// What the cycle shows on the main window.
+class FrameCycleView {
+public:
+    virtual ~FrameCycleView() = default;
+    virtual void showFrame(const QImage& frame) = 0;
+    virtual void showBoxes(const OverlayBoxes& boxes) = 0;
+    virtual void showSourceMissing(bool missing) = 0;
+    // Hides the rubber-band preview of a dragged box once no box is dragged.
+    virtual void hideDragPreview() = 0;
+    // The user answered No to the missing-source warning: the program ends normally.
+    virtual void requestShutdown() = 0;
+};
+
+struct FrameFiles {
+    QString dataFolder;    // Cam_1.bmp that matters
+    QString programFolder; // the copy beside the executable, best effort
+};
+
+class FrameCycle {
+public:
+    FrameCycle(Settings& settings, OverlayBoxes& boxes, EditState& edit, Desktop& desktop,
+               SourceWindow& source, MessageBoxes& messages, FrameCycleView& view, FrameFiles files);
+
+    void setOverlays(FrameOverlays* overlays) { overlays_ = overlays; }
+    void setPublisher(FramePublisher* publisher) { publisher_ = publisher; }
+
+    // One cycle. `finished` is called exactly once when the cycle is over (after the publish
+    // step when there is one), also after a failure part way; it is not called when the user
+    // chose to end the program from the missing-source warning.
+    void run(std::function<void()> finished);
+
+    // The one-off composition at start-up: capture, boxes, progress strip, clock and fixed text;
+    // nothing is written, published or warned about.
+    void startupRedraw();
+
+    const QImage& pic1() const { return pic1_; }
+    const QImage& pic3() const { return pic3_; }
+    bool warningDismissed() const { return warningDismissed_; }
+
+    static QString camBitmapName() { return QStringLiteral("Cam_1.bmp"); }
+
+private:
+    void capture(bool alsoCleanCopy);
+    void drawCopiedBoxes();
+    void drawCopiedBox(const QRect& source, const QRect& place);
+    void drawProgressStrip();
+    void stampName();
+    void writeCamBitmap();
+
+    Settings& settings_;
+    OverlayBoxes& boxes_;
+    EditState& edit_;
+    Desktop& desktop_;
+    SourceWindow& source_;
+    MessageBoxes& messages_;
+    FrameCycleView& view_;
+    FrameFiles files_;
+    FrameOverlays* overlays_ = nullptr;
+    FramePublisher* publisher_ = nullptr;
+
+    QImage pic1_;
+    QImage pic3_;
+    bool warningDismissed_ = false;
+};
+
+} // namespace oculet

@@ -1,0 +1,65 @@
+#pragma once
+
+// Finds the radio program's window by a fragment of its title and follows it from frame to
+// frame. Oculet never talks to the radio program: the window's title and position are all it
+// knows of it.
+
+#include "app/settings/Settings.h"
+#include "platform/Desktop.h"
+
+#include <QRect>
+#include <QString>
+
+namespace oculet {
+
+// A window rectangle as left, top, right, bottom edges in screen pixels.
+struct WindowEdges {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+    bool operator==(const WindowEdges&) const = default;
+};
+
+class SourceWindow {
+public:
+    explicit SourceWindow(Desktop& desktop) : desktop_(desktop) {}
+
+    // A new fragment: forgets the remembered window and searches for one now.
+    void setFragment(const QString& fragment);
+    const QString& fragment() const { return fragment_; }
+    WindowId handle() const { return handle_; }
+    bool screenMode() const;
+
+    // The check at the start of every frame: the remembered window still carries the fragment
+    // in its title: its rectangle is taken and the source counts as found. Otherwise a fresh
+    // search is made (its result is first used by the next frame) and the rectangle is rebuilt
+    // from the stored capture position, so frames go on from where the window last was.
+    void check(const Settings& settings);
+
+    // The start-up redraw: search once and take the found window's rectangle, leaving the
+    // missing flag alone.
+    void searchForRedraw(const Settings& settings);
+
+    const WindowEdges& edges() const { return edges_; }
+    bool missing() const { return missing_; }
+
+    // The rectangle rebuilt from the stored capture position of the current program: the
+    // window's top-left is the capture's top-left less the capture offsets.
+    static WindowEdges edgesFromStoredCapture(const Settings& settings);
+
+    // The screen rectangle copied onto the whole frame: in screen mode the stored absolute
+    // rectangle, otherwise the capture offsets from the window's top-left.
+    QRect captureRect(const Settings& settings) const;
+    // The progress strip's source: measured from the window's bottom-left corner.
+    QRect progressStripRect(const Settings& settings) const;
+
+private:
+    Desktop& desktop_;
+    QString fragment_;
+    WindowId handle_ = 0;
+    WindowEdges edges_;
+    bool missing_ = false;
+};
+
+} // namespace oculet
