@@ -1,6 +1,7 @@
 // Entry point of every test program: gives the run its own X display and user folders, then
 // creates the QApplication and runs the GoogleTest cases.
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/X11Probe.h"
 
 #include <QApplication>
 #include <QDir>
@@ -136,7 +137,9 @@ bool TestEnvironment::startWindowManager() {
         }
     }
     XCloseDisplay(dpy);
-    return ready;
+    // Owning the selection is not yet managing windows: a window mapped in the next moment can
+    // stay unmanaged. Ready means a probe window has been taken into the client list.
+    return ready && X11Probe().waitForWindowManagerReady();
 }
 
 void TestEnvironment::stopWindowManager() { stopChild(g_openbox); }
