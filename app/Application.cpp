@@ -177,7 +177,7 @@ void Application::writeOffPictureAsFrame() {
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     if (off.convertToFormat(QImage::Format_RGB888).save(&buffer, "BMP")) {
-        writeFileAtomically(dataFolder_ + u'/' + FrameCycle::camBitmapName(), bytes, 0644);
+        replaceFile(dataFolder_ + u'/' + FrameCycle::camBitmapName(), bytes);
     }
 }
 

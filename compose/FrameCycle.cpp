@@ -113,11 +113,11 @@ void FrameCycle::writeCamBitmap() {
         return;
     }
     // A webcam program reads this file four times a second: it must never see half a frame.
-    writeFileAtomically(files_.dataFolder + u'/' + camBitmapName(), bytes, 0644);
+    replaceFile(files_.dataFolder + u'/' + camBitmapName(), bytes);
     // The copy beside the executable is for webcam programs that look there; the program
     // folder is often read-only, which must not cost the rest of the cycle anything.
     if (!files_.programFolder.isEmpty() && files_.programFolder != files_.dataFolder) {
-        writeFileAtomically(files_.programFolder + u'/' + camBitmapName(), bytes, 0644);
+        replaceFile(files_.programFolder + u'/' + camBitmapName(), bytes);
     }
 }
 

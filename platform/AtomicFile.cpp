@@ -1,5 +1,6 @@
 #include "platform/AtomicFile.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 #include <cerrno>
@@ -11,32 +12,41 @@
 namespace oculet {
 namespace {
 
-bool fail(QString* error, const QString& what, int err) {
-    if (error != nullptr) {
-        *error = what + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(err));
+// The temporary file until it has taken its place: removed on every way out but success.
+class PendingFile {
+public:
+    explicit PendingFile(QByteArray pattern) : path_(std::move(pattern)) {
+        fd_ = ::mkstemp(path_.data());
+        if (fd_ < 0) {
+            path_.clear();
+        }
     }
-    return false;
-}
+    ~PendingFile() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+        if (!path_.isEmpty()) {
+            ::unlink(path_.constData());
+        }
+    }
+    PendingFile(const PendingFile&) = delete;
+    PendingFile& operator=(const PendingFile&) = delete;
 
-} // namespace
+    int fd() const { return fd_; }
+    const QByteArray& path() const { return path_; }
+    int close() {
+        const int rc = ::close(fd_);
+        fd_ = -1;
+        return rc == 0 ? 0 : errno;
+    }
+    void release() { path_.clear(); }
 
-bool writeFileAtomically(const QString& path, const QByteArray& contents, mode_t mode, QString* error) {
-    const QFileInfo info(path);
-    const QByteArray target = QFile::encodeName(info.absoluteFilePath());
-    QByteArray temp = QFile::encodeName(info.absolutePath() + QStringLiteral("/.") + info.fileName() +
-                                        QStringLiteral(".XXXXXX"));
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) {
-        return fail(error, QStringLiteral("cannot create a file in %1").arg(info.absolutePath()), errno);
-    }
-    auto abandon = [&](const QString& what, int err) {
-        ::close(fd);
-        ::unlink(temp.constData());
-        return fail(error, what, err);
-    };
-    if (::fchmod(fd, mode) != 0) {
-        return abandon(QStringLiteral("cannot set the permissions of %1").arg(path), errno);
-    }
+private:
+    QByteArray path_;
+    int fd_ = -1;
+};
+
+int writeAll(int fd, const QByteArray& contents) {
     const char* data = contents.constData();
     qsizetype left = contents.size();
     while (left > 0) {
@@ -45,25 +55,56 @@ bool writeFileAtomically(const QString& path, const QByteArray& contents, mode_t
             continue;
         }
         if (n <= 0) {
-            return abandon(QStringLiteral("cannot write %1").arg(path), n < 0 ? errno : ENOSPC);
+            return n < 0 ? errno : ENOSPC;
         }
         data += n;
         left -= n;
     }
-    if (::fsync(fd) != 0) {
-        return abandon(QStringLiteral("cannot write %1").arg(path), errno);
+    return 0;
+}
+
+} // namespace
+
+int replaceFile(const QString& path, const QByteArray& contents, const AtomicWriteOptions& options) {
+    const QFileInfo info(path);
+    const QByteArray target = QFile::encodeName(info.absoluteFilePath());
+    PendingFile temp(QFile::encodeName(info.absolutePath() + QStringLiteral("/.") + info.fileName() +
+                                       QStringLiteral(".XXXXXX")));
+    if (temp.fd() < 0) {
+        return errno;
     }
-    if (::close(fd) != 0) {
-        const int err = errno;
-        ::unlink(temp.constData());
-        return fail(error, QStringLiteral("cannot write %1").arg(path), err);
+    struct stat old {};
+    const bool keep = options.keepModeAndTimes && ::stat(target.constData(), &old) == 0 && S_ISREG(old.st_mode);
+    if (::fchmod(temp.fd(), keep ? (old.st_mode & 07777) : options.mode) != 0) {
+        return errno;
     }
-    if (::rename(temp.constData(), target.constData()) != 0) {
-        const int err = errno;
-        ::unlink(temp.constData());
-        return fail(error, QStringLiteral("cannot replace %1").arg(path), err);
+    if (const int rc = writeAll(temp.fd(), contents); rc != 0) {
+        return rc;
     }
-    return true;
+    if (keep) {
+        const struct timespec times[2] = {old.st_atim, old.st_mtim};
+        ::futimens(temp.fd(), times);
+    }
+    if (options.durable && ::fsync(temp.fd()) != 0) {
+        return errno;
+    }
+    if (const int rc = temp.close(); rc != 0) {
+        return rc;
+    }
+    if (::rename(temp.path().constData(), target.constData()) != 0) {
+        return errno;
+    }
+    temp.release();
+    return 0;
+}
+
+bool writeFileAtomically(const QString& path, const QByteArray& contents, const AtomicWriteOptions& options,
+                         QString* error) {
+    const int rc = replaceFile(path, contents, options);
+    if (rc != 0 && error != nullptr) {
+        *error = QStringLiteral("cannot write %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(rc)));
+    }
+    return rc == 0;
 }
 
 } // namespace oculet

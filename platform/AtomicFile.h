@@ -7,12 +7,26 @@
 
 namespace oculet {
 
-// Writes a whole file under a temporary name in the same folder, flushes it to the disk and
-// renames it over `path`, so a reader (a webcam program, the next start of Oculet) sees either
-// the old file or the new one, never half of one. Every write is checked: a full disk leaves the
-// old file untouched and removes the temporary one. `mode` is the new file's permission bits.
-// Returns false with a plain error text on failure.
-bool writeFileAtomically(const QString& path, const QByteArray& contents, mode_t mode,
+struct AtomicWriteOptions {
+    // Permission bits of a new file.
+    mode_t mode = 0644;
+    // A file that is replaced passes its permission bits and access/modification times on to
+    // the new content, so a program watching it sees the same file it was given.
+    bool keepModeAndTimes = false;
+    // Flush the new content to the disk before it takes the old one's place: for files whose loss
+    // in a power cut would cost the user something (the settings), not for frames rewritten four
+    // times a second.
+    bool durable = false;
+};
+
+// Writes a whole file under a temporary name in the same folder and renames it over `path`, so a
+// reader (a webcam program, the next start of Oculet) sees either the old file or the new one,
+// never half of one. Every write is checked: a full disk leaves the old file untouched and
+// removes the temporary one. Returns 0, or the errno of what failed.
+int replaceFile(const QString& path, const QByteArray& contents, const AtomicWriteOptions& options = {});
+
+// The same with a plain error text for the user.
+bool writeFileAtomically(const QString& path, const QByteArray& contents, const AtomicWriteOptions& options,
                          QString* error = nullptr);
 
 } // namespace oculet

@@ -155,7 +155,7 @@ bool IniFile::write(const QString& path, QString* error) const {
         return false;
     }
     // The file holds the FTP password: only its owner may read it.
-    return writeFileAtomically(path, serialise(), 0600, error);
+    return writeFileAtomically(path, serialise(), AtomicWriteOptions{.mode = 0600, .durable = true}, error);
 }
 
 } // namespace oculet

@@ -1,6 +1,7 @@
 #include "publish/FtpPanel.h"
 
 #include "app/settings/Settings.h"
+#include "platform/AtomicFile.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Paths.h"
 
@@ -15,7 +16,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSaveFile>
 
 namespace oculet {
 namespace {
@@ -169,9 +169,7 @@ bool FtpPanel::takeOffPicture(const QString& path) {
         return false;
     }
     // The off picture may be published at any shutdown: replace it whole or not at all.
-    QSaveFile target(dataFolder_ + QStringLiteral("/CamOff.jpg"));
-    if (!target.open(QIODevice::WriteOnly) || target.write(bytes) != bytes.size() ||
-        !target.commit()) {
+    if (replaceFile(dataFolder_ + QStringLiteral("/CamOff.jpg"), bytes) != 0) {
         messages_.warn(QStringLiteral("The picture could not be copied to %1.")
                            .arg(dataFolder_ + QStringLiteral("/CamOff.jpg")));
         return false;

@@ -2,6 +2,7 @@
 
 #include "app/settings/InterfaceTexts.h"
 #include "app/settings/Settings.h"
+#include "platform/AtomicFile.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Paths.h"
 #include "publish/ImageCompare.h"
@@ -10,7 +11,6 @@
 
 #include <QDeadlineTimer>
 #include <QFile>
-#include <QSaveFile>
 #include <QSemaphore>
 #include <QThread>
 
@@ -30,19 +30,7 @@ bool isReplaceRefusal(const FtpResult& result) {
 // Copies a file over another so that a reader sees the old or the new content, never a mix.
 bool copyAtomically(const QString& from, const QString& to) {
     QFile source(from);
-    if (!source.open(QIODevice::ReadOnly)) {
-        return false;
-    }
-    QSaveFile target(to);
-    if (!target.open(QIODevice::WriteOnly)) {
-        return false;
-    }
-    const QByteArray bytes = source.readAll();
-    if (target.write(bytes) != bytes.size()) {
-        target.cancelWriting();
-        return false;
-    }
-    return target.commit();
+    return source.open(QIODevice::ReadOnly) && replaceFile(to, source.readAll()) == 0;
 }
 
 } // namespace
