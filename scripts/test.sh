@@ -16,6 +16,6 @@ cmake --build build
 
 if [[ "${CI:-}" == "true" || "${OCULET_SANITIZE:-}" == "1" ]]; then
   cmake --preset asan >/dev/null
-  cmake --build build-asan --target settings_tests platform_tests source_tests compose_tests publish_tests
+  cmake --build build-asan --target unit_tests
   (cd build-asan && ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j2 -L unit)
 fi
