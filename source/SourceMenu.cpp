@@ -73,6 +73,10 @@ bool SourceMenu::eventFilter(QObject* watched, QEvent* event) {
         }
         if (event->type() == QEvent::Enter || event->type() == QEvent::MouseMove) {
             highlight(i);
+        } else if (event->type() == QEvent::Leave) {
+            // Off the rows (into the check-mark column or out of the menu) nothing is under
+            // the mouse, so no row may stay coloured.
+            highlight(-1);
         } else if (event->type() == QEvent::MouseButtonRelease &&
                    static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
             emit chosen(i);
