@@ -9,13 +9,7 @@
 namespace oculet {
 
 QString fixedTextToShow(const Settings& settings) {
-    if (settings.ckFile2 == 0) {
-        const int index = settings.fixedIndex;
-        return index >= 0 && index < static_cast<int>(settings.fixedTexts.size()) ? settings.fixedTexts[index]
-                                                                                  : QString();
-    }
-    const std::optional<QString> field = readFirstField(settings.file2);
-    return field ? QStringLiteral(" ") + *field + QStringLiteral(" ") : QString();
+    return overlayText(settings.ckFile2 != 0, settings.file2, settings.fixedTexts, settings.fixedIndex);
 }
 
 std::optional<QRect> drawFixedText(QImage& frame, QPoint topLeft, const QString& text, const FontSetting& fontSetting,

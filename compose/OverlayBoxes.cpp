@@ -9,7 +9,17 @@ namespace {
 
 bool clockShown(const Settings& s) { return s.current(s.clockOnZ) >= 1 || s.current(s.clockOnL) >= 1; }
 
-QRect storedBox(int left, int top, int width, int height) { return {left, top, width, height}; }
+// The signal-meter and AUX boxes stand where they are stored, at start-up as after a source choice.
+void placeCopiedBoxes(const Settings& s, OverlayBoxes& b) {
+    b.sm.rect = QRect(s.current(s.lblSMLeft), s.current(s.lblSMTop), s.current(s.lblSMWidth), s.current(s.lblSMHeight));
+    b.sm.visible = s.current(s.smOn);
+    b.aux1.rect = QRect(s.current(s.lblAux1Left), s.current(s.lblAux1Top), s.current(s.lblAux1Width),
+                        s.current(s.lblAux1Height));
+    b.aux1.visible = s.current(s.aux1On);
+    b.aux2.rect = QRect(s.current(s.lblAux2Left), s.current(s.lblAux2Top), s.current(s.lblAux2Width),
+                        s.current(s.lblAux2Height));
+    b.aux2.visible = s.current(s.aux2On);
+}
 
 } // namespace
 
@@ -30,32 +40,16 @@ OverlayBoxes placeBoxesAtStartup(const Settings& s) {
                           std::max(width, 30), std::max(height, 30));
     b.lastRx.visible = s.current(s.lastRx);
 
-    b.sm.rect = storedBox(s.current(s.lblSMLeft), s.current(s.lblSMTop), s.current(s.lblSMWidth),
-                          s.current(s.lblSMHeight));
-    b.sm.visible = s.current(s.smOn);
+    placeCopiedBoxes(s, b);
 
     b.scrollText.rect = QRect(0, std::clamp(s.current(s.txtTop), -10, 200), kFrameWidth, 20);
     b.scrollText.visible = s.current(s.txtOn) > 0;
 
-    b.aux1.rect = storedBox(s.current(s.lblAux1Left), s.current(s.lblAux1Top),
-                            s.current(s.lblAux1Width), s.current(s.lblAux1Height));
-    b.aux1.visible = s.current(s.aux1On);
-    b.aux2.rect = storedBox(s.current(s.lblAux2Left), s.current(s.lblAux2Top),
-                            s.current(s.lblAux2Width), s.current(s.lblAux2Height));
-    b.aux2.visible = s.current(s.aux2On);
     return b;
 }
 
 void placeBoxesForProgram(const Settings& s, OverlayBoxes& b) {
-    b.sm.rect = storedBox(s.current(s.lblSMLeft), s.current(s.lblSMTop), s.current(s.lblSMWidth),
-                          s.current(s.lblSMHeight));
-    b.sm.visible = s.current(s.smOn);
-    b.aux1.rect = storedBox(s.current(s.lblAux1Left), s.current(s.lblAux1Top),
-                            s.current(s.lblAux1Width), s.current(s.lblAux1Height));
-    b.aux1.visible = s.current(s.aux1On);
-    b.aux2.rect = storedBox(s.current(s.lblAux2Left), s.current(s.lblAux2Top),
-                            s.current(s.lblAux2Width), s.current(s.lblAux2Height));
-    b.aux2.visible = s.current(s.aux2On);
+    placeCopiedBoxes(s, b);
     b.scrollText.rect.moveTop(s.current(s.txtTop));
     b.scrollText.visible = s.current(s.txtOn) >= 1;
     b.fixedText.rect.moveTopLeft(QPoint(s.current(s.fTxtLeft), s.current(s.fTxtTop)));

@@ -19,13 +19,7 @@ double elapsedSince(const std::optional<double>& last, double now) {
 } // namespace
 
 QString scrollTextToShow(const Settings& settings) {
-    if (settings.ckFile1 == 0) {
-        const int index = settings.scrollIndex;
-        return index >= 0 && index < static_cast<int>(settings.scrollTexts.size()) ? settings.scrollTexts[index]
-                                                                                    : QString();
-    }
-    const std::optional<QString> field = readFirstField(settings.file1);
-    return field ? QStringLiteral(" ") + *field + QStringLiteral(" ") : QString();
+    return overlayText(settings.ckFile1 != 0, settings.file1, settings.scrollTexts, settings.scrollIndex);
 }
 
 ScrollPlacement ContinuousScroll::step(const QString& text, const TextWidth& width, double nowSeconds) {

@@ -20,4 +20,14 @@ std::optional<QString> readFirstField(const QString& path);
 // The list-input rule on one line of text, as above.
 QString firstField(const QString& line);
 
+// The text a text overlay shows: the chosen line of its list, or, when its text file is in use,
+// the file's first field with one blank on each side. Empty when there is nothing to show.
+template <class List> QString overlayText(bool fromFile, const QString& path, const List& list, int index) {
+    if (!fromFile) {
+        return index >= 0 && index < static_cast<int>(list.size()) ? list[index] : QString();
+    }
+    const std::optional<QString> field = readFirstField(path);
+    return field ? QStringLiteral(" ") + *field + QStringLiteral(" ") : QString();
+}
+
 } // namespace oculet
