@@ -12,7 +12,7 @@
 #include <QBuffer>
 #include <QPainter>
 
-#include <exception>
+#include <memory>
 
 namespace oculet {
 namespace {
@@ -123,6 +123,15 @@ void FrameCycle::writeCamBitmap() {
 
 void FrameCycle::run(std::function<void()> finished) {
     Settings& s = settings_;
+    // The cycle ends exactly once however it ends: a publisher that fails after taking the step
+    // may still report done later, and the timer must not be armed twice (or never).
+    auto ended = std::make_shared<bool>(false);
+    auto endOnce = [ended, finished = std::move(finished)] {
+        if (!*ended) {
+            *ended = true;
+            finished();
+        }
+    };
     try {
         source_.check(s);
         capture(true);
@@ -158,13 +167,13 @@ void FrameCycle::run(std::function<void()> finished) {
             view_.hideDragPreview();
         }
         if (publisher_ != nullptr && !edit_.layoutEditing && publisher_->canPublish()) {
-            publisher_->publishFrame(pic1_, std::move(finished));
+            publisher_->publishFrame(pic1_, endOnce);
             return;
         }
-    } catch (const std::exception&) {
+    } catch (...) {
         // A failure anywhere in the cycle skips the rest of it; the next cycle starts as usual.
     }
-    finished();
+    endOnce();
 }
 
 void FrameCycle::startupRedraw() {
@@ -183,7 +192,7 @@ void FrameCycle::startupRedraw() {
         if (overlays_ != nullptr && s.current(s.fTxtOn) == 1) {
             overlays_->drawFixedText(pic1_);
         }
-    } catch (const std::exception&) {
+    } catch (...) {
     }
     view_.showFrame(pic1_);
     view_.showBoxes(boxes_);
