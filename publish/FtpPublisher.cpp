@@ -225,6 +225,9 @@ void FtpPublisher::testFtpConnection() {
     // Webcam mode: the web page should no longer show a picture this program stopped updating.
     const bool wasConnected = connected_;
     setConnected(false);
+    // Nothing is published any more, so no frame is the one on the server: when FTP upload is
+    // chosen again, the very next frame must go up even if the picture has not changed.
+    reference_ = QImage();
     post([this, back = back_, worker = worker_, wasConnected, endpoint = endpoint(), dir = withdrawalDir(),
           filename = settings_.ftpFilename, stop = abortStop()] {
         if (wasConnected) {
