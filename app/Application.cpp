@@ -15,6 +15,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cstdio>
+
 namespace oculet {
 
 Application::Application(std::unique_ptr<Desktop> desktop)
@@ -57,6 +59,7 @@ void Application::start() {
     const VirtualScreen screen = virtualScreen();
     store_ = IniFile::read(Paths::settingsFile());
     settings_ = loadSettings(store_, screen);
+    started_ = true;
 
     window_.lblProg()->setText(sourceMenuCaption(settings_.program));
 
@@ -181,6 +184,28 @@ void Application::writeOffPictureAsFrame() {
     }
 }
 
+void Application::saveSettings() {
+    // A minimised window has no meaningful place: the stored one is kept.
+    const bool minimised = window_.isMinimized();
+    if (!minimised) {
+        settings_.meLeft = window_.x() * kTwipsPerPixel;
+        settings_.meTop = window_.y() * kTwipsPerPixel;
+    }
+    oculet::saveSettings(settings_, store_, !minimised);
+    QString error;
+    if (!store_.write(Paths::settingsFile(), &error)) {
+        std::fprintf(stderr, "Oculet: the settings could not be saved: %s\n", qPrintable(error));
+    }
+}
+
+void Application::saveSettingsIfNotShutDown() {
+    if (!started_ || shuttingDown_) {
+        return;
+    }
+    shuttingDown_ = true;
+    saveSettings();
+}
+
 void Application::shutdown() {
     if (shuttingDown_) {
         return;
@@ -197,17 +222,7 @@ void Application::shutdown() {
 
     writeOffPictureAsFrame();
 
-    // A minimised window has no meaningful place: the stored one is kept.
-    const bool minimised = window_.isMinimized();
-    if (!minimised) {
-        settings_.meLeft = window_.x() * kTwipsPerPixel;
-        settings_.meTop = window_.y() * kTwipsPerPixel;
-    }
-    saveSettings(settings_, store_, !minimised);
-    QString error;
-    if (!store_.write(Paths::settingsFile(), &error)) {
-        qWarning("Oculet: the settings could not be saved: %s", qPrintable(error));
-    }
+    saveSettings();
 
     // Publishes the off picture, or withdraws the published one, and closes the connection.
     // Bounded: a dead server holds the closing for a few seconds at most.

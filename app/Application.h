@@ -41,6 +41,9 @@ public:
     void start();
     // Runs the shutdown sequence once (later calls do nothing) and ends the event loop.
     void shutdown();
+    // Saves the settings when the program is ending without its shutdown, as when the X server
+    // goes away with the desktop session and the process is ended from under the event loop.
+    void saveSettingsIfNotShutDown();
 
     MainWindow& window() { return window_; }
     const Settings& settings() const { return settings_; }
@@ -62,6 +65,7 @@ private:
     void openPublishingPanel();
     void closePublishingPanel();
     void armFrameTimer();
+    void saveSettings();
 
     std::unique_ptr<Desktop> desktop_;
     Settings settings_;
@@ -87,6 +91,7 @@ private:
 
     QString dataFolder_;
     QString easyPalFolder_;
+    bool started_ = false;
     bool cycleRunning_ = false;
     bool shuttingDown_ = false;
 };

@@ -15,6 +15,16 @@
 
 namespace {
 
+oculet::Application* g_application = nullptr;
+
+// Qt ends the process with exit() when the X connection breaks (the desktop session is gone);
+// the event loop never returns, but the settings of this run must still reach the disk.
+void saveOnExit() {
+    if (g_application != nullptr) {
+        g_application->saveSettingsIfNotShutDown();
+    }
+}
+
 const char* const kHelp =
     "Usage: oculet [option]\n"
     "Copies the picture area of your SSTV radio program onto a 320 x 240 web-cam frame,\n"
@@ -81,10 +91,16 @@ int main(int argc, char** argv) {
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &application, &oculet::Application::shutdown);
 
     application.start();
+    // Registered after start-up has built everything the save uses: exit handlers run before
+    // the destructors of statics made before them, never of statics made after.
+    g_application = &application;
+    std::atexit(saveOnExit);
     if (wayland) {
         oculet::QtMessageBoxes(&application.window())
             .inform(QStringLiteral("This is a Wayland desktop. Oculet can only see and copy windows of "
                                    "programs that run under XWayland (programs under Wine do)."));
     }
-    return app.exec();
+    const int result = app.exec();
+    g_application = nullptr;
+    return result;
 }
