@@ -225,8 +225,10 @@ bool isWindowPosition(const SettingEntry& e) {
 } // namespace
 
 const std::vector<SettingEntry>& settingsTable() {
-    static const std::vector<SettingEntry> table = buildTable();
-    return table;
+    // Never destroyed: the settings may still be saved while the process exits (see main), after
+    // the destructors of ordinary statics have run.
+    static const auto* const table = new std::vector<SettingEntry>(buildTable());
+    return *table;
 }
 
 void clampProgramOnLoad(Settings& s, int p, const VirtualScreen& vs) {
