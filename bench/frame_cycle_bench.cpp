@@ -1,0 +1,207 @@
+// What one frame cycle costs on the real X11 desktop at the default layout with the signal meter
+// and both AUX boxes on, and its four parts: the capture's screen copy, the stretch onto the
+// frame, the three copied boxes and the Cam_1.bmp write (data folder plus the copy beside the
+// executable). The text and picture overlays are left out here; overlays_bench measures them.
+// Run under an X display (e.g. Xvfb :99 & DISPLAY=:99); without DISPLAY only the stretch and the
+// bitmap write are measured.
+#include "compose/FrameCycle.h"
+#include "platform/AtomicFile.h"
+#include "platform/MessageBoxes.h"
+#include "platform/Stretch.h"
+#include "platform/X11Desktop.h"
+#include "source/SourcePrograms.h"
+#include "source/SourceWindow.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <array>
+#include <cstdlib>
+#include <memory>
+
+namespace oculet {
+namespace {
+
+// The name stamp needs fonts, and fonts need a GUI application; another benchmark may already
+// have made one.
+void ensureApplication() {
+    if (QCoreApplication::instance() == nullptr) {
+        if (std::getenv("QT_QPA_PLATFORM") == nullptr) {
+            ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        }
+        static int argc = 1;
+        static char name[] = "oculet_bench";
+        static char* argv[] = {name, nullptr};
+        static QGuiApplication app(argc, argv);
+    }
+}
+
+class NullView final : public FrameCycleView {
+public:
+    void showFrame(const QImage&) override {}
+    void showBoxes(const OverlayBoxes&) override {}
+    void showSourceMissing(bool) override {}
+    void hideDragPreview() override {}
+    void requestShutdown() override {}
+};
+
+// Without an EasyPal window the first cycle warns once; Yes keeps the cycles going.
+class AnswerYes final : public MessageBoxes {
+public:
+    void inform(const QString&) override {}
+    void warn(const QString&) override {}
+    bool askYesNo(const QString&) override { return true; }
+};
+
+Settings defaultLayoutWithBoxes() {
+    Settings s;
+    s.smOn = allPrograms(true);
+    s.aux1On = allPrograms(true);
+    s.aux2On = allPrograms(true);
+    return s;
+}
+
+std::unique_ptr<X11Desktop> openDesktop(benchmark::State& state) {
+    QString error;
+    auto desktop = X11Desktop::open(&error);
+    if (!desktop) {
+        state.SkipWithError(error.toStdString().c_str());
+    }
+    return desktop;
+}
+
+QImage noiseImage(QSize size) {
+    QImage image(size, QImage::Format_RGB32);
+    QRandomGenerator random(7);
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            image.setPixel(x, y, 0xff000000u | random.bounded(0x1000000u));
+        }
+    }
+    return image;
+}
+
+void BM_FrameCycle(benchmark::State& state) {
+    ensureApplication();
+    auto desktop = openDesktop(state);
+    if (!desktop) {
+        return;
+    }
+    QTemporaryDir data;
+    QTemporaryDir program;
+    Settings settings = defaultLayoutWithBoxes();
+    OverlayBoxes boxes = placeBoxesAtStartup(settings);
+    EditState edit;
+    SourceWindow source(*desktop);
+    source.setFragment(titleFragmentFor(settings.program, sourceMenuCaption(settings.program)));
+    NullView view;
+    AnswerYes messages;
+    FrameCycle cycle(settings, boxes, edit, *desktop, source, messages, view, FrameFiles{data.path(), program.path()});
+    cycle.run([] {}); // the warning, when there is one, is not part of a cycle's cost
+    for (auto _ : state) {
+        cycle.run([] {});
+        benchmark::DoNotOptimize(cycle.pic1().constBits());
+    }
+    // Without the program's window every cycle also searches the window list.
+    state.SetLabel(source.missing() ? "no EasyPal window, stored position" : "following the EasyPal window");
+}
+
+void BM_CycleCapture(benchmark::State& state) {
+    auto desktop = openDesktop(state);
+    if (!desktop) {
+        return;
+    }
+    const Settings s = defaultLayoutWithBoxes();
+    const QRect rect(s.current(s.captureLeft), s.current(s.captureTop), s.current(s.captureWidth),
+                     s.current(s.captureHeight));
+    for (auto _ : state) {
+        QImage grabbed = desktop->grab(rect);
+        benchmark::DoNotOptimize(grabbed.constBits());
+    }
+    state.SetLabel(desktop->usesSharedMemory() ? "MIT-SHM" : "GetImage");
+}
+
+void BM_CycleStretch(benchmark::State& state) {
+    const Settings s = defaultLayoutWithBoxes();
+    const QImage grabbed = noiseImage({s.current(s.captureWidth), s.current(s.captureHeight)});
+    QImage frame(kFrameWidth, kFrameHeight, QImage::Format_RGB32);
+    for (auto _ : state) {
+        stretchInto(frame, frame.rect(), grabbed);
+        benchmark::DoNotOptimize(frame.constBits());
+    }
+}
+
+// The three copied boxes as the cycle draws them: copy, stretch onto the box, outline.
+void BM_CycleBoxes(benchmark::State& state) {
+    auto desktop = openDesktop(state);
+    if (!desktop) {
+        return;
+    }
+    const Settings s = defaultLayoutWithBoxes();
+    struct Box {
+        QRect source;
+        QRect place;
+    };
+    const std::array<Box, 3> boxes = {{
+        {{s.current(s.smLeft), s.current(s.smTop), s.current(s.smWidth), s.current(s.smHeight)},
+         {s.current(s.lblSMLeft), s.current(s.lblSMTop), s.current(s.lblSMWidth), s.current(s.lblSMHeight)}},
+        {{s.current(s.aux1Left), s.current(s.aux1Top), s.current(s.aux1Width), s.current(s.aux1Height)},
+         {s.current(s.lblAux1Left), s.current(s.lblAux1Top), s.current(s.lblAux1Width), s.current(s.lblAux1Height)}},
+        {{s.current(s.aux2Left), s.current(s.aux2Top), s.current(s.aux2Width), s.current(s.aux2Height)},
+         {s.current(s.lblAux2Left), s.current(s.lblAux2Top), s.current(s.lblAux2Width), s.current(s.lblAux2Height)}},
+    }};
+    QImage frame(kFrameWidth, kFrameHeight, QImage::Format_RGB32);
+    frame.fill(Qt::black);
+    for (auto _ : state) {
+        for (const Box& box : boxes) {
+            const QImage grabbed = desktop->grab(box.source);
+            stretchInto(frame, box.place, grabbed);
+            QPainter painter(&frame);
+            painter.setPen(Qt::black);
+            painter.drawRect(box.place.adjusted(-1, -1, 1, 1));
+        }
+        benchmark::DoNotOptimize(frame.constBits());
+    }
+}
+
+// Encoding the frame as a 24-bit bitmap and replacing Cam_1.bmp in both folders.
+void BM_CycleBitmapWrite(benchmark::State& state) {
+    QTemporaryDir data;
+    QTemporaryDir program;
+    const QImage frame = noiseImage({kFrameWidth, kFrameHeight});
+    const QString dataPath = data.filePath(FrameCycle::camBitmapName());
+    const QString programPath = program.filePath(FrameCycle::camBitmapName());
+    for (auto _ : state) {
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        frame.convertToFormat(QImage::Format_RGB888).save(&buffer, "BMP");
+        if (replaceFile(dataPath, bytes) != 0 || replaceFile(programPath, bytes) != 0) {
+            state.SkipWithError("Cam_1.bmp could not be written");
+            break;
+        }
+    }
+}
+
+// Screen copies need a display; without one they are left out rather than reported as failures.
+const bool displayBenchmarksRegistered = [] {
+    if (std::getenv("DISPLAY") == nullptr) {
+        return false;
+    }
+    benchmark::RegisterBenchmark("BM_FrameCycle", BM_FrameCycle)->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("BM_CycleCapture", BM_CycleCapture)->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("BM_CycleBoxes", BM_CycleBoxes)->Unit(benchmark::kMicrosecond);
+    return true;
+}();
+
+BENCHMARK(BM_CycleStretch)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_CycleBitmapWrite)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+} // namespace oculet
