@@ -22,10 +22,8 @@
 #include <QRect>
 #include <QString>
 #include <QtEndian>
-
-#include <gtest/gtest.h>
-
 #include <functional>
+#include <gtest/gtest.h>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -111,7 +109,9 @@ struct Bitmap {
     int height = 0;
     std::vector<QRgb> pixels; // top row first
 
-    QRgb at(int x, int y) const { return pixels[std::size_t(y) * std::size_t(width) + std::size_t(x)]; }
+    QRgb at(int x, int y) const {
+        return pixels[std::size_t(y) * std::size_t(width) + std::size_t(x)];
+    }
     bool contains(int x, int y) const { return x >= 0 && y >= 0 && x < width && y < height; }
 };
 
@@ -145,13 +145,16 @@ inline std::optional<Bitmap> decodeBmp(const QByteArray& bytes) {
         const uchar* line = p + dataOffset + stride * (bottomUp ? height - 1 - row : row);
         for (int x = 0; x < width; ++x) {
             const uchar* px = line + x * bytesPerPixel;
-            bmp.pixels[std::size_t(row) * std::size_t(width) + std::size_t(x)] = qRgb(px[2], px[1], px[0]);
+            bmp.pixels[std::size_t(row) * std::size_t(width) + std::size_t(x)] =
+                qRgb(px[2], px[1], px[0]);
         }
     }
     return bmp;
 }
 
-inline QString camBitmapPath() { return TestEnvironment::dataFolder() + QStringLiteral("/Cam_1.bmp"); }
+inline QString camBitmapPath() {
+    return TestEnvironment::dataFolder() + QStringLiteral("/Cam_1.bmp");
+}
 
 // Waits for a frame written after this call: the file is removed and read once it is back.
 // The program replaces it whole (write, then rename), so what is read is always a full frame.
@@ -171,11 +174,18 @@ inline std::optional<Bitmap> waitForFreshFrame(int timeout_ms = 4000) {
 // ---- Colours ---------------------------------------------------------------------------------
 
 // Text is drawn with smoothed edges; these take the body of a glyph, not its fringe.
-inline bool isYellow(QRgb c) { return qRed(c) > 160 && qGreen(c) > 160 && qBlue(c) < 90; }
-inline bool isBlue(QRgb c) { return qBlue(c) > 200 && qRed(c) < 40 && qGreen(c) < 40; }
-inline bool isBlack(QRgb c) { return qRed(c) < 16 && qGreen(c) < 16 && qBlue(c) < 16; }
+inline bool isYellow(QRgb c) {
+    return qRed(c) > 160 && qGreen(c) > 160 && qBlue(c) < 90;
+}
+inline bool isBlue(QRgb c) {
+    return qBlue(c) > 200 && qRed(c) < 40 && qGreen(c) < 40;
+}
+inline bool isBlack(QRgb c) {
+    return qRed(c) < 16 && qGreen(c) < 16 && qBlue(c) < 16;
+}
 inline bool isNear(QRgb c, QColor want, int tolerance) {
-    return std::abs(qRed(c) - want.red()) <= tolerance && std::abs(qGreen(c) - want.green()) <= tolerance &&
+    return std::abs(qRed(c) - want.red()) <= tolerance &&
+           std::abs(qGreen(c) - want.green()) <= tolerance &&
            std::abs(qBlue(c) - want.blue()) <= tolerance;
 }
 
@@ -208,7 +218,8 @@ inline int countOf(const Bitmap& bmp, const std::function<bool(QRgb)>& match, co
 }
 
 // The runs of consecutive rows holding at least one matching pixel: one per line of text.
-inline std::vector<std::pair<int, int>> rowBands(const Bitmap& bmp, const std::function<bool(QRgb)>& match) {
+inline std::vector<std::pair<int, int>> rowBands(const Bitmap& bmp,
+                                                 const std::function<bool(QRgb)>& match) {
     std::vector<std::pair<int, int>> bands;
     for (int y = 0; y < bmp.height; ++y) {
         bool any = false;
@@ -320,7 +331,8 @@ inline PanelPlaces publishingPanelPlaces() {
     places.ftpUpload = indicator("optFtp0");
     places.webcam = indicator("optFtp1");
     places.closeButton =
-        origin + panel.findChild<QAbstractButton*>(QStringLiteral("cmdCloseFtp"))->geometry().center();
+        origin +
+        panel.findChild<QAbstractButton*>(QStringLiteral("cmdCloseFtp"))->geometry().center();
     places.panel = QRect(origin, panel.size());
     return places;
 }

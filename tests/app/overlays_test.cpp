@@ -7,7 +7,6 @@
 #include <QDateTime>
 #include <QImage>
 #include <QPainter>
-
 #include <thread>
 
 namespace oculet::test::publish_system {
@@ -182,7 +181,8 @@ QByteArray twoBandJpeg(QSize size) {
     QImage picture(size, QImage::Format_RGB32);
     QPainter painter(&picture);
     painter.fillRect(0, 0, size.width(), size.height() / 2, QColor(220, 0, 0));
-    painter.fillRect(0, size.height() / 2, size.width(), size.height() - size.height() / 2, QColor(0, 200, 0));
+    painter.fillRect(0, size.height() / 2, size.width(), size.height() - size.height() / 2,
+                     QColor(0, 200, 0));
     painter.end();
     QByteArray bytes;
     QBuffer buffer(&bytes);
@@ -213,7 +213,8 @@ TEST_F(FrameOverlays, LastReceivedPictureSitsOnTheBottomEdge) {
         blue.save(&buffer, "JPEG", 95);
     }
     ASSERT_TRUE(writeFile(folder + QStringLiteral("/older.jpg"), blueJpeg, now.addSecs(-600)));
-    ASSERT_TRUE(writeFile(folder + QStringLiteral("/newest.jpg"), twoBandJpeg({640, 480}), now.addSecs(-60)));
+    ASSERT_TRUE(writeFile(folder + QStringLiteral("/newest.jpg"), twoBandJpeg({640, 480}),
+                          now.addSecs(-60)));
 
     {
         SCOPED_TRACE("newest picture of the MMSSTV folder");
@@ -235,7 +236,9 @@ TEST_F(FrameOverlays, LastReceivedPictureSitsOnTheBottomEdge) {
             << "red outside the thumbnail's upper half";
         EXPECT_GT(countOf(*frame, red, QRect(42, 122, 156, 56)), 156 * 56 * 9 / 10);
         EXPECT_GT(countOf(*frame, green, QRect(42, 182, 156, 56)), 156 * 56 * 9 / 10);
-        EXPECT_EQ(countOf(*frame, [](QRgb c) { return qBlue(c) > 120; }, thumb), 0)
+        EXPECT_EQ(countOf(
+                      *frame, [](QRgb c) { return qBlue(c) > 120; }, thumb),
+                  0)
             << "the older picture is shown";
         // Nothing of the picture above the box or beside it.
         EXPECT_EQ(countOf(*frame, std::not_fn(isBlack), QRect(0, 0, 320, 118)), 0);

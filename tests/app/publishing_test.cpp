@@ -13,7 +13,8 @@ constexpr int kScreenCapture = 4;
 const QString kPublished = QStringLiteral("cam_1.jpg");
 const QString kTemp = QStringLiteral("temp.jpg");
 
-SettingsFile ftpMode(const FtpServer& server, int offPicture, const QString& password = FtpServer::password()) {
+SettingsFile ftpMode(const FtpServer& server, int offPicture,
+                     const QString& password = FtpServer::password()) {
     SettingsFile s = quietFrame(kScreenCapture);
     s.set("ftp", "ftpon", "True")
         .set("ftp", "address", server.address())
@@ -34,7 +35,9 @@ int commandCount(const FtpServer& server, const QString& verb) {
 }
 
 // Lets the program run for a while; the test's own events keep being handled meanwhile.
-void runFor(int ms) { pollUntil(ms, [] { return false; }); }
+void runFor(int ms) {
+    pollUntil(ms, [] { return false; });
+}
 
 QByteArray dataFile(const QString& name) {
     QFile file(TestEnvironment::dataFolder() + u'/' + name);
@@ -48,7 +51,8 @@ double meanDifference(const QImage& jpeg, const Bitmap& frame) {
         for (int x = 0; x < frame.width; ++x) {
             const QRgb a = jpeg.pixel(x, y);
             const QRgb b = frame.at(x, y);
-            sum += std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) + std::abs(qBlue(a) - qBlue(b));
+            sum += std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) +
+                   std::abs(qBlue(a) - qBlue(b));
         }
     }
     return sum / (3.0 * frame.width * frame.height);
@@ -61,7 +65,8 @@ TEST_F(Publishing, UploadsChangedFramesOnlyAndThePublishedFileIsTheFrame) {
         const char* name;
         bool clock;
     };
-    for (const Row& row : {Row{"unchanged frames go up once", false}, Row{"a ticking clock changes every frame", true}}) {
+    for (const Row& row : {Row{"unchanged frames go up once", false},
+                           Row{"a ticking clock changes every frame", true}}) {
         SCOPED_TRACE(row.name);
         FtpServer server;
         ASSERT_TRUE(server.start());
@@ -71,14 +76,16 @@ TEST_F(Publishing, UploadsChangedFramesOnlyAndThePublishedFileIsTheFrame) {
         }
         OculetProcess oculet;
         ASSERT_TRUE(startOculet(oculet, settings));
-        ASSERT_TRUE(pollUntil(5000, [&] { return server.exists(kPublished); })) << "nothing was published";
+        ASSERT_TRUE(pollUntil(5000, [&] { return server.exists(kPublished); }))
+            << "nothing was published";
         runFor(3000);
 
         const int uploads = commandCount(server, QStringLiteral("STOR"));
         if (!row.clock) {
             EXPECT_EQ(uploads, 1) << server.log().join(u'\n').toStdString();
             const QByteArray published = server.file(kPublished);
-            EXPECT_EQ(published, dataFile(kTemp)) << "the published file is not the data folder's temp.jpg";
+            EXPECT_EQ(published, dataFile(kTemp))
+                << "the published file is not the data folder's temp.jpg";
             const QImage decoded = QImage::fromData(published, "JPEG");
             ASSERT_EQ(decoded.size(), QSize(320, 240));
             const auto frame = waitForFreshFrame();
@@ -88,7 +95,8 @@ TEST_F(Publishing, UploadsChangedFramesOnlyAndThePublishedFileIsTheFrame) {
         } else {
             EXPECT_GE(uploads, 2) << "a changing frame was not uploaded again";
         }
-        EXPECT_EQ(commandCount(server, QStringLiteral("RNTO")), uploads) << "every upload takes the published name";
+        EXPECT_EQ(commandCount(server, QStringLiteral("RNTO")), uploads)
+            << "every upload takes the published name";
         EXPECT_FALSE(server.exists(kTemp));
         stopOculet(oculet);
     }
@@ -128,7 +136,8 @@ TEST_F(Publishing, ShutdownLeavesTheOffPictureOrWithdrawsThePublishedOne) {
                 file.write(camOff);
             }
         }));
-        ASSERT_TRUE(pollUntil(5000, [&] { return server.exists(kPublished); })) << "nothing was published";
+        ASSERT_TRUE(pollUntil(5000, [&] { return server.exists(kPublished); }))
+            << "nothing was published";
         const QByteArray lastFrame = dataFile(kTemp);
         EXPECT_LT(stopOculet(oculet), 5000);
 
@@ -137,7 +146,8 @@ TEST_F(Publishing, ShutdownLeavesTheOffPictureOrWithdrawsThePublishedOne) {
             EXPECT_FALSE(server.exists(kPublished)) << "the published picture was not withdrawn";
             EXPECT_GE(commandCount(server, QStringLiteral("DELE")), 1);
         } else if (row.camOffPresent) {
-            EXPECT_EQ(server.file(kPublished), camOff) << "the off picture is not what stays published";
+            EXPECT_EQ(server.file(kPublished), camOff)
+                << "the off picture is not what stays published";
             // A webcam program reading Cam_1.bmp gets the off picture too.
             QFile bmpFile(camBitmapPath());
             ASSERT_TRUE(bmpFile.open(QIODevice::ReadOnly));
@@ -145,7 +155,8 @@ TEST_F(Publishing, ShutdownLeavesTheOffPictureOrWithdrawsThePublishedOne) {
             ASSERT_TRUE(bmp);
             EXPECT_TRUE(isNear(bmp->at(160, 120), QColor(200, 0, 200), 20));
         } else {
-            EXPECT_EQ(server.file(kPublished), lastFrame) << "the last frame did not stay published";
+            EXPECT_EQ(server.file(kPublished), lastFrame)
+                << "the last frame did not stay published";
         }
     }
 }
@@ -183,7 +194,8 @@ TEST_F(Publishing, WithoutAConnectionTheFailureIsShownAndShutdownTouchesNothing)
         server.clearLog();
         EXPECT_TRUE(waitForFreshFrame()) << "frames stopped after the failure";
         runFor(1000);
-        EXPECT_LT(stopOculet(oculet), 3000) << "the shutdown waited for a connection it does not have";
+        EXPECT_LT(stopOculet(oculet), 3000)
+            << "the shutdown waited for a connection it does not have";
 
         EXPECT_EQ(server.log(), QStringList()) << "the server was contacted";
         EXPECT_EQ(server.file(kPublished), oldPicture);
@@ -201,13 +213,15 @@ TEST_F(Publishing, WindowKeepsRespondingWhileTheServerNeverAnswers) {
     ASSERT_TRUE(window);
 
     for (int i = 0; i < 3; ++i) {
-        ASSERT_TRUE(waitForFreshFrame(2000)) << "the frame timer stopped while connecting (frame " << i << ")";
+        ASSERT_TRUE(waitForFreshFrame(2000))
+            << "the frame timer stopped while connecting (frame " << i << ")";
     }
     const QImage before = shownFrame(oculet, *window);
     ASSERT_TRUE(oculet.probe().click(window->id, kCamModeLabel));
     // The panel covers most of the frame once it is shown.
-    EXPECT_TRUE(pollUntil(2000, [&] { return differingPixels(before, shownFrame(oculet, *window)) > 320 * 240 / 2; }))
-        << "the publishing panel did not open";
+    EXPECT_TRUE(pollUntil(2000, [&] {
+        return differingPixels(before, shownFrame(oculet, *window)) > 320 * 240 / 2;
+    })) << "the publishing panel did not open";
     EXPECT_TRUE(waitForFreshFrame(2000)) << "frames stopped with the panel open";
 
     // All of that happened while the connection was still being made: the attempt gives up only
@@ -226,27 +240,33 @@ TEST_F(Publishing, PanelSwitchesBetweenWebcamAndFtpThroughTheWindow) {
     // Unchanged frames: what is on the server must not depend on the frame changing.
     const auto window = startOculet(oculet, ftpMode(server, 1));
     ASSERT_TRUE(window);
-    ASSERT_TRUE(pollUntil(5000, [&] { return server.exists(kPublished); })) << "nothing was published";
+    ASSERT_TRUE(pollUntil(5000, [&] { return server.exists(kPublished); }))
+        << "nothing was published";
     const QImage frameOnly = shownFrame(oculet, *window);
 
     auto openPanel = [&] {
         const QImage before = shownFrame(oculet, *window);
         EXPECT_TRUE(oculet.probe().click(window->id, kCamModeLabel));
-        return pollUntil(2000, [&] { return differingPixels(before, shownFrame(oculet, *window)) > 320 * 240 / 2; });
+        return pollUntil(2000, [&] {
+            return differingPixels(before, shownFrame(oculet, *window)) > 320 * 240 / 2;
+        });
     };
 
     // "WebCam 7 - XP": the published picture is withdrawn and nothing goes up any more.
     ASSERT_TRUE(openPanel()) << "the publishing panel did not open";
     ASSERT_TRUE(oculet.probe().click(window->id, panel.webcam));
     ASSERT_TRUE(oculet.probe().click(window->id, panel.closeButton));
-    EXPECT_TRUE(pollUntil(5000, [&] { return !server.exists(kPublished); })) << "the picture was not withdrawn";
-    EXPECT_TRUE(pollUntil(2000, [&] { return differingPixels(frameOnly, shownFrame(oculet, *window)) < 320 * 240 / 50; }))
-        << "the panel did not close";
+    EXPECT_TRUE(pollUntil(5000, [&] { return !server.exists(kPublished); }))
+        << "the picture was not withdrawn";
+    EXPECT_TRUE(pollUntil(2000, [&] {
+        return differingPixels(frameOnly, shownFrame(oculet, *window)) < 320 * 240 / 50;
+    })) << "the panel did not close";
     server.clearLog();
     EXPECT_TRUE(waitForFreshFrame());
     runFor(1000);
     EXPECT_EQ(commandCount(server, QStringLiteral("STOR")), 0) << "uploads went on in webcam mode";
-    EXPECT_EQ(commandCount(server, QStringLiteral("CONNECT")), 0) << "the connection was not dropped";
+    EXPECT_EQ(commandCount(server, QStringLiteral("CONNECT")), 0)
+        << "the connection was not dropped";
 
     // "FTP upload" again: closing the panel connects and the next cycle publishes, although the
     // frame is the same as the one published before the withdrawal.
