@@ -2,40 +2,28 @@
 // tests can move, retitle and recolour through commands on standard input.
 //
 //   test_window --title T --geometry WxH+X+Y [--colour #rrggbb | --picture FILE | --quadrants]
-//               [--decorated] [--message TEXT [--buttons yesno|ok] [--no-window]]
-//               [--term-exit CODE | --ignore-term]
+//               [--decorated]
 //
 // Standard input, one command a line: "move X Y", "title T", "colour #rrggbb", "raise", "quit".
 // Each command is acknowledged with "ok <command>" (or "error <why>") on standard output.
 // "ready <window id>" is printed once the window has been shown and painted; a mouse press
 // prints "click X Y", a key press "key <code>".
-//
-// --message shows a modal box titled "Oculet" after the window (Yes the default, No the escape
-// button, or OK alone), prints "answer yes|no|ok" and exits with 10, 11 or 12 respectively.
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QImage>
 #include <QKeyEvent>
-#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRegularExpression>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <QWidget>
-#include <csignal>
 #include <cstdio>
 #include <functional>
 #include <unistd.h>
 #include <utility>
 
 namespace {
-
-volatile sig_atomic_t g_termExitCode = 0;
-
-void exitOnTerm(int) {
-    ::_exit(g_termExitCode);
-}
 
 void say(const QString& line) {
     std::fputs(line.toUtf8().constData(), stdout);
@@ -176,26 +164,6 @@ class CommandReader : public QObject {
     QByteArray m_pending;
 };
 
-int askAndExit(QWidget* parent, const QString& text, bool okOnly) {
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Oculet"), text,
-                    okOnly ? QMessageBox::Ok : (QMessageBox::Yes | QMessageBox::No), parent);
-    if (!okOnly) {
-        box.setDefaultButton(QMessageBox::Yes);
-        box.setEscapeButton(QMessageBox::No);
-    }
-    const int answer = box.exec();
-    if (answer == QMessageBox::Yes) {
-        say(QStringLiteral("answer yes"));
-        return 10;
-    }
-    if (answer == QMessageBox::No) {
-        say(QStringLiteral("answer no"));
-        return 11;
-    }
-    say(QStringLiteral("answer ok"));
-    return 12;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -216,27 +184,8 @@ int main(int argc, char** argv) {
                                        QStringLiteral("Red, green, blue, yellow."));
     const QCommandLineOption decorated(QStringLiteral("decorated"),
                                        QStringLiteral("Let the window manager frame it."));
-    const QCommandLineOption message(QStringLiteral("message"), QStringLiteral("Show a modal box."),
-                                     QStringLiteral("TEXT"));
-    const QCommandLineOption buttons(QStringLiteral("buttons"), QStringLiteral("yesno or ok."),
-                                     QStringLiteral("SET"), QStringLiteral("yesno"));
-    const QCommandLineOption noWindow(QStringLiteral("no-window"),
-                                      QStringLiteral("Only the message box."));
-    const QCommandLineOption termExit(QStringLiteral("term-exit"),
-                                      QStringLiteral("Exit with CODE on SIGTERM."),
-                                      QStringLiteral("CODE"));
-    const QCommandLineOption ignoreTerm(QStringLiteral("ignore-term"),
-                                        QStringLiteral("Ignore SIGTERM."));
-    parser.addOptions({title, geometry, colour, picture, quadrants, decorated, message, buttons,
-                       noWindow, termExit, ignoreTerm});
+    parser.addOptions({title, geometry, colour, picture, quadrants, decorated});
     parser.process(app);
-
-    if (parser.isSet(ignoreTerm)) {
-        std::signal(SIGTERM, SIG_IGN);
-    } else if (parser.isSet(termExit)) {
-        g_termExitCode = parser.value(termExit).toInt();
-        std::signal(SIGTERM, exitOnTerm);
-    }
 
     static const QRegularExpression geometryPattern(
         QStringLiteral("^(\\d+)x(\\d+)([+-]\\d+)([+-]\\d+)$"));
@@ -276,22 +225,7 @@ int main(int argc, char** argv) {
     canvas.setGeometry(place);
     CommandReader reader(&canvas);
 
-    const bool okOnly = parser.value(buttons) == QLatin1String("ok");
-    if (parser.isSet(noWindow)) {
-        if (!parser.isSet(message)) {
-            std::fprintf(stderr, "test_window: --no-window needs --message\n");
-            return 2;
-        }
-        return askAndExit(nullptr, parser.value(message), okOnly);
-    }
-    canvas.onFirstPaint = [&] {
-        say(QStringLiteral("ready %1").arg(canvas.winId()));
-        if (parser.isSet(message)) {
-            QTimer::singleShot(0, [&] {
-                QCoreApplication::exit(askAndExit(&canvas, parser.value(message), okOnly));
-            });
-        }
-    };
+    canvas.onFirstPaint = [&] { say(QStringLiteral("ready %1").arg(canvas.winId())); };
     canvas.show();
     return app.exec();
 }
