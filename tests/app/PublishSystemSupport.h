@@ -11,6 +11,7 @@
 #include "tests/support/OculetProcess.h"
 #include "tests/support/TestEnvironment.h"
 #include "tests/support/TestWindow.h"
+#include "tests/app/SystemTest.h"
 
 #include <QAbstractButton>
 #include <QDir>
@@ -21,7 +22,6 @@
 #include <QMap>
 #include <QRect>
 #include <QString>
-#include <QtEndian>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
@@ -104,56 +104,22 @@ inline SettingsFile quietFrame(int program) {
 
 // ---- Cam_1.bmp ------------------------------------------------------------------------------
 
+// A decoded frame, read by the tests' own bitmap reader (SystemTest.h), not Qt's.
 struct Bitmap {
+    QImage image;
     int width = 0;
     int height = 0;
-    std::vector<QRgb> pixels; // top row first
 
-    QRgb at(int x, int y) const {
-        return pixels[std::size_t(y) * std::size_t(width) + std::size_t(x)];
-    }
+    QRgb at(int x, int y) const { return image.pixel(x, y); }
     bool contains(int x, int y) const { return x >= 0 && y >= 0 && x < width && y < height; }
 };
 
-// Reads an uncompressed 24- or 32-bit Windows bitmap by its headers, independently of the
-// program's own writer and of Qt's reader. Empty when the bytes are not such a bitmap.
 inline std::optional<Bitmap> decodeBmp(const QByteArray& bytes) {
-    if (bytes.size() < 54 || !bytes.startsWith("BM")) {
+    const std::optional<QImage> image = decodeBitmap(bytes, nullptr);
+    if (!image) {
         return std::nullopt;
     }
-    const auto* p = reinterpret_cast<const uchar*>(bytes.constData());
-    const quint32 dataOffset = qFromLittleEndian<quint32>(p + 10);
-    const qint32 width = qFromLittleEndian<qint32>(p + 18);
-    const qint32 rawHeight = qFromLittleEndian<qint32>(p + 22);
-    const quint16 bits = qFromLittleEndian<quint16>(p + 28);
-    const quint32 compression = qFromLittleEndian<quint32>(p + 30);
-    if (width <= 0 || rawHeight == 0 || (bits != 24 && bits != 32) || compression != 0) {
-        return std::nullopt;
-    }
-    const bool bottomUp = rawHeight > 0;
-    const int height = bottomUp ? rawHeight : -rawHeight;
-    const int bytesPerPixel = bits / 8;
-    const qsizetype stride = (qsizetype(width) * bytesPerPixel + 3) / 4 * 4;
-    if (qsizetype(dataOffset) + stride * height > bytes.size()) {
-        return std::nullopt;
-    }
-    Bitmap bmp;
-    bmp.width = width;
-    bmp.height = height;
-    bmp.pixels.resize(std::size_t(width) * std::size_t(height));
-    for (int row = 0; row < height; ++row) {
-        const uchar* line = p + dataOffset + stride * (bottomUp ? height - 1 - row : row);
-        for (int x = 0; x < width; ++x) {
-            const uchar* px = line + x * bytesPerPixel;
-            bmp.pixels[std::size_t(row) * std::size_t(width) + std::size_t(x)] =
-                qRgb(px[2], px[1], px[0]);
-        }
-    }
-    return bmp;
-}
-
-inline QString camBitmapPath() {
-    return TestEnvironment::dataFolder() + QStringLiteral("/Cam_1.bmp");
+    return Bitmap{*image, image->width(), image->height()};
 }
 
 // Waits for a frame written after this call: the file is removed and read once it is back.
