@@ -1,6 +1,7 @@
 #include "compose/FrameCycle.h"
 
 #include "app/settings/SettingValues.h"
+#include "compose/CopiedBoxes.h"
 #include "compose/FrameOverlays.h"
 #include "compose/FramePublisher.h"
 #include "platform/AtomicFile.h"
@@ -59,23 +60,10 @@ void FrameCycle::drawCopiedBox(const QRect& source, const QRect& place) {
 }
 
 void FrameCycle::drawCopiedBoxes() {
-    Settings& s = settings_;
-    if (edit_.draggedBox != EditState::SignalMeter && s.current(s.smOn)) {
-        drawCopiedBox({s.current(s.smLeft), s.current(s.smTop), s.current(s.smWidth), s.current(s.smHeight)},
-                      {s.current(s.lblSMLeft), s.current(s.lblSMTop), s.current(s.lblSMWidth),
-                       s.current(s.lblSMHeight)});
-    }
-    if (edit_.draggedBox != EditState::Aux1 && s.current(s.aux1On)) {
-        drawCopiedBox({s.current(s.aux1Left), s.current(s.aux1Top), s.current(s.aux1Width),
-                       s.current(s.aux1Height)},
-                      {s.current(s.lblAux1Left), s.current(s.lblAux1Top), s.current(s.lblAux1Width),
-                       s.current(s.lblAux1Height)});
-    }
-    if (edit_.draggedBox != EditState::Aux2 && s.current(s.aux2On)) {
-        drawCopiedBox({s.current(s.aux2Left), s.current(s.aux2Top), s.current(s.aux2Width),
-                       s.current(s.aux2Height)},
-                      {s.current(s.lblAux2Left), s.current(s.lblAux2Top), s.current(s.lblAux2Width),
-                       s.current(s.lblAux2Height)});
+    for (const CopiedBox& box : kCopiedBoxes) {
+        if (edit_.draggedBox != box.draggedCode && box.isOn(settings_)) {
+            drawCopiedBox(box.source(settings_), box.place(settings_));
+        }
     }
 }
 

@@ -1,6 +1,7 @@
 #include "compose/OverlayBoxes.h"
 
 #include "app/settings/SettingValues.h"
+#include "compose/CopiedBoxes.h"
 
 #include <algorithm>
 
@@ -11,14 +12,10 @@ bool clockShown(const Settings& s) { return s.current(s.clockOnZ) >= 1 || s.curr
 
 // The signal-meter and AUX boxes stand where they are stored, at start-up as after a source choice.
 void placeCopiedBoxes(const Settings& s, OverlayBoxes& b) {
-    b.sm.rect = QRect(s.current(s.lblSMLeft), s.current(s.lblSMTop), s.current(s.lblSMWidth), s.current(s.lblSMHeight));
-    b.sm.visible = s.current(s.smOn);
-    b.aux1.rect = QRect(s.current(s.lblAux1Left), s.current(s.lblAux1Top), s.current(s.lblAux1Width),
-                        s.current(s.lblAux1Height));
-    b.aux1.visible = s.current(s.aux1On);
-    b.aux2.rect = QRect(s.current(s.lblAux2Left), s.current(s.lblAux2Top), s.current(s.lblAux2Width),
-                        s.current(s.lblAux2Height));
-    b.aux2.visible = s.current(s.aux2On);
+    for (const CopiedBox& box : kCopiedBoxes) {
+        (b.*box.box).rect = box.place(s);
+        (b.*box.box).visible = box.isOn(s);
+    }
 }
 
 } // namespace
