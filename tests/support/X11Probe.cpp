@@ -24,27 +24,6 @@ struct ConnectionDeleter {
     void operator()(xcb_connection_t* c) const { xcb_disconnect(c); }
 };
 
-const char* keysymName(Key key) {
-    switch (key) {
-    case Key::Return:
-        return "Return";
-    case Key::Escape:
-        return "Escape";
-    case Key::Tab:
-        return "Tab";
-    case Key::Space:
-        return "space";
-    case Key::Left:
-        return "Left";
-    case Key::Right:
-        return "Right";
-    case Key::Up:
-        return "Up";
-    case Key::Down:
-        return "Down";
-    }
-    return "Return";
-}
 
 // xdotool drives the XTest extension for us; it ships with the test packages, and a key press
 // that arrives through XTest is indistinguishable from a real keyboard for the receiving program.
@@ -75,12 +54,6 @@ bool pollUntil(int timeout_ms, const std::function<bool()>& done) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         QThread::msleep(20);
     }
-}
-
-bool sameColour(const QColor& a, const QColor& b, int tolerance) {
-    return std::abs(a.red() - b.red()) <= tolerance &&
-           std::abs(a.green() - b.green()) <= tolerance &&
-           std::abs(a.blue() - b.blue()) <= tolerance;
 }
 
 struct X11Probe::Impl {
@@ -301,15 +274,11 @@ bool X11Probe::isConnected() const {
     return d->conn != nullptr;
 }
 
-bool X11Probe::windowManagerRunning() {
-    return isConnected() && d->wmRunning();
-}
-
 bool X11Probe::waitForWindowManagerReady(int timeout_ms) {
     QElapsedTimer clock;
     clock.start();
     while (clock.elapsed() < timeout_ms) {
-        if (!windowManagerRunning()) {
+        if (!isConnected() || !d->wmRunning()) {
             QThread::msleep(20);
             continue;
         }
@@ -331,28 +300,6 @@ bool X11Probe::waitForWindowManagerReady(int timeout_ms) {
     return false;
 }
 
-QRect X11Probe::screenGeometry() {
-    if (!isConnected()) {
-        return {};
-    }
-    Reply<xcb_get_geometry_reply_t> geom(
-        xcb_get_geometry_reply(d->c(), xcb_get_geometry(d->c(), d->root), nullptr));
-    return geom ? QRect(0, 0, geom->width, geom->height) : QRect();
-}
-
-QList<ProbedWindow> X11Probe::windows() {
-    QList<ProbedWindow> out;
-    if (!isConnected()) {
-        return out;
-    }
-    for (xcb_window_t w : d->clients()) {
-        if (auto described = d->describe(w)) {
-            out.append(*described);
-        }
-    }
-    return out;
-}
-
 std::optional<ProbedWindow> X11Probe::describe(WindowId id) {
     if (!isConnected()) {
         return std::nullopt;
@@ -360,29 +307,17 @@ std::optional<ProbedWindow> X11Probe::describe(WindowId id) {
     return d->describe(id);
 }
 
-QList<ProbedWindow> X11Probe::find(qint64 pid, const QString& title) {
+QList<ProbedWindow> X11Probe::find(qint64 pid) {
     QList<ProbedWindow> out;
-    for (const ProbedWindow& w : windows()) {
-        if ((pid == 0 || w.pid == pid) && (title.isEmpty() || w.title == title)) {
-            out.append(w);
+    if (!isConnected()) {
+        return out;
+    }
+    for (xcb_window_t w : d->clients()) {
+        if (auto described = d->describe(w); described && described->pid == pid) {
+            out.append(*described);
         }
     }
     return out;
-}
-
-std::optional<ProbedWindow>
-X11Probe::waitForWindow(const std::function<bool(const ProbedWindow&)>& match, int timeout_ms) {
-    std::optional<ProbedWindow> found;
-    pollUntil(timeout_ms, [&] {
-        for (const ProbedWindow& w : windows()) {
-            if (match(w)) {
-                found = w;
-                return true;
-            }
-        }
-        return false;
-    });
-    return found;
 }
 
 bool X11Probe::waitUntilGone(WindowId id, int timeout_ms) {
@@ -424,24 +359,18 @@ bool X11Probe::focus(WindowId id, int timeout_ms) {
 }
 
 bool X11Probe::sendKey(WindowId id, Key key) {
-    return sendKey(id, QString::fromLatin1(keysymName(key)));
+    const QString keysym = key == Key::Return ? QStringLiteral("Return") : QStringLiteral("Escape");
+    return focus(id) && runXdotool({QStringLiteral("key"), keysym});
 }
 
-bool X11Probe::sendKey(WindowId id, const QString& keysym) {
-    if (!focus(id)) {
-        return false;
-    }
-    return runXdotool({QStringLiteral("key"), keysym});
-}
-
-bool X11Probe::click(WindowId id, QPoint local, int button) {
+bool X11Probe::click(WindowId id, QPoint local) {
     const auto w = describe(id);
     if (!w || !w->mapped || !focus(id)) {
         return false;
     }
     const QPoint at = w->geometry.topLeft() + local;
     return runXdotool({QStringLiteral("mousemove"), QString::number(at.x()),
-                       QString::number(at.y()), QStringLiteral("click"), QString::number(button)});
+                       QString::number(at.y()), QStringLiteral("click"), QStringLiteral("1")});
 }
 
 QImage X11Probe::grab(const QRect& rootRect) {
@@ -451,7 +380,9 @@ QImage X11Probe::grab(const QRect& rootRect) {
         return out;
     }
     // The server refuses a request that reaches past the root, so ask only for the visible part.
-    const QRect part = rootRect.intersected(screenGeometry());
+    Reply<xcb_get_geometry_reply_t> screen(
+        xcb_get_geometry_reply(d->c(), xcb_get_geometry(d->c(), d->root), nullptr));
+    const QRect part = screen ? rootRect.intersected(QRect(0, 0, screen->width, screen->height)) : QRect();
     if (part.isEmpty()) {
         return out;
     }
@@ -478,10 +409,6 @@ QImage X11Probe::grab(const QRect& rootRect) {
         }
     }
     return out;
-}
-
-QColor X11Probe::pixelAt(QPoint rootPoint) {
-    return grab(QRect(rootPoint, QSize(1, 1))).pixelColor(0, 0);
 }
 
 } // namespace oculet::test

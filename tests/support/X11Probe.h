@@ -4,7 +4,6 @@
 // are, where they are, what they show, and sends them keys and clicks. Test-only; the program
 // itself reaches X11 through platform/.
 
-#include <QColor>
 #include <QImage>
 #include <QList>
 #include <QPoint>
@@ -30,7 +29,7 @@ struct ProbedWindow {
 };
 
 // Keys a test presses the way a user would.
-enum class Key { Return, Escape, Tab, Space, Left, Right, Up, Down };
+enum class Key { Return, Escape };
 
 // Calls `done` about every 20 ms (letting this process's own Qt events run in between) until it
 // returns true or `timeout_ms` has passed. Returns the last answer of `done`.
@@ -46,29 +45,18 @@ class X11Probe {
 
     bool isConnected() const;
 
-    // True when an EWMH window manager is running (its check window still exists).
-    bool windowManagerRunning();
-
     // A window manager that has just taken the screen may still be starting: a window mapped
     // then can end up unmanaged and never shown. Maps throwaway windows until one is managed.
     bool waitForWindowManagerReady(int timeout_ms = 3000);
 
-    QRect screenGeometry();
-
-    // Every top-level client window, topmost first. With a window manager this is its client
-    // list (stacking order when it offers one); without, the root's children that carry a title
-    // or WM_STATE, looking through window-manager frames.
-    QList<ProbedWindow> windows();
-
     // A fresh look at one window; empty once it has been destroyed.
     std::optional<ProbedWindow> describe(WindowId id);
 
-    // Windows matching a process id (0 = any) and/or a title (empty = any), topmost first.
-    QList<ProbedWindow> find(qint64 pid, const QString& title = {});
+    // The top-level client windows of a process, topmost first. With a window manager this is
+    // its client list (stacking order when it offers one); without, the root's children that
+    // carry a title or WM_STATE, looking through window-manager frames.
+    QList<ProbedWindow> find(qint64 pid);
 
-    // Waits until a window accepted by `match` is listed; returns it, or empty on timeout.
-    std::optional<ProbedWindow> waitForWindow(const std::function<bool(const ProbedWindow&)>& match,
-                                              int timeout_ms);
     // Waits until the window is destroyed or unmapped.
     bool waitUntilGone(WindowId id, int timeout_ms);
 
@@ -78,21 +66,16 @@ class X11Probe {
 
     // Focuses the window, then presses and releases the key through the XTest extension.
     bool sendKey(WindowId id, Key key);
-    bool sendKey(WindowId id, const QString& keysymName);
 
-    // Focuses the window and clicks `button` at `local` (window coordinates) through XTest.
-    bool click(WindowId id, QPoint local, int button = 1);
+    // Focuses the window and left-clicks at `local` (window coordinates) through XTest.
+    bool click(WindowId id, QPoint local);
 
     // The screen's pixels in `rootRect`; parts outside the screen come out black.
     QImage grab(const QRect& rootRect);
-    QColor pixelAt(QPoint rootPoint);
 
   private:
     struct Impl;
     std::unique_ptr<Impl> d;
 };
-
-// True when every channel of `a` and `b` differs by at most `tolerance`.
-bool sameColour(const QColor& a, const QColor& b, int tolerance = 2);
 
 } // namespace oculet::test
