@@ -20,6 +20,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace oculet {
@@ -194,38 +195,24 @@ protected:
     QString dataBitmap() const { return dataFolder + QStringLiteral("/Cam_1.bmp"); }
     QString programBitmap() const { return programFolder + QStringLiteral("/Cam_1.bmp"); }
 
-    void setSignalMeter(const QRect& screen, const QRect& place) {
-        settings.smOn = allPrograms(true);
-        settings.smLeft[settings.program] = screen.x();
-        settings.smTop[settings.program] = screen.y();
-        settings.smWidth[settings.program] = screen.width();
-        settings.smHeight[settings.program] = screen.height();
-        settings.lblSMLeft[settings.program] = place.x();
-        settings.lblSMTop[settings.program] = place.y();
-        settings.lblSMWidth[settings.program] = place.width();
-        settings.lblSMHeight[settings.program] = place.height();
-    }
-    void setAux1(const QRect& screen, const QRect& place) {
-        settings.aux1On = allPrograms(true);
-        settings.aux1Left[settings.program] = screen.x();
-        settings.aux1Top[settings.program] = screen.y();
-        settings.aux1Width[settings.program] = screen.width();
-        settings.aux1Height[settings.program] = screen.height();
-        settings.lblAux1Left[settings.program] = place.x();
-        settings.lblAux1Top[settings.program] = place.y();
-        settings.lblAux1Width[settings.program] = place.width();
-        settings.lblAux1Height[settings.program] = place.height();
-    }
-    void setAux2(const QRect& screen, const QRect& place) {
-        settings.aux2On = allPrograms(true);
-        settings.aux2Left[settings.program] = screen.x();
-        settings.aux2Top[settings.program] = screen.y();
-        settings.aux2Width[settings.program] = screen.width();
-        settings.aux2Height[settings.program] = screen.height();
-        settings.lblAux2Left[settings.program] = place.x();
-        settings.lblAux2Top[settings.program] = place.y();
-        settings.lblAux2Width[settings.program] = place.width();
-        settings.lblAux2Height[settings.program] = place.height();
+    // Turns one copied box on: where it is copied from on the screen and where it lands.
+    void setBox(int box, const QRect& screen, const QRect& place) {
+        const int p = settings.program;
+        auto set = [&](auto& on, auto& l, auto& t, auto& w, auto& h, auto& pl, auto& pt, auto& pw, auto& ph) {
+            on = allPrograms(true);
+            std::tie(l[p], t[p], w[p], h[p]) = std::tuple(screen.x(), screen.y(), screen.width(), screen.height());
+            std::tie(pl[p], pt[p], pw[p], ph[p]) = std::tuple(place.x(), place.y(), place.width(), place.height());
+        };
+        Settings& s = settings;
+        if (box == EditState::SignalMeter) {
+            set(s.smOn, s.smLeft, s.smTop, s.smWidth, s.smHeight, s.lblSMLeft, s.lblSMTop, s.lblSMWidth, s.lblSMHeight);
+        } else if (box == EditState::Aux1) {
+            set(s.aux1On, s.aux1Left, s.aux1Top, s.aux1Width, s.aux1Height, s.lblAux1Left, s.lblAux1Top,
+                s.lblAux1Width, s.lblAux1Height);
+        } else {
+            set(s.aux2On, s.aux2Left, s.aux2Top, s.aux2Width, s.aux2Height, s.lblAux2Left, s.lblAux2Top,
+                s.lblAux2Width, s.lblAux2Height);
+        }
     }
 };
 
@@ -270,9 +257,9 @@ TEST_F(FrameCycleTest, A640x240CaptureIsSqueezedOnlyHorizontally) {
 TEST_F(FrameCycleTest, MovingTheWindowMovesCaptureAndStripButNotTheBoxSources) {
     settings.epProgress = 1;
     const QRect smSource(1000, 10, 100, 50), aux1Source(1200, 10, 60, 60), aux2Source(1400, 10, 60, 60);
-    setSignalMeter(smSource, {0, 75, 125, 50});
-    setAux1(aux1Source, {130, 75, 50, 50});
-    setAux2(aux2Source, {190, 75, 50, 50});
+    setBox(EditState::SignalMeter, smSource, {0, 75, 125, 50});
+    setBox(EditState::Aux1, aux1Source, {130, 75, 50, 50});
+    setBox(EditState::Aux2, aux2Source, {190, 75, 50, 50});
     const WindowId window = openSource(EasyPal, "EasyPal - Digital SSTV", {100, 50, 800, 600});
 
     runCycle();
@@ -303,9 +290,9 @@ TEST_F(FrameCycleTest, CopiedBoxesWithBordersAndTheDraggedOneLeftOut) {
     desktop.fill({1000, 10, 80, 50}, kRed);
     desktop.fill({1100, 10, 80, 50}, kGreen);
     desktop.fill({1200, 10, 80, 50}, kBlue);
-    setSignalMeter({1000, 10, 80, 50}, {20, 30, 40, 25});
-    setAux1({1100, 10, 80, 50}, {100, 30, 40, 25});
-    setAux2({1200, 10, 80, 50}, {180, 30, 40, 25});
+    setBox(EditState::SignalMeter, {1000, 10, 80, 50}, {20, 30, 40, 25});
+    setBox(EditState::Aux1, {1100, 10, 80, 50}, {100, 30, 40, 25});
+    setBox(EditState::Aux2, {1200, 10, 80, 50}, {180, 30, 40, 25});
     openSource(EasyPal, "EasyPal", {390, 370, 800, 600});
     struct Box {
         int id;
@@ -399,7 +386,7 @@ TEST_F(FrameCycleTest, ProgressStripOnlyForEasyPalAndEndsLeftOfTheLastReceivedBo
 TEST_F(FrameCycleTest, NameStampIsDrawnOverEveryBoxAndOverlay) {
     // AUX1 covers the stamp's corner; the clock overlay paints over it too.
     desktop.fill({1100, 10, 80, 50}, QColor(0x60, 0, 0));
-    setAux1({1100, 10, 80, 50}, {280, 225, 40, 15});
+    setBox(EditState::Aux1, {1100, 10, 80, 50}, {280, 225, 40, 15});
     settings.clockOnZ = allPrograms(1);
     overlays.onClock = [](QImage& frame) { frame.fill(QColor(0, 0, 0x60)); };
     openSource(EasyPal, "EasyPal", {390, 370, 800, 600});
@@ -450,7 +437,7 @@ TEST_F(FrameCycleTest, OverlaysRunInTheirOrderOnlyWhenSwitchedOn) {
 
 TEST_F(FrameCycleTest, LastReceivedPictureLiesUnderTheCopiedBoxes) {
     desktop.fill({1000, 10, 80, 50}, kRed);
-    setSignalMeter({1000, 10, 80, 50}, {20, 30, 40, 25});
+    setBox(EditState::SignalMeter, {1000, 10, 80, 50}, {20, 30, 40, 25});
     settings.lastRx = allPrograms(true);
     overlays.onLastReceived = [](QImage& frame) { frame.fill(kMagenta); };
     openSource(EasyPal, "EasyPal", {390, 370, 800, 600});
@@ -561,11 +548,15 @@ TEST_F(FrameCycleTest, UnwritableProgramFolderCostsNothingElse) {
               QStringList{QStringLiteral("Cam_1.bmp")});
 }
 
-TEST_F(FrameCycleTest, MissingDataFolderStillEndsTheCycle) {
+TEST_F(FrameCycleTest, MissingDataFolderOrUnreadableDesktopStillEndsTheCycle) {
     makeCycle(dataFolder + QStringLiteral("/not-there"));
     openSource(EasyPal, "EasyPal", {390, 370, 800, 600});
+    desktop.fill({400, 400, 400, 300}, kGreen);
     runCycle();
+    desktop.setBroken(true);
     runCycle();
+    // The picture that could not be read keeps the previous one.
+    EXPECT_TRUE(areaIs(cycle->pic1(), {0, 0, 320, 200}, kGreen));
     EXPECT_EQ(finished, 2);
     EXPECT_EQ(view.framesShown, 2);
 }
@@ -576,7 +567,7 @@ TEST_F(FrameCycleTest, ScreenModeNeverMissesAndRefreshesTheCleanCopy) {
     desktop.fill({50, 60, 400, 300}, kBlue);
     desktop.fill({1000, 10, 80, 50}, kRed);
     settings.program = ScreenCapture;
-    setSignalMeter({1000, 10, 80, 50}, {20, 30, 40, 25});
+    setBox(EditState::SignalMeter, {1000, 10, 80, 50}, {20, 30, 40, 25});
     source.setFragment(sourceMenuCaption(ScreenCapture));
     makeCycle(dataFolder);
     runCycle();
@@ -656,16 +647,6 @@ TEST_F(FrameCycleTest, AFailureInTheCycleStillEndsItExactlyOnce) {
     ASSERT_TRUE(publisher.pendingDone);
     publisher.pendingDone();
     EXPECT_EQ(finished, 3);
-}
-
-TEST_F(FrameCycleTest, UnreadableDesktopKeepsThePreviousPicture) {
-    openSource(EasyPal, "EasyPal", {390, 370, 800, 600});
-    desktop.fill({400, 400, 400, 300}, kGreen);
-    runCycle();
-    desktop.setBroken(true);
-    runCycle();
-    EXPECT_TRUE(areaIs(cycle->pic1(), {0, 0, 320, 200}, kGreen));
-    EXPECT_EQ(finished, 2);
 }
 
 // --- Start-up redraw ----------------------------------------------------------------------

@@ -9,7 +9,6 @@
 #include <QBuffer>
 #include <QDir>
 #include <QDirIterator>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFontMetrics>
 #include <QtEndian>
@@ -623,8 +622,6 @@ TEST_F(LastReceivedOverlay, DamagedPicturesNeverStopTheCycle) {
         setTime(path, QDateTime::currentDateTime().addSecs(++step));
         Overlays overlays = make();
         QImage frame = blackFrame();
-        QElapsedTimer timer;
-        timer.start();
         overlays.drawLastReceived(frame);
         const QImage& shown = overlays.lastReceivedPicture();
         // Either the placeholder or what could be read; a box on the frame either way.
