@@ -62,12 +62,7 @@ class SettingsFile {
         return forProgram(section, program, QString::number(value));
     }
 
-    bool write() const {
-        QDir().mkpath(QFileInfo(TestEnvironment::settingsFile()).absolutePath());
-        QFile file(TestEnvironment::settingsFile());
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            return false;
-        }
+    QByteArray text() const {
         QByteArray text;
         for (auto section = values_.cbegin(); section != values_.cend(); ++section) {
             text += '[' + section.key().toUtf8() + "]\n";
@@ -75,7 +70,7 @@ class SettingsFile {
                 text += entry.key().toUtf8() + '=' + entry.value().toUtf8() + '\n';
             }
         }
-        return file.write(text) == text.size();
+        return text;
     }
 
   private:
@@ -104,34 +99,14 @@ inline SettingsFile quietFrame(int program) {
 
 // ---- Cam_1.bmp ------------------------------------------------------------------------------
 
-// A decoded frame, read by the tests' own bitmap reader (SystemTest.h), not Qt's.
-struct Bitmap {
-    QImage image;
-    int width = 0;
-    int height = 0;
-
-    QRgb at(int x, int y) const { return image.pixel(x, y); }
-    bool contains(int x, int y) const { return x >= 0 && y >= 0 && x < width && y < height; }
-};
-
-inline std::optional<Bitmap> decodeBmp(const QByteArray& bytes) {
-    const std::optional<QImage> image = decodeBitmap(bytes, nullptr);
-    if (!image) {
-        return std::nullopt;
-    }
-    return Bitmap{*image, image->width(), image->height()};
-}
-
 // Waits for a frame written after this call: the file is removed and read once it is back.
 // The program replaces it whole (write, then rename), so what is read is always a full frame.
-inline std::optional<Bitmap> waitForFreshFrame(int timeout_ms = 4000) {
+// Read by the tests' own bitmap reader (SystemTest.h), not Qt's.
+inline std::optional<QImage> waitForFreshFrame(int timeout_ms = 4000) {
     QFile::remove(camBitmapPath());
-    std::optional<Bitmap> frame;
+    std::optional<QImage> frame;
     pollUntil(timeout_ms, [&] {
-        QFile file(camBitmapPath());
-        if (file.open(QIODevice::ReadOnly)) {
-            frame = decodeBmp(file.readAll());
-        }
+        frame = decodeBitmap(readWholeFile(camBitmapPath()), nullptr);
         return frame.has_value();
     });
     return frame;
@@ -139,13 +114,8 @@ inline std::optional<Bitmap> waitForFreshFrame(int timeout_ms = 4000) {
 
 // ---- Colours ---------------------------------------------------------------------------------
 
-// Text is drawn with smoothed edges; these take the body of a glyph, not its fringe.
-inline bool isYellow(QRgb c) {
-    return qRed(c) > 160 && qGreen(c) > 160 && qBlue(c) < 90;
-}
-inline bool isBlue(QRgb c) {
-    return qBlue(c) > 200 && qRed(c) < 40 && qGreen(c) < 40;
-}
+// Text is drawn with smoothed edges; the colour tests (SystemTest.h) take the body of a glyph,
+// not its fringe.
 inline bool isBlack(QRgb c) {
     return qRed(c) < 16 && qGreen(c) < 16 && qBlue(c) < 16;
 }
@@ -156,15 +126,15 @@ inline bool isNear(QRgb c, QColor want, int tolerance) {
 }
 
 // The smallest rectangle holding every pixel of `area` that `match` accepts; null when none does.
-inline QRect boundsOf(const Bitmap& bmp, const std::function<bool(QRgb)>& match, QRect area = {}) {
+inline QRect boundsOf(const QImage& bmp, const std::function<bool(QRgb)>& match, QRect area = {}) {
     if (area.isNull()) {
-        area = QRect(0, 0, bmp.width, bmp.height);
+        area = QRect(0, 0, bmp.width(), bmp.height());
     }
-    area = area.intersected(QRect(0, 0, bmp.width, bmp.height));
+    area = area.intersected(QRect(0, 0, bmp.width(), bmp.height()));
     QRect bounds;
     for (int y = area.top(); y <= area.bottom(); ++y) {
         for (int x = area.left(); x <= area.right(); ++x) {
-            if (match(bmp.at(x, y))) {
+            if (match(bmp.pixel(x, y))) {
                 bounds = bounds.united(QRect(x, y, 1, 1));
             }
         }
@@ -172,25 +142,25 @@ inline QRect boundsOf(const Bitmap& bmp, const std::function<bool(QRgb)>& match,
     return bounds;
 }
 
-inline int countOf(const Bitmap& bmp, const std::function<bool(QRgb)>& match, const QRect& area) {
+inline int countOf(const QImage& bmp, const std::function<bool(QRgb)>& match, const QRect& area) {
     int n = 0;
-    const QRect a = area.intersected(QRect(0, 0, bmp.width, bmp.height));
+    const QRect a = area.intersected(QRect(0, 0, bmp.width(), bmp.height()));
     for (int y = a.top(); y <= a.bottom(); ++y) {
         for (int x = a.left(); x <= a.right(); ++x) {
-            n += match(bmp.at(x, y)) ? 1 : 0;
+            n += match(bmp.pixel(x, y)) ? 1 : 0;
         }
     }
     return n;
 }
 
 // The runs of consecutive rows holding at least one matching pixel: one per line of text.
-inline std::vector<std::pair<int, int>> rowBands(const Bitmap& bmp,
+inline std::vector<std::pair<int, int>> rowBands(const QImage& bmp,
                                                  const std::function<bool(QRgb)>& match) {
     std::vector<std::pair<int, int>> bands;
-    for (int y = 0; y < bmp.height; ++y) {
+    for (int y = 0; y < bmp.height(); ++y) {
         bool any = false;
-        for (int x = 0; x < bmp.width && !any; ++x) {
-            any = match(bmp.at(x, y));
+        for (int x = 0; x < bmp.width() && !any; ++x) {
+            any = match(bmp.pixel(x, y));
         }
         if (any) {
             if (!bands.empty() && bands.back().second == y - 1) {
@@ -238,8 +208,8 @@ class OculetSystemTest : public ::testing::Test {
 inline std::optional<ProbedWindow> startOculet(OculetProcess& oculet, const SettingsFile& settings,
                                                const std::function<void()>& prepare = {}) {
     TestEnvironment::resetUserFolders();
-    if (!settings.write()) {
-        ADD_FAILURE() << "could not write the settings file";
+    writeSettingsFile(settings.text());
+    if (::testing::Test::HasFailure()) {
         return std::nullopt;
     }
     QDir().mkpath(TestEnvironment::dataFolder());

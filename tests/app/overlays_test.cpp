@@ -44,8 +44,8 @@ TEST_F(FrameOverlays, ClockShowsItsLinesAtTheClockBox) {
         ASSERT_TRUE(startOculet(oculet, settings));
         const auto frame = waitForFreshFrame();
         ASSERT_TRUE(frame);
-        EXPECT_EQ(frame->width, 320);
-        EXPECT_EQ(frame->height, 240);
+        EXPECT_EQ(frame->width(), 320);
+        EXPECT_EQ(frame->height(), 240);
 
         const QRect clock = boundsOf(*frame, isYellow);
         ASSERT_FALSE(clock.isNull()) << "no yellow clock pixels";
@@ -116,16 +116,16 @@ TEST_F(FrameOverlays, FixedTextLiesAtItsBoxWithBackgroundOnlyWhenNotTransparent)
 
 // The horizontal shift that best lays the yellow pixels of `later` over those of `earlier`
 // (text moving left by dx), with the fraction of yellow pixels that still disagree.
-std::pair<int, double> bestLeftShift(const Bitmap& earlier, const Bitmap& later, int maxShift) {
+std::pair<int, double> bestLeftShift(const QImage& earlier, const QImage& later, int maxShift) {
     int best = -1;
     double bestMismatch = 2;
     for (int dx = 0; dx <= maxShift; ++dx) {
         int mismatch = 0;
         int yellow = 0;
-        for (int y = 0; y < later.height; ++y) {
-            for (int x = 0; x + dx < later.width; ++x) {
-                const bool a = isYellow(later.at(x, y));
-                const bool b = isYellow(earlier.at(x + dx, y));
+        for (int y = 0; y < later.height(); ++y) {
+            for (int x = 0; x + dx < later.width(); ++x) {
+                const bool a = isYellow(later.pixel(x, y));
+                const bool b = isYellow(earlier.pixel(x + dx, y));
                 mismatch += a != b ? 1 : 0;
                 yellow += a || b ? 1 : 0;
             }
@@ -147,7 +147,7 @@ TEST_F(FrameOverlays, ScrollingTextMovesLeftWithinItsRow) {
     ASSERT_TRUE(startOculet(oculet, settings));
 
     // A text enters from the right edge at 15 pixels a second: wait until a piece of it shows.
-    std::optional<Bitmap> first;
+    std::optional<QImage> first;
     pollUntil(4000, [&] {
         first = waitForFreshFrame();
         return first && countOf(*first, isYellow, QRect(0, 0, 320, 240)) > 40;
@@ -161,7 +161,7 @@ TEST_F(FrameOverlays, ScrollingTextMovesLeftWithinItsRow) {
     const double seconds = between.elapsed() / 1000.0;
     stopOculet(oculet);
 
-    for (const Bitmap* frame : std::initializer_list<const Bitmap*>{&*first, &*second}) {
+    for (const QImage* frame : std::initializer_list<const QImage*>{&*first, &*second}) {
         const QRect text = boundsOf(*frame, isYellow);
         ASSERT_FALSE(text.isNull()) << "no scrolling text in the frame";
         EXPECT_GE(text.top(), kTop);
