@@ -3,6 +3,7 @@
 // property types and places are exactly what each test says.
 #include "platform/X11Desktop.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/X11Probe.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -22,16 +23,7 @@ namespace {
 using test::TestEnvironment;
 
 bool waitUntil(const std::function<bool()>& done, int timeout_ms = 3000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeout_ms) {
-            return false;
-        }
-        QCoreApplication::processEvents();
-        QThread::msleep(10);
-    }
-    return true;
+    return test::pollUntil(timeout_ms, done);
 }
 
 // A client of its own that makes top-level windows the way a radio program would. Its windows
