@@ -5,9 +5,6 @@
 #include "tests/support/TestEnvironment.h"
 #include "tests/support/X11Probe.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
