@@ -12,8 +12,6 @@
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 
 #include <cstdio>
 

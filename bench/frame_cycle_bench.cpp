@@ -4,6 +4,7 @@
 // executable). The text and picture overlays are left out here; overlays_bench measures them.
 // Run under an X display (e.g. Xvfb :99 & DISPLAY=:99); without DISPLAY only the stretch and the
 // bitmap write are measured.
+#include "bench/BenchApplication.h"
 #include "compose/FrameCycle.h"
 #include "platform/AtomicFile.h"
 #include "platform/MessageBoxes.h"
@@ -27,20 +28,6 @@
 
 namespace oculet {
 namespace {
-
-// The name stamp needs fonts, and fonts need a GUI application; another benchmark may already
-// have made one.
-void ensureApplication() {
-    if (QCoreApplication::instance() == nullptr) {
-        if (std::getenv("QT_QPA_PLATFORM") == nullptr) {
-            ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        }
-        static int argc = 1;
-        static char name[] = "oculet_bench";
-        static char* argv[] = {name, nullptr};
-        static QGuiApplication app(argc, argv);
-    }
-}
 
 class NullView final : public FrameCycleView {
 public:

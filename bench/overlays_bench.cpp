@@ -1,6 +1,7 @@
 // What the overlays add to each frame: the clock, the fixed text, the continuous scrolling text
 // and the last received picture (the newest of 50 JPEGs in its folder), all on together, and
 // each on its own.
+#include "bench/BenchApplication.h"
 #include "compose/Overlays.h"
 
 #include <QCoreApplication>
@@ -16,19 +17,6 @@
 
 namespace oculet {
 namespace {
-
-// Text needs a GUI application for its fonts; another benchmark may already have made one.
-void ensureApplication() {
-    if (QCoreApplication::instance() == nullptr) {
-        if (std::getenv("QT_QPA_PLATFORM") == nullptr) {
-            ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        }
-        static int argc = 1;
-        static char name[] = "oculet_bench";
-        static char* argv[] = {name, nullptr};
-        static QGuiApplication app(argc, argv);
-    }
-}
 
 class SteppingClock final : public Clock {
 public:

@@ -1,5 +1,6 @@
 // Publishing speed: JPEG encoding of one frame, and a composed frame's way to the published
 // file on a loopback FTP server (encode, upload as temp.jpg, rename over the published name).
+#include "bench/BenchApplication.h"
 #include "app/settings/InterfaceTexts.h"
 #include "app/settings/Settings.h"
 #include "platform/MessageBoxes.h"
@@ -62,15 +63,6 @@ public:
     bool askYesNo(const QString&) override { return false; }
 };
 
-void ensureApplication() {
-    static int argc = 1;
-    static char name[] = "oculet_bench";
-    static char* argv[] = {name, nullptr};
-    if (QCoreApplication::instance() == nullptr) {
-        static QCoreApplication app(argc, argv);
-    }
-}
-
 void waitFor(const std::function<bool()>& condition) {
     while (!condition()) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
@@ -78,7 +70,7 @@ void waitFor(const std::function<bool()>& condition) {
 }
 
 void BM_FrameToPublishedOnLoopback(benchmark::State& state) {
-    ensureApplication();
+    oculet::ensureApplication();
     QTemporaryDir root;
     QTemporaryDir data;
     const QString script = QFileInfo(QStringLiteral(__FILE__)).absolutePath() +

@@ -3,6 +3,13 @@
 #include "source/SourcePrograms.h"
 
 namespace oculet {
+namespace {
+
+WindowEdges edgesOf(const QRect& rect) {
+    return {rect.left(), rect.top(), rect.left() + rect.width(), rect.top() + rect.height()};
+}
+
+} // namespace
 
 void SourceWindow::setFragment(const QString& fragment) {
     fragment_ = fragment;
@@ -33,7 +40,7 @@ void SourceWindow::check(const Settings& settings) {
         const std::optional<QString> title = desktop_.windowTitle(handle_);
         if (title && titleMatches(*title, fragment_)) {
             if (const std::optional<QRect> rect = desktop_.windowRect(handle_)) {
-                edges_ = {rect->left(), rect->top(), rect->left() + rect->width(), rect->top() + rect->height()};
+                edges_ = edgesOf(*rect);
                 missing_ = false;
                 return;
             }
@@ -49,7 +56,7 @@ void SourceWindow::searchForRedraw(const Settings& settings) {
     handle_ = screenMode() ? 0 : findWindowByTitle(desktop_, fragment_);
     if (handle_ != 0) {
         if (const std::optional<QRect> rect = desktop_.windowRect(handle_)) {
-            edges_ = {rect->left(), rect->top(), rect->left() + rect->width(), rect->top() + rect->height()};
+            edges_ = edgesOf(*rect);
         }
     }
 }
