@@ -1,7 +1,7 @@
 #include "app/Application.h"
 
 #include "app/StartupRules.h"
-#include "app/settings/SettingsTable.h"
+#include "settings/SettingsTable.h"
 #include "platform/AtomicFile.h"
 #include "platform/Paths.h"
 #include "publish/FtpPanel.h"

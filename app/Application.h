@@ -5,8 +5,8 @@
 // sequences. Widgets only show and forward; what to do lives here or in the parts it owns.
 
 #include "app/MainWindow.h"
-#include "app/settings/InterfaceTexts.h"
-#include "app/settings/Settings.h"
+#include "settings/InterfaceTexts.h"
+#include "settings/Settings.h"
 #include "compose/EditState.h"
 #include "compose/FrameCycle.h"
 #include "compose/OverlayBoxes.h"

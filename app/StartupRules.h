@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/settings/Settings.h"
+#include "settings/Settings.h"
 
 #include <QString>
 

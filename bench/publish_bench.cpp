@@ -1,8 +1,8 @@
 // Publishing speed: JPEG encoding of one frame, and a composed frame's way to the published
 // file on a loopback FTP server (encode, upload as temp.jpg, rename over the published name).
 #include "bench/BenchApplication.h"
-#include "app/settings/InterfaceTexts.h"
-#include "app/settings/Settings.h"
+#include "settings/InterfaceTexts.h"
+#include "settings/Settings.h"
 #include "platform/MessageBoxes.h"
 #include "platform/TurboJpeg.h"
 #include "publish/DibSection.h"

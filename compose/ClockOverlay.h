@@ -2,7 +2,7 @@
 
 // The clock box: UTC time with a "z", local time, or both on two lines.
 
-#include "app/settings/Settings.h"
+#include "settings/Settings.h"
 
 #include <QDateTime>
 #include <QImage>

@@ -4,7 +4,7 @@
 // and AUX2. Each has a source rectangle on the screen, a place on the frame and a switch, all per
 // source program; this table names them once for everything that handles the three alike.
 
-#include "app/settings/Settings.h"
+#include "settings/Settings.h"
 #include "compose/EditState.h"
 #include "compose/OverlayBoxes.h"
 

@@ -3,7 +3,7 @@
 // The fixed-text box: one chosen line of text, on the text background colour unless the
 // program's layout asks for transparent text.
 
-#include "app/settings/Settings.h"
+#include "settings/Settings.h"
 
 #include <QImage>
 #include <QRect>

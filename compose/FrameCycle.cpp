@@ -1,6 +1,6 @@
 #include "compose/FrameCycle.h"
 
-#include "app/settings/SettingValues.h"
+#include "settings/SettingValues.h"
 #include "compose/CopiedBoxes.h"
 #include "compose/FrameOverlays.h"
 #include "compose/FramePublisher.h"

@@ -5,7 +5,7 @@
 // the frame to the publish step. Runs on the GUI thread from the frame timer; the timer is re-armed
 // only when `finished` is called, so two cycles never overlap.
 
-#include "app/settings/Settings.h"
+#include "settings/Settings.h"
 #include "compose/EditState.h"
 #include "compose/OverlayBoxes.h"
 

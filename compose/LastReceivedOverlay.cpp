@@ -1,6 +1,6 @@
 #include "compose/LastReceivedOverlay.h"
 
-#include "app/settings/SettingValues.h"
+#include "settings/SettingValues.h"
 #include "compose/OverlayBoxes.h"
 #include "compose/OverlayFont.h"
 #include "compose/TextFit.h"

@@ -5,7 +5,7 @@
 // picture as a JPEG in a folder, and the newest one is shown. Animated pictures play one frame
 // per frame cycle.
 
-#include "app/settings/Settings.h"
+#include "settings/Settings.h"
 
 #include <QDateTime>
 #include <QImage>

@@ -1,6 +1,6 @@
 #include "compose/OverlayBoxes.h"
 
-#include "app/settings/SettingValues.h"
+#include "settings/SettingValues.h"
 #include "compose/CopiedBoxes.h"
 
 #include <algorithm>

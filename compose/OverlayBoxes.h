@@ -5,7 +5,7 @@
 // the clock, fixed text and last received picture resize their box to what they drew), and the
 // labels on the main window only mirror it.
 
-#include "app/settings/Settings.h"
+#include "settings/Settings.h"
 
 #include <QRect>
 

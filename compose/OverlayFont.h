@@ -2,7 +2,7 @@
 
 // How the overlays turn stored font and colour settings into what QPainter draws with.
 
-#include "app/settings/Settings.h"
+#include "settings/Settings.h"
 
 #include <QColor>
 #include <QFont>

@@ -3,8 +3,8 @@
 // The frame's overlays as the frame cycle uses them: clock, fixed text, scrolling text and the
 // last received picture, each drawn at its box and resizing the box to what it drew.
 
-#include "app/settings/InterfaceTexts.h"
-#include "app/settings/Settings.h"
+#include "settings/InterfaceTexts.h"
+#include "settings/Settings.h"
 #include "compose/FrameOverlays.h"
 #include "compose/LastReceivedOverlay.h"
 #include "compose/OverlayBoxes.h"

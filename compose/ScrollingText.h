@@ -4,7 +4,7 @@
 // frame pixels a second), so a slow frame cycle moves the text in larger steps rather than
 // slowing it down.
 
-#include "app/settings/Settings.h"
+#include "settings/Settings.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
 #include "compose/TextFit.h"
 
-#include "app/settings/SettingValues.h"
+#include "settings/SettingValues.h"
 #include "compose/OverlayFont.h"
 
 #include <QFontMetricsF>

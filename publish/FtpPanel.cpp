@@ -1,6 +1,6 @@
 #include "publish/FtpPanel.h"
 
-#include "app/settings/Settings.h"
+#include "settings/Settings.h"
 #include "platform/AtomicFile.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Paths.h"

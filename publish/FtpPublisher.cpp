@@ -1,7 +1,7 @@
 #include "publish/FtpPublisher.h"
 
-#include "app/settings/InterfaceTexts.h"
-#include "app/settings/Settings.h"
+#include "settings/InterfaceTexts.h"
+#include "settings/Settings.h"
 #include "platform/AtomicFile.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Paths.h"

@@ -1,6 +1,6 @@
 #include "source/SourcePrograms.h"
 
-#include "app/settings/Settings.h"
+#include "settings/Settings.h"
 
 #include <array>
 

@@ -4,7 +4,7 @@
 // frame. Oculet never talks to the radio program: the window's title and position are all it
 // knows of it.
 
-#include "app/settings/Settings.h"
+#include "settings/Settings.h"
 #include "platform/Desktop.h"
 
 #include <QRect>

@@ -5,7 +5,7 @@
 // overlay pixel stands out), Cam_1.bmp read without Qt's decoder, and the places of the
 // publishing panel's controls.
 
-#include "app/settings/Settings.h"
+#include "settings/Settings.h"
 #include "platform/MessageBoxes.h"
 #include "publish/FtpPanel.h"
 #include "tests/support/OculetProcess.h"

@@ -1,7 +1,7 @@
 // The real program capturing real windows under Xvfb: the capture rectangle lands on the whole
 // frame, the source window is followed, lost, warned about once and found again, and Cam_1.bmp
 // is rewritten on every cycle whatever happens beside the executable.
-#include "app/settings/SettingsTable.h"
+#include "settings/SettingsTable.h"
 #include "platform/IniFile.h"
 #include "tests/app/SystemTest.h"
 #include "tests/support/TestWindow.h"

@@ -1,6 +1,6 @@
 // The desktop session can end by the X server going away under Oculet. The process is then ended
 // from under its event loop; the settings of the run must still be saved, whole.
-#include "app/settings/SettingsTable.h"
+#include "settings/SettingsTable.h"
 #include "platform/IniFile.h"
 #include "tests/support/OculetProcess.h"
 #include "tests/support/TestEnvironment.h"

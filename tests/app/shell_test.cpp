@@ -1,7 +1,7 @@
 // The real program's life from start to exit under Xvfb: one copy per user, every way of closing
 // saves every setting, stored places that lie off the screen or the frame are pulled back, and
 // the data folder is prepared.
-#include "app/settings/SettingsTable.h"
+#include "settings/SettingsTable.h"
 #include "platform/IniFile.h"
 #include "tests/app/SystemTest.h"
 

@@ -1,5 +1,5 @@
-#include "app/settings/InterfaceTexts.h"
-#include "app/settings/Settings.h"
+#include "settings/InterfaceTexts.h"
+#include "settings/Settings.h"
 #include "publish/FtpPanel.h"
 #include "publish/FtpPublisher.h"
 #include "tests/publish/PublishTestSupport.h"

@@ -1,5 +1,5 @@
-#include "app/settings/SettingValues.h"
-#include "app/settings/SettingsTable.h"
+#include "settings/SettingValues.h"
+#include "settings/SettingsTable.h"
 #include "platform/IniFile.h"
 #include "tests/support/TestEnvironment.h"
 

@@ -4,7 +4,7 @@
 // member of the in-memory model it fills. Loading and saving both walk this table, so the two
 // can never drift apart. Defaults are the model's member initialisers.
 
-#include "app/settings/Settings.h"
+#include "settings/Settings.h"
 #include "platform/IniFile.h"
 
 #include <QString>

@@ -1,4 +1,4 @@
-#include "app/settings/SettingValues.h"
+#include "settings/SettingValues.h"
 
 #include <cmath>
 #include <limits>

@@ -5,7 +5,7 @@
 // stored forms were always read (a Boolean may also be a number; surrounding blanks are fine);
 // anything else is not a value of the type and yields nothing, so the caller keeps the default.
 
-#include "app/settings/Settings.h"
+#include "settings/Settings.h"
 
 #include <QString>
 

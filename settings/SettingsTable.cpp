@@ -1,6 +1,6 @@
-#include "app/settings/SettingsTable.h"
+#include "settings/SettingsTable.h"
 
-#include "app/settings/SettingValues.h"
+#include "settings/SettingValues.h"
 
 #include <algorithm>
 #include <limits>
