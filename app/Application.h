@@ -1,13 +1,10 @@
 #pragma once
 
-// The life of the program from start-up to shutdown: owns the settings model, the box model, the
-// main window, the timers and the parts that work on a frame, and runs the start-up and shutdown
-// sequences. Widgets only show and forward; what to do lives here or in the parts it owns.
+// The life of the program from start-up to shutdown: owns the settings model, the box model,
+// the main window, the timers and the parts that work on a frame, wires them together and runs
+// the start-up and shutdown sequences.
 
 #include "app/MainWindow.h"
-#include "settings/InterfaceTexts.h"
-#include "settings/Settings.h"
-#include "compose/EditState.h"
 #include "compose/FrameCycle.h"
 #include "compose/OverlayBoxes.h"
 #include "compose/Overlays.h"
@@ -15,12 +12,11 @@
 #include "platform/Desktop.h"
 #include "platform/IniFile.h"
 #include "platform/MessageBoxes.h"
+#include "settings/InterfaceTexts.h"
+#include "settings/Settings.h"
 #include "source/SourceMenu.h"
 #include "source/SourceWindow.h"
 
-class QWidget;
-
-#include <QImage>
 #include <QObject>
 #include <QTimer>
 
@@ -31,7 +27,7 @@ namespace oculet {
 class FtpPanel;
 class FtpPublisher;
 
-class Application : public QObject, private FrameCycleView {
+class Application : public QObject {
     Q_OBJECT
 public:
     explicit Application(std::unique_ptr<Desktop> desktop);
@@ -46,25 +42,15 @@ public:
     void saveSettingsIfNotShutDown();
 
     MainWindow& window() { return window_; }
-    const Settings& settings() const { return settings_; }
 
 private:
-    // FrameCycleView
-    void showFrame(const QImage& frame) override;
-    void showBoxes(const OverlayBoxes& boxes) override;
-    void showSourceMissing(bool missing) override;
-    void hideDragPreview() override;
-    void requestShutdown() override;
-
-    void onFrameTimer();
-    void onClockTimer();
+    void runFrameCycle();
     void applySourceChoice();
-    void showSourceMenu();
-    VirtualScreen virtualScreen() const;
-    void writeOffPictureAsFrame();
+    void startPublishing();
     void openPublishingPanel();
     void closePublishingPanel();
     void armFrameTimer();
+    void writeOffPictureAsFrame();
     void saveSettings();
 
     std::unique_ptr<Desktop> desktop_;
@@ -83,14 +69,11 @@ private:
     std::unique_ptr<FtpPublisher> publisher_;
     FtpPanel* ftpPanel_ = nullptr;
 
-    QTimer timer1_; // frame cycle
-    QTimer timer2_; // clock, once a second
-    QTimer timer3_; // update check, once after start-up
-    QTimer timer4_; // option-panel layout after a menu choice
-    QTimer timer5_; // applies a new source choice
+    QTimer frameTimer_;        // one frame cycle, re-armed when the cycle ends
+    QTimer clockTimer_;        // once a second while a clock is shown
+    QTimer sourceChoiceTimer_; // applies a source chosen in the source menu
 
     QString dataFolder_;
-    QString easyPalFolder_;
     bool started_ = false;
     bool cycleRunning_ = false;
     bool shuttingDown_ = false;

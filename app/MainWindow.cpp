@@ -7,6 +7,23 @@
 #include <QPainter>
 
 namespace oculet {
+namespace {
+
+struct BoxLabel {
+    const char* name;
+    const char* caption;
+};
+
+// Indexed by BoxId.
+constexpr std::array<BoxLabel, kBoxCount> kBoxLabels = {{{"lblClock", ""},
+                                                         {"lblFixedTxt", ""},
+                                                         {"lblTxt", ""},
+                                                         {"lblLastRx", "RX"},
+                                                         {"lblSM", "SM"},
+                                                         {"lblAux1", "AUX1"},
+                                                         {"lblAux2", "AUX2"}}};
+
+} // namespace
 
 FrameView::FrameView(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("picImg"));
@@ -43,53 +60,47 @@ MainWindow::MainWindow() {
     setWindowTitle(QStringLiteral("Oculet"));
     setFixedSize(320, 262);
 
-    picMenuBar_ = new QWidget(this);
-    picMenuBar_->setObjectName(QStringLiteral("picMenuBar"));
-    picMenuBar_->setGeometry(0, 0, 320, 20);
-    lblProg_ = new MenuLabel(QStringLiteral("lblProg"), QStringLiteral("EasyPal"), picMenuBar_);
+    auto* picMenuBar = new QWidget(this);
+    picMenuBar->setObjectName(QStringLiteral("picMenuBar"));
+    picMenuBar->setGeometry(0, 0, 320, 20);
+    lblProg_ = new MenuLabel(QStringLiteral("lblProg"), QStringLiteral("EasyPal"), picMenuBar);
     lblProg_->setGeometry(0, 1, 75, 21);
-    lblOpt_ = new MenuLabel(QStringLiteral("lblOpt"), QStringLiteral("Options"), picMenuBar_);
-    lblOpt_->setGeometry(75, 1, 85, 21);
-    lblFtp_ = new MenuLabel(QStringLiteral("lblFtp"), QStringLiteral("Cam mode"), picMenuBar_);
-    lblFtp_->setGeometry(160, 1, 100, 21);
+    auto* lblOpt = new MenuLabel(QStringLiteral("lblOpt"), QStringLiteral("Options"), picMenuBar);
+    lblOpt->setGeometry(75, 1, 85, 21);
+    auto* lblFtp = new MenuLabel(QStringLiteral("lblFtp"), QStringLiteral("Cam mode"), picMenuBar);
+    lblFtp->setGeometry(160, 1, 100, 21);
+    connect(lblProg_, &MenuLabel::clicked, this, &MainWindow::sourceMenuRequested);
+    connect(lblFtp, &MenuLabel::clicked, this, &MainWindow::publishingPanelRequested);
 
     picImg_ = new FrameView(this);
     picImg_->setGeometry(1, 22, kFrameWidth, kFrameHeight);
 
-    lblClock_ = makeBoxLabel("lblClock", {});
-    lblTxt_ = makeBoxLabel("lblTxt", {});
-    lblFixedTxt_ = makeBoxLabel("lblFixedTxt", {});
-    lblSM_ = makeBoxLabel("lblSM", QStringLiteral("SM"));
-    lblLastRx_ = makeBoxLabel("lblLastRx", QStringLiteral("RX"));
-    lblAux1_ = makeBoxLabel("lblAux1", QStringLiteral("AUX1"));
-    lblAux2_ = makeBoxLabel("lblAux2", QStringLiteral("AUX2"));
+    for (BoxId id : kAllBoxes) {
+        const BoxLabel& spec = kBoxLabels[static_cast<std::size_t>(id)];
+        auto* label = new QLabel(QString::fromLatin1(spec.caption), picImg_);
+        label->setObjectName(QString::fromLatin1(spec.name));
+        label->setAttribute(Qt::WA_TranslucentBackground);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        QPalette pal = label->palette();
+        pal.setColor(QPalette::WindowText, QColor(255, 255, 255, 160));
+        label->setPalette(pal);
+        label->hide();
+        boxLabels_[static_cast<std::size_t>(id)] = label;
+    }
 
     picMsg_ = new MessagePanel(picImg_);
     showSourceMissing(false);
 }
 
-QLabel* MainWindow::makeBoxLabel(const char* name, const QString& caption) {
-    auto* label = new QLabel(caption, picImg_);
-    label->setObjectName(QString::fromLatin1(name));
-    label->setAttribute(Qt::WA_TranslucentBackground);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    QPalette pal = label->palette();
-    pal.setColor(QPalette::WindowText, QColor(255, 255, 255, 160));
-    label->setPalette(pal);
-    label->hide();
-    return label;
-}
+void MainWindow::showFrame(const QImage& frame) { picImg_->setFrame(frame); }
 
 void MainWindow::showBoxes(const OverlayBoxes& boxes) {
-    const std::pair<QLabel*, const OverlayBox*> pairs[] = {
-        {lblClock_, &boxes.clock}, {lblTxt_, &boxes.scrollText}, {lblFixedTxt_, &boxes.fixedText},
-        {lblSM_, &boxes.sm},       {lblLastRx_, &boxes.lastRx},  {lblAux1_, &boxes.aux1},
-        {lblAux2_, &boxes.aux2}};
-    for (const auto& [label, box] : pairs) {
-        if (label->geometry() != box->rect) {
-            label->setGeometry(box->rect);
+    for (BoxId id : kAllBoxes) {
+        QLabel* label = boxLabels_[static_cast<std::size_t>(id)];
+        if (label->geometry() != boxes[id].rect) {
+            label->setGeometry(boxes[id].rect);
         }
-        label->setVisible(box->visible);
+        label->setVisible(boxes[id].visible);
     }
 }
 
@@ -100,6 +111,20 @@ void MainWindow::showSourceMissing(bool missing) {
     pal.setColor(QPalette::Window, missing ? QColor(0xC0, 0, 0) : QColor(Qt::transparent));
     lblProg_->setPalette(pal);
 }
+
+QWidget* MainWindow::frameArea() const { return picImg_; }
+
+void MainWindow::showFrameArea() { picImg_->show(); }
+
+QString MainWindow::programCaption() const { return lblProg_->text(); }
+
+void MainWindow::setProgramCaption(const QString& caption) { lblProg_->setText(caption); }
+
+QPoint MainWindow::menuPosition() const { return mapToGlobal(QPoint(0, 22)); }
+
+void MainWindow::showMessage(const QString& text) { picMsg_->showMessage(text, QPoint(15, 150)); }
+
+void MainWindow::hideMessage() { picMsg_->hide(); }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     if (closeAllowed_) {

@@ -2,14 +2,17 @@
 
 // The main window: a 320 × 262 client area with the menu bar on top and the frame below it.
 // It only shows: the frame picture, the overlay-box labels at the places the box model holds,
-// the menu labels and the message panel. What happens on a click or on closing is decided by the
-// application (Application), which the window tells through its signals.
+// the menu labels and the message panel. It is the frame cycle's view; what happens on a click
+// or on closing is decided by the application, which the window tells through its signals.
 
+#include "compose/FrameCycle.h"
 #include "compose/OverlayBoxes.h"
 
 #include <QImage>
 #include <QLabel>
 #include <QWidget>
+
+#include <array>
 
 namespace oculet {
 
@@ -21,7 +24,6 @@ class FrameView : public QWidget {
 public:
     explicit FrameView(QWidget* parent);
     void setFrame(const QImage& frame);
-    const QImage& frame() const { return frame_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -42,23 +44,32 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
 };
 
-class MainWindow : public QWidget {
+class MainWindow : public QWidget, public FrameCycleView {
     Q_OBJECT
 public:
     MainWindow();
 
-    FrameView* picImg() const { return picImg_; }
-    QWidget* picMenuBar() const { return picMenuBar_; }
-    MenuLabel* lblProg() const { return lblProg_; }
-    MenuLabel* lblOpt() const { return lblOpt_; }
-    MenuLabel* lblFtp() const { return lblFtp_; }
-    MessagePanel* picMsg() const { return picMsg_; }
-
+    // FrameCycleView
+    void showFrame(const QImage& frame) override;
     // Places and shows or hides the overlay labels as the box model says.
-    void showBoxes(const OverlayBoxes& boxes);
+    void showBoxes(const OverlayBoxes& boxes) override;
     // The program label: black on transparent while the source program is found, white on red
     // while it is missing.
-    void showSourceMissing(bool missing);
+    void showSourceMissing(bool missing) override;
+    void hideDragPreview() override {}
+    void requestShutdown() override { emit closeRequested(); }
+
+    // The frame area, on which panels lie.
+    QWidget* frameArea() const;
+    void showFrameArea();
+    // The source program's name on the menu bar; the window search takes its title from it.
+    QString programCaption() const;
+    void setProgramCaption(const QString& caption);
+    // Where the popup menus open: under the menu bar, in screen coordinates.
+    QPoint menuPosition() const;
+    // The message panel over the frame (connecting, closing).
+    void showMessage(const QString& text);
+    void hideMessage();
 
     // Lets the next close go through (after the shutdown has run).
     void allowClose() { closeAllowed_ = true; }
@@ -66,25 +77,16 @@ public:
 signals:
     // The user (or the window manager, or the session) asks the window to close.
     void closeRequested();
+    void sourceMenuRequested();
+    void publishingPanelRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    QLabel* makeBoxLabel(const char* name, const QString& caption);
-
-    QWidget* picMenuBar_;
     MenuLabel* lblProg_;
-    MenuLabel* lblOpt_;
-    MenuLabel* lblFtp_;
     FrameView* picImg_;
-    QLabel* lblClock_;
-    QLabel* lblTxt_;
-    QLabel* lblFixedTxt_;
-    QLabel* lblSM_;
-    QLabel* lblLastRx_;
-    QLabel* lblAux1_;
-    QLabel* lblAux2_;
+    std::array<QLabel*, kBoxCount> boxLabels_{};
     MessagePanel* picMsg_;
     bool closeAllowed_ = false;
 };

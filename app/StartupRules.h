@@ -6,8 +6,6 @@
 
 namespace oculet {
 
-inline constexpr double kTwipsPerPixel = 15.0;
-
 // A stored window position left of or above the screen, or beyond its width or height, puts the
 // window at 0 on that axis, so the window always opens where it can be seen. Works on the stored
 // twips values.

@@ -5,7 +5,6 @@
 // source program; this table names them once for everything that handles the three alike.
 
 #include "settings/Settings.h"
-#include "compose/EditState.h"
 #include "compose/OverlayBoxes.h"
 
 #include <QRect>
@@ -15,8 +14,7 @@
 namespace oculet {
 
 struct CopiedBox {
-    int draggedCode; // EditState::DraggedBox while the user moves it
-    OverlayBox OverlayBoxes::*box;
+    BoxId id;
     PerProgram<bool> Settings::*on;
     PerProgram<int> Settings::*sourceLeft;
     PerProgram<int> Settings::*sourceTop;
@@ -40,13 +38,13 @@ struct CopiedBox {
 
 // In the order they are drawn: later boxes lie over earlier ones.
 inline constexpr std::array<CopiedBox, 3> kCopiedBoxes = {{
-    {EditState::SignalMeter, &OverlayBoxes::sm, &Settings::smOn, &Settings::smLeft, &Settings::smTop,
+    {BoxId::SM, &Settings::smOn, &Settings::smLeft, &Settings::smTop,
      &Settings::smWidth, &Settings::smHeight, &Settings::lblSMLeft, &Settings::lblSMTop, &Settings::lblSMWidth,
      &Settings::lblSMHeight},
-    {EditState::Aux1, &OverlayBoxes::aux1, &Settings::aux1On, &Settings::aux1Left, &Settings::aux1Top,
+    {BoxId::Aux1, &Settings::aux1On, &Settings::aux1Left, &Settings::aux1Top,
      &Settings::aux1Width, &Settings::aux1Height, &Settings::lblAux1Left, &Settings::lblAux1Top,
      &Settings::lblAux1Width, &Settings::lblAux1Height},
-    {EditState::Aux2, &OverlayBoxes::aux2, &Settings::aux2On, &Settings::aux2Left, &Settings::aux2Top,
+    {BoxId::Aux2, &Settings::aux2On, &Settings::aux2Left, &Settings::aux2Top,
      &Settings::aux2Width, &Settings::aux2Height, &Settings::lblAux2Left, &Settings::lblAux2Top,
      &Settings::lblAux2Width, &Settings::lblAux2Height},
 }};

@@ -1,6 +1,6 @@
 #include "compose/FrameCycle.h"
 
-#include "settings/SettingValues.h"
+#include "settings/Units.h"
 #include "compose/CopiedBoxes.h"
 #include "compose/FrameOverlays.h"
 #include "compose/FramePublisher.h"
@@ -20,8 +20,6 @@ namespace {
 
 constexpr int kStripTop = 231;
 constexpr int kStripHeight = 9;
-
-QColor toQColor(Colour c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
 
 } // namespace
 
@@ -61,7 +59,7 @@ void FrameCycle::drawCopiedBox(const QRect& source, const QRect& place) {
 
 void FrameCycle::drawCopiedBoxes() {
     for (const CopiedBox& box : kCopiedBoxes) {
-        if (edit_.draggedBox != box.draggedCode && box.isOn(settings_)) {
+        if (!edit_.isDragged(box.id) && box.isOn(settings_)) {
             drawCopiedBox(box.source(settings_), box.place(settings_));
         }
     }
@@ -73,7 +71,7 @@ void FrameCycle::drawProgressStrip() {
     }
     // The strip runs along the bottom of the frame and ends 3 pixels left of the
     // last-received box, so moving that box shortens it.
-    const int width = roundHalfEven(boxes_.lastRx.rect.left()) - 3;
+    const int width = roundHalfEven(boxes_[BoxId::LastRx].rect.left()) - 3;
     if (width <= 0) {
         return;
     }
@@ -123,7 +121,7 @@ void FrameCycle::run(std::function<void()> finished) {
     try {
         source_.check(s);
         capture(true);
-        if (overlays_ != nullptr && s.current(s.lastRx) && edit_.draggedBox != EditState::LastReceived) {
+        if (overlays_ != nullptr && s.current(s.lastRx) && !edit_.isDragged(BoxId::LastRx)) {
             overlays_->drawLastReceived(pic1_);
         }
         drawCopiedBoxes();
@@ -151,7 +149,7 @@ void FrameCycle::run(std::function<void()> finished) {
             }
         }
         writeCamBitmap();
-        if (edit_.draggedBox == EditState::None) {
+        if (!edit_.draggedBox) {
             view_.hideDragPreview();
         }
         if (publisher_ != nullptr && !edit_.layoutEditing && publisher_->canPublish()) {

@@ -6,7 +6,6 @@
 // only when `finished` is called, so two cycles never overlap.
 
 #include "settings/Settings.h"
-#include "compose/EditState.h"
 #include "compose/OverlayBoxes.h"
 
 #include <QImage>

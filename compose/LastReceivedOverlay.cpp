@@ -1,6 +1,6 @@
 #include "compose/LastReceivedOverlay.h"
 
-#include "settings/SettingValues.h"
+#include "settings/Units.h"
 #include "compose/OverlayBoxes.h"
 #include "compose/OverlayFont.h"
 #include "compose/TextFit.h"
@@ -171,11 +171,6 @@ bool LastReceivedPicture::refresh(const QString& path) {
 }
 
 QImage LastReceivedPicture::currentFrame() const { return decoder_->frame(frameIndex_); }
-
-void LastReceivedPicture::forget() {
-    tried_ = FileStamp{};
-    loaded_ = false;
-}
 
 QImage placeholderPicture(const QString& text, bool german, bool& fitted) {
     QImage picture(120, 90, QImage::Format_RGB32);

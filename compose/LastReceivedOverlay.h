@@ -86,8 +86,6 @@ public:
     QImage currentFrame() const;
     QSize pictureSize() const { return decoder_->pictureSize(); }
     int frameIndex() const { return frameIndex_; }
-    // The next refresh reads the file again even if it has not changed.
-    void forget();
 
 private:
     struct FileStamp {

@@ -1,6 +1,6 @@
 #include "compose/OverlayBoxes.h"
 
-#include "settings/SettingValues.h"
+#include "settings/Units.h"
 #include "compose/CopiedBoxes.h"
 
 #include <algorithm>
@@ -13,8 +13,8 @@ bool clockShown(const Settings& s) { return s.current(s.clockOnZ) >= 1 || s.curr
 // The signal-meter and AUX boxes stand where they are stored, at start-up as after a source choice.
 void placeCopiedBoxes(const Settings& s, OverlayBoxes& b) {
     for (const CopiedBox& box : kCopiedBoxes) {
-        (b.*box.box).rect = box.place(s);
-        (b.*box.box).visible = box.isOn(s);
+        b[box.id].rect = box.place(s);
+        b[box.id].visible = box.isOn(s);
     }
 }
 
@@ -24,38 +24,38 @@ OverlayBoxes placeBoxesAtStartup(const Settings& s) {
     OverlayBoxes b;
     // The clock's and fixed text's sizes follow their text once drawn; until then they keep
     // a size that can be seen and taken with the mouse.
-    b.clock.rect = QRect(std::clamp(s.current(s.clockLeft), 0, 270),
+    b[BoxId::Clock].rect = QRect(std::clamp(s.current(s.clockLeft), 0, 270),
                          std::clamp(s.current(s.clockTop), 0, 210), 50, 30);
-    b.clock.visible = clockShown(s);
+    b[BoxId::Clock].visible = clockShown(s);
 
-    b.fixedText.rect = QRect(std::min(s.current(s.fTxtLeft), 300), std::min(s.current(s.fTxtTop), 210), 60, 20);
-    b.fixedText.visible = s.current(s.fTxtOn) > 0;
+    b[BoxId::FixedText].rect = QRect(std::min(s.current(s.fTxtLeft), 300), std::min(s.current(s.fTxtTop), 210), 60, 20);
+    b[BoxId::FixedText].visible = s.current(s.fTxtOn) > 0;
 
     const int width = s.current(s.lastRxWidth);
     const int height = roundHalfEven(width * 0.75);
-    b.lastRx.rect = QRect(std::clamp(s.current(s.lastRxLeft), 0, 300), kFrameHeight - height,
+    b[BoxId::LastRx].rect = QRect(std::clamp(s.current(s.lastRxLeft), 0, 300), kFrameHeight - height,
                           std::max(width, 30), std::max(height, 30));
-    b.lastRx.visible = s.current(s.lastRx);
+    b[BoxId::LastRx].visible = s.current(s.lastRx);
 
     placeCopiedBoxes(s, b);
 
-    b.scrollText.rect = QRect(0, std::clamp(s.current(s.txtTop), -10, 200), kFrameWidth, 20);
-    b.scrollText.visible = s.current(s.txtOn) > 0;
+    b[BoxId::ScrollText].rect = QRect(0, std::clamp(s.current(s.txtTop), -10, 200), kFrameWidth, 20);
+    b[BoxId::ScrollText].visible = s.current(s.txtOn) > 0;
 
     return b;
 }
 
 void placeBoxesForProgram(const Settings& s, OverlayBoxes& b) {
     placeCopiedBoxes(s, b);
-    b.scrollText.rect.moveTop(s.current(s.txtTop));
-    b.scrollText.visible = s.current(s.txtOn) >= 1;
-    b.fixedText.rect.moveTopLeft(QPoint(s.current(s.fTxtLeft), s.current(s.fTxtTop)));
-    b.fixedText.visible = s.current(s.fTxtOn) >= 1;
-    b.clock.rect.moveTopLeft(QPoint(s.current(s.clockLeft), s.current(s.clockTop)));
-    b.clock.visible = clockShown(s);
-    b.lastRx.rect.moveLeft(s.current(s.lastRxLeft));
-    b.lastRx.rect.setWidth(s.current(s.lastRxWidth));
-    b.lastRx.visible = s.current(s.lastRx);
+    b[BoxId::ScrollText].rect.moveTop(s.current(s.txtTop));
+    b[BoxId::ScrollText].visible = s.current(s.txtOn) >= 1;
+    b[BoxId::FixedText].rect.moveTopLeft(QPoint(s.current(s.fTxtLeft), s.current(s.fTxtTop)));
+    b[BoxId::FixedText].visible = s.current(s.fTxtOn) >= 1;
+    b[BoxId::Clock].rect.moveTopLeft(QPoint(s.current(s.clockLeft), s.current(s.clockTop)));
+    b[BoxId::Clock].visible = clockShown(s);
+    b[BoxId::LastRx].rect.moveLeft(s.current(s.lastRxLeft));
+    b[BoxId::LastRx].rect.setWidth(s.current(s.lastRxWidth));
+    b[BoxId::LastRx].visible = s.current(s.lastRx);
 }
 
 } // namespace oculet

@@ -9,10 +9,21 @@
 
 #include <QRect>
 
+#include <array>
+#include <cstddef>
+#include <optional>
+
 namespace oculet {
 
 inline constexpr int kFrameWidth = 320;
 inline constexpr int kFrameHeight = 240;
+
+// The seven boxes the user places on the frame; the one name for them throughout the program.
+enum class BoxId : int { Clock, FixedText, ScrollText, LastRx, SM, Aux1, Aux2 };
+inline constexpr std::size_t kBoxCount = 7;
+inline constexpr std::array<BoxId, kBoxCount> kAllBoxes = {BoxId::Clock, BoxId::FixedText, BoxId::ScrollText,
+                                                          BoxId::LastRx, BoxId::SM,        BoxId::Aux1,
+                                                          BoxId::Aux2};
 
 struct OverlayBox {
     QRect rect;
@@ -21,14 +32,23 @@ struct OverlayBox {
     bool operator==(const OverlayBox&) const = default;
 };
 
-struct OverlayBoxes {
-    OverlayBox clock;
-    OverlayBox fixedText;
-    OverlayBox scrollText;
-    OverlayBox lastRx;
-    OverlayBox sm;
-    OverlayBox aux1;
-    OverlayBox aux2;
+class OverlayBoxes {
+public:
+    OverlayBox& operator[](BoxId id) { return boxes_[static_cast<std::size_t>(id)]; }
+    const OverlayBox& operator[](BoxId id) const { return boxes_[static_cast<std::size_t>(id)]; }
+
+private:
+    std::array<OverlayBox, kBoxCount> boxes_{};
+};
+
+// Whether the user is arranging the layout (a box pressed, an option panel, the publishing panel
+// or the capture-region editor open) and which box is held. While editing, frames are still
+// composed and written but not published; a held box is left out of the frames.
+struct EditState {
+    bool layoutEditing = false;
+    std::optional<BoxId> draggedBox;
+
+    bool isDragged(BoxId id) const { return draggedBox == id; }
 };
 
 // The places of the current program's boxes at start-up, with the start-up limits applied to

@@ -15,9 +15,4 @@ QFont overlayFont(const FontSetting& setting) {
     return font;
 }
 
-QColor toQColor(Colour value) {
-    return QColor(static_cast<int>(value & 0xFF), static_cast<int>((value >> 8) & 0xFF),
-                  static_cast<int>((value >> 16) & 0xFF));
-}
-
 } // namespace oculet

@@ -15,7 +15,4 @@ int pixelSizeForPoints(int points);
 
 QFont overlayFont(const FontSetting& setting);
 
-// Stored colours are 0x00BBGGRR.
-QColor toQColor(Colour value);
-
 } // namespace oculet

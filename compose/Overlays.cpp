@@ -36,20 +36,20 @@ void Overlays::drawLastReceived(QImage& frame) {
         lastReceived_ = placeholder();
         size = lastReceived_.size();
     }
-    const QRect box = boxes_.lastRx.rect;
+    const QRect box = boxes_[BoxId::LastRx].rect;
     const int height = thumbnail_.draw(frame, lastReceived_, size, box.left(), box.width(), s.borderColour);
     if (height > 0) {
-        boxes_.lastRx.rect.setTop(kFrameHeight - height);
-        boxes_.lastRx.rect.setHeight(height);
+        boxes_[BoxId::LastRx].rect.setTop(kFrameHeight - height);
+        boxes_[BoxId::LastRx].rect.setHeight(height);
     }
 }
 
 const QImage& Overlays::placeholder() {
     const bool german = settings_.language == kGerman;
-    if (placeholder_.isNull() || placeholderText_ != texts_.noPicture || placeholderGerman_ != german) {
+    if (placeholder_.isNull() || placeholderText_ != texts_[Text::NoPicture] || placeholderGerman_ != german) {
         bool fitted = true;
-        placeholder_ = placeholderPicture(texts_.noPicture, german, fitted);
-        placeholderText_ = texts_.noPicture;
+        placeholder_ = placeholderPicture(texts_[Text::NoPicture], german, fitted);
+        placeholderText_ = texts_[Text::NoPicture];
         placeholderGerman_ = german;
         // Said once per run: the same text would fail again on every cycle, and a modal box
         // four times a second would make the program unusable.
@@ -75,21 +75,21 @@ void Overlays::drawScrollingText(QImage& frame, int txtOn) {
     const double now = clock_.steadySeconds();
     const ScrollPlacement placement = txtOn == 1 ? continuous_.step(text, width, now)
                                                  : perMinute_.step(text, width, now, secondCounter_, minuteFlag_);
-    const int top = boxes_.scrollText.rect.top();
+    const int top = boxes_[BoxId::ScrollText].rect.top();
     QPainter painter(&frame);
     painter.setFont(font);
     painter.setPen(toQColor(settings_.textColour));
     painter.drawText(QPointF(placement.x, top + metrics.ascent()), placement.shown);
-    boxes_.scrollText.rect.setHeight(qRound(metrics.height()));
+    boxes_[BoxId::ScrollText].rect.setHeight(qRound(metrics.height()));
 }
 
 void Overlays::drawFixedText(QImage& frame) {
     const Settings& s = settings_;
-    const std::optional<QRect> drawn = oculet::drawFixedText(frame, boxes_.fixedText.rect.topLeft(), fixedTextToShow(s),
+    const std::optional<QRect> drawn = oculet::drawFixedText(frame, boxes_[BoxId::FixedText].rect.topLeft(), fixedTextToShow(s),
                                                              s.textFont, s.textColour, s.textBkgColour,
                                                              s.current(s.transparent) != 0);
     if (drawn) {
-        boxes_.fixedText.rect.setSize(drawn->size());
+        boxes_[BoxId::FixedText].rect.setSize(drawn->size());
     }
 }
 
@@ -100,7 +100,7 @@ void Overlays::drawClock(QImage& frame) {
     if (!face.utcOn && !face.localOn) {
         return;
     }
-    boxes_.clock.rect.setSize(oculet::drawClock(frame, boxes_.clock.rect.topLeft(), face, s.clockFont, s.clockColour));
+    boxes_[BoxId::Clock].rect.setSize(oculet::drawClock(frame, boxes_[BoxId::Clock].rect.topLeft(), face, s.clockFont, s.clockColour));
 }
 
 bool Overlays::clockShown() const {
@@ -120,9 +120,5 @@ void Overlays::clockTick() {
 QString Overlays::utcText() const { return clockTimeText(clock_.utcNow().toUTC()) + QStringLiteral("z"); }
 
 QString Overlays::localText() const { return clockTimeText(clock_.localNow()); }
-
-void Overlays::restartScrolling() { continuous_.restart(); }
-
-void Overlays::lastReceivedFolderChanged() { picture_.forget(); }
 
 } // namespace oculet

@@ -38,10 +38,6 @@ public:
     void clockTick();
     QString utcText() const;   // "hh:mm:ssz"
     QString localText() const; // "hh:mm:ss"
-    // The continuous text starts again at the right edge (the scrolling text was changed).
-    void restartScrolling();
-    // The folder option changed: the next cycle reads the picture again.
-    void lastReceivedFolderChanged();
     // The picture shown in the last received box on the latest cycle (or the placeholder).
     const QImage& lastReceivedPicture() const { return lastReceived_; }
 

@@ -37,8 +37,6 @@ QString scrollTextToShow(const Settings& settings);
 class ContinuousScroll {
 public:
     ScrollPlacement step(const QString& text, const TextWidth& width, double nowSeconds);
-    // The next step starts the text again just beyond the right edge.
-    void restart() { started_ = false; }
 
 private:
     bool started_ = false;

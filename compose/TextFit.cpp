@@ -1,6 +1,6 @@
 #include "compose/TextFit.h"
 
-#include "settings/SettingValues.h"
+#include "settings/Units.h"
 #include "compose/OverlayFont.h"
 
 #include <QFontMetricsF>

@@ -198,7 +198,7 @@ void FtpPublisher::testFtpConnection() {
             return;
         }
         connecting_ = true;
-        emit busy(texts_.connecting);
+        emit busy(texts_[Text::Connecting]);
         post([this, back = back_, worker = worker_, endpoint = endpoint(), stop = abortStop()] {
             const bool available = worker->client->available();
             const bool ok = available && worker->client->checkLogin(endpoint, stop).ok;
@@ -283,7 +283,7 @@ void FtpPublisher::publishFrame(const QImage& frame, std::function<void()> done)
             // The server refused the file or the connection broke: log in again now, so that a
             // dead connection is noticed (and reported) and the next frame finds a live one.
             outcome.reconnected = true;
-            back->post([this] { emit busy(texts_.reconnecting); });
+            back->post([this] { emit busy(texts_[Text::Reconnecting]); });
             client.disconnect();
             worker->deleteBeforeRename = false;
             outcome.reconnectOk = client.checkLogin(request.endpoint, abort).ok;

@@ -16,7 +16,7 @@ class QThread;
 namespace oculet {
 
 struct Settings;
-struct InterfaceTexts;
+class InterfaceTexts;
 class MessageBoxes;
 
 struct FtpPublisherOptions {
@@ -63,11 +63,6 @@ public:
     // Abandons an upload in flight (the frame is not published). For anything that must not be
     // disturbed by a transfer: option panels, the region editor, shutdown.
     void cancelTransfer();
-
-    // While set, the publish step sends temp.jpg as it stands instead of encoding the frame,
-    // and never skips it as unchanged.
-    void setOffPictureReady(bool ready) { offPictureReady_ = ready; }
-    bool offPictureReady() const { return offPictureReady_; }
 
     // The closing sequence's publishing part. Blocks for at most the shutdown budget (plus about
     // a second for a request to notice it must end). When "Upload image when Oculet is off" is
@@ -130,7 +125,7 @@ private:
     bool connected_ = false;
     bool connecting_ = false;
     bool publishing_ = false;
-    bool offPictureReady_ = false;
+    bool offPictureReady_ = false; // temp.jpg holds the off picture: sent as it stands
     bool shutDown_ = false;
 };
 

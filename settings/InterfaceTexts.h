@@ -1,17 +1,68 @@
 #pragma once
 
+// The interface texts: every caption, tool tip and message that a language file can replace,
+// named by key in the order of the file's text lines. A language file fills them; until one is
+// loaded each holds its built-in English. Texts that another part of the program shows later
+// (messages, the no-picture text) are read from here when they are needed, so a language chosen
+// while the program runs is used from then on.
+
 #include <QString>
+
+#include <array>
+#include <cstddef>
 
 namespace oculet {
 
-// The interface texts that other parts of the program show later (messages, captions). A
-// language file fills them; until one is loaded the messages the user waits on carry plain
-// English so a panel is never blank, and the no-picture text stays empty (a plain grey box).
-struct InterfaceTexts {
-    QString connecting = QStringLiteral("Connecting. . .");     // while the FTP connection opens
-    QString reconnecting = QStringLiteral("Reconnecting. . ."); // while it is opened again
-    QString closing = QStringLiteral("Closing. . .");           // while the program shuts down
-    QString noPicture;                                          // in the last-received box
+enum class Text : int {
+    Language = 1,
+    English, Spanish, German, French, Dutch,
+    ScreenCapture,
+    Options,
+    CaptureArea, // "EasyPal" in it stands for the current source program's name
+    ProgressArea, SignalMeterArea, Aux1Area, Aux2Area, LastReceivedItem, TextOptions, UtcClockItem,
+    WebcamSetup, // followed by four blanks and the version text in the options menu
+    Help,
+    CamMode,
+    BorderButton, BrowseButton, ClockFontButton, ClockColourButton, FontButton, ColourButton,
+    BackColourButton,
+    FtpAddress, FtpUser, FtpPassword, FtpFolder, FtpFileName,
+    LastRxTip, SignalMeterTip, Aux1Tip, Aux2Tip, ClockTip, FixedTextTip, ScrollTextTip,
+    LastRxOn, ShowUtcClock, ShowLocalClock, ShowScrollingText, ShowFixedText, Transparent, TextFromFile,
+    UserFolder,
+    Continuous,
+    EveryMinute,
+    FtpUpload,
+    WebcamMode,
+    Close,
+    FolderWord, // follows the source program's folder name: "EasyPal folder"
+    EditorHelp, EditorHelpMore, EditorLeft, EditorTop, EditorWidth, EditorHeight, EditorArea,
+    EditorSignalMeter, EditorSignalMeterOn, EditorAux1On, EditorAux2On, EditorProgressOn,
+    ScreenRegionArea,
+    UploadWhenOff,
+    WrongVersion,
+    FileMissing,
+    Connecting,
+    Reconnecting,
+    Closing,
+    NoPicture,
+    UpdateQuestion,
+    UpdateQuestionMore,
+};
+
+inline constexpr int kTextCount = 74;
+static_assert(static_cast<int>(Text::UpdateQuestionMore) == kTextCount);
+
+class InterfaceTexts {
+public:
+    InterfaceTexts();
+
+    const QString& operator[](Text key) const { return texts_[index(key)]; }
+    void set(Text key, QString text) { texts_[index(key)] = std::move(text); }
+
+private:
+    static std::size_t index(Text key) { return static_cast<std::size_t>(key) - 1; }
+
+    std::array<QString, kTextCount> texts_;
 };
 
 } // namespace oculet

@@ -27,10 +27,6 @@ std::optional<double> parseNumber(const QString& text) {
 
 } // namespace
 
-int roundHalfEven(double value) {
-    return static_cast<int>(std::nearbyint(value)); // the default rounding mode is to-even
-}
-
 std::optional<int> parseInteger(const QString& text, int min, int max) {
     const std::optional<double> number = parseNumber(text);
     if (!number || *number < static_cast<double>(min) - 0.5 || *number > static_cast<double>(max) + 0.5) {

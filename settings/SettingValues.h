@@ -24,7 +24,4 @@ QString formatBoolean(bool value);
 QString formatColour(Colour value);
 QString formatSingle(double value);
 
-// Nearest whole number with halves to the even one, as stored fractional values are converted.
-int roundHalfEven(double value);
-
 } // namespace oculet

@@ -7,6 +7,8 @@
 // Default values are the member initialisers below; the settings table (SettingsTable.h) names
 // the stored section and key of every member and is walked by both load and save.
 
+#include "settings/Units.h"
+
 #include <QString>
 
 #include <array>
@@ -31,9 +33,6 @@ template <class T> using PerProgram = std::array<T, kProgramCount>;
 template <class T> constexpr PerProgram<T> allPrograms(T value) {
     return {value, value, value, value, value};
 }
-
-// Colours are kept as the stored 32-bit value laid out 0x00BBGGRR (red in the low byte).
-using Colour = std::uint32_t;
 
 struct FontSetting {
     QString name = QStringLiteral("Arial");
