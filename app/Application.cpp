@@ -1,14 +1,12 @@
 #include "app/Application.h"
 
 #include "app/StartupRules.h"
-#include "platform/AtomicFile.h"
 #include "platform/Paths.h"
 #include "publish/FtpPanel.h"
 #include "publish/FtpPublisher.h"
 #include "settings/SettingsTable.h"
 #include "source/SourcePrograms.h"
 
-#include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
 
@@ -131,20 +129,6 @@ void Application::applySourceChoice() {
     sourceMenu_.hide();
 }
 
-void Application::writeOffPictureAsFrame() {
-    const QImage off = ftpPanel_ != nullptr ? ftpPanel_->offPicture() : QImage();
-    if (settings_.ftpOffPic != 1 || off.isNull()) {
-        return;
-    }
-    // The webcam program that reads Cam_1.bmp shows the off picture once Oculet is gone.
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    if (off.convertToFormat(QImage::Format_RGB888).save(&buffer, "BMP")) {
-        replaceFile(dataFolder_ + u'/' + FrameCycle::camBitmapName(), bytes);
-    }
-}
-
 void Application::saveSettings() {
     // A minimised window has no meaningful place: the stored one is kept.
     const bool minimised = window_.isMinimized();
@@ -178,7 +162,9 @@ void Application::shutdown() {
     sourceMenu_.hide();
 
     window_.showMessage(texts_[Text::Closing]);
-    writeOffPictureAsFrame();
+    if (settings_.ftpOffPic == 1 && ftpPanel_ != nullptr) {
+        cycle_->writeOffPictureAsFrame(ftpPanel_->offPicture());
+    }
     saveSettings();
     // Publishes the off picture, or withdraws the published one, and closes the connection.
     // Bounded: a dead server holds the closing for a few seconds at most.

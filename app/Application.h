@@ -50,7 +50,6 @@ private:
     void openPublishingPanel();
     void closePublishingPanel();
     void armFrameTimer();
-    void writeOffPictureAsFrame();
     void saveSettings();
 
     std::unique_ptr<Desktop> desktop_;

@@ -91,11 +91,26 @@ void FrameCycle::stampName() {
                      QStringLiteral("Oculet"));
 }
 
-void FrameCycle::writeCamBitmap() {
+QByteArray FrameCycle::bitmapBytes(const QImage& picture) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    if (!pic1_.convertToFormat(QImage::Format_RGB888).save(&buffer, "BMP")) {
+    if (!picture.convertToFormat(QImage::Format_RGB888).save(&buffer, "BMP")) {
+        return {};
+    }
+    return bytes;
+}
+
+void FrameCycle::writeOffPictureAsFrame(const QImage& offPicture) {
+    const QByteArray bytes = offPicture.isNull() ? QByteArray() : bitmapBytes(offPicture);
+    if (!bytes.isEmpty()) {
+        replaceFile(files_.dataFolder + u'/' + camBitmapName(), bytes);
+    }
+}
+
+void FrameCycle::writeCamBitmap() {
+    const QByteArray bytes = bitmapBytes(pic1_);
+    if (bytes.isEmpty()) {
         return;
     }
     // A webcam program reads this file four times a second: it must never see half a frame.

@@ -60,6 +60,10 @@ public:
     const QImage& pic3() const { return pic3_; }
     bool warningDismissed() const { return warningDismissed_; }
 
+    // At shutdown: the webcam program that reads Cam_1.bmp shows the off picture once Oculet
+    // is gone.
+    void writeOffPictureAsFrame(const QImage& offPicture);
+
     static QString camBitmapName() { return QStringLiteral("Cam_1.bmp"); }
 
 private:
@@ -69,6 +73,7 @@ private:
     void drawProgressStrip();
     void stampName();
     void writeCamBitmap();
+    static QByteArray bitmapBytes(const QImage& picture);
 
     Settings& settings_;
     OverlayBoxes& boxes_;

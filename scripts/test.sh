@@ -5,6 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh --tests
+scripts/check-layers.sh
 
 preset=default
 if [[ "${CI:-}" == "true" ]]; then
