@@ -1,6 +1,7 @@
 #include "app/Application.h"
 
 #include "app/StartupRules.h"
+#include "platform/AtomicFile.h"
 #include "platform/Paths.h"
 #include "publish/FtpPanel.h"
 #include "publish/FtpPublisher.h"
@@ -41,10 +42,20 @@ void Application::start() {
     // Nothing installs these folders here: start-up makes them so every later write has a place.
     QDir().mkpath(dataFolder_ + QStringLiteral("/Languages"));
     moveOffPictureIntoDataFolder(Paths::programFolder(), dataFolder_);
+    // A kill in the moment before a rename leaves the temporary file behind; this copy holds the
+    // instance lock, so nothing else is writing them.
+    for (const QString& written : {Paths::settingsFile(), dataFolder_ + QStringLiteral("/Cam_1.bmp"),
+                                   Paths::programFolder() + QStringLiteral("/Cam_1.bmp"),
+                                   dataFolder_ + QStringLiteral("/temp.jpg"), dataFolder_ + QStringLiteral("/CamOff.jpg")}) {
+        removeStaleTemporaries(written);
+    }
 
     const QRect screenRect = desktop_->virtualScreen();
     const VirtualScreen screen{screenRect.left(), screenRect.top(), screenRect.width(), screenRect.height()};
-    store_ = IniFile::read(Paths::settingsFile());
+    QString unreadable;
+    std::optional<IniFile> stored = IniFile::read(Paths::settingsFile(), &unreadable);
+    settingsSavable_ = stored.has_value();
+    store_ = std::move(stored).value_or(IniFile{});
     settings_ = loadSettings(store_, screen);
     started_ = true;
 
@@ -69,6 +80,12 @@ void Application::start() {
     }
     startPublishing();
     armFrameTimer();
+    if (!settingsSavable_) {
+        messages_.notify(QStringLiteral("The settings file %1 cannot be read (%2).\n\nOculet runs on its default "
+                                        "settings this time and will not save over that file. Make it readable "
+                                        "and start Oculet again to have your settings back.")
+                             .arg(Paths::settingsFile(), unreadable));
+    }
 }
 
 void Application::startPublishing() {
@@ -130,6 +147,10 @@ void Application::applySourceChoice() {
 }
 
 void Application::saveSettings() {
+    if (!settingsSavable_) {
+        std::fprintf(stderr, "Oculet: the settings were not saved: the settings file could not be read at start-up\n");
+        return;
+    }
     // A minimised window has no meaningful place: the stored one is kept.
     const bool minimised = window_.isMinimized();
     if (!minimised) {

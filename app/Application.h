@@ -73,6 +73,7 @@ private:
     QTimer sourceChoiceTimer_; // applies a source chosen in the source menu
 
     QString dataFolder_;
+    bool settingsSavable_ = true; // false when the stored file exists but could not be read
     bool started_ = false;
     bool cycleRunning_ = false;
     bool shuttingDown_ = false;

@@ -1,5 +1,6 @@
 #include "platform/AtomicFile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -63,13 +64,34 @@ int writeAll(int fd, const QByteArray& contents) {
     return 0;
 }
 
+// The file a path finally names, following symbolic links (a bounded number, as the kernel does).
+QFileInfo resolved(const QString& path) {
+    QFileInfo info(path);
+    for (int hops = 0; hops < 40 && info.isSymLink(); ++hops) {
+        info = QFileInfo(info.symLinkTarget());
+    }
+    return info;
+}
+
+QString temporaryPrefix(const QFileInfo& info) { return QStringLiteral(".") + info.fileName() + u'.'; }
+
 } // namespace
 
+void removeStaleTemporaries(const QString& path) {
+    const QFileInfo info = resolved(path);
+    const QString prefix = temporaryPrefix(info);
+    const QDir folder = info.absoluteDir();
+    for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        if (name.size() == prefix.size() + 6 && name.startsWith(prefix)) {
+            QFile::remove(folder.filePath(name));
+        }
+    }
+}
+
 int replaceFile(const QString& path, const QByteArray& contents, const AtomicWriteOptions& options) {
-    const QFileInfo info(path);
+    const QFileInfo info = resolved(path);
     const QByteArray target = QFile::encodeName(info.absoluteFilePath());
-    PendingFile temp(QFile::encodeName(info.absolutePath() + QStringLiteral("/.") + info.fileName() +
-                                       QStringLiteral(".XXXXXX")));
+    PendingFile temp(QFile::encodeName(info.absolutePath() + u'/' + temporaryPrefix(info) + QStringLiteral("XXXXXX")));
     if (temp.fd() < 0) {
         return errno;
     }

@@ -22,8 +22,13 @@ struct AtomicWriteOptions {
 // Writes a whole file under a temporary name in the same folder and renames it over `path`, so a
 // reader (a webcam program, the next start of Oculet) sees either the old file or the new one,
 // never half of one. Every write is checked: a full disk leaves the old file untouched and
-// removes the temporary one. Returns 0, or the errno of what failed.
+// removes the temporary one. A `path` that is a symbolic link is written through the link: the
+// file it names is replaced and the link stays. Returns 0, or the errno of what failed.
 int replaceFile(const QString& path, const QByteArray& contents, const AtomicWriteOptions& options = {});
+
+// Removes the temporary files of replaceFile(path) left by a process killed while writing (one of
+// the settings file's holds the FTP password). Only for a writer that knows it is alone.
+void removeStaleTemporaries(const QString& path);
 
 // The same with a plain error text for the user.
 bool writeFileAtomically(const QString& path, const QByteArray& contents, const AtomicWriteOptions& options,

@@ -65,6 +65,13 @@ FtpEndpoint FtpEndpoint::fromAddress(const QString& address, const QString& user
     FtpEndpoint endpoint;
     endpoint.username = username;
     endpoint.password = password;
+    // FTP sends the user name and password as command lines: a line break in either would
+    // end the command and start another of the user's making.
+    if (unsafeText(username) || unsafeText(password)) {
+        endpoint.addressError =
+            QStringLiteral("The FTP user name or password holds a line break or a NUL character, which FTP cannot send.");
+        return endpoint;
+    }
 
     QString text = address.trimmed();
     if (text.startsWith(QStringLiteral("ftp://"), Qt::CaseInsensitive)) {

@@ -5,145 +5,177 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
 
 namespace oculet {
 namespace {
 
-bool needsQuotes(const QString& value) {
-    if (value.isEmpty()) {
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; }
+
+bool needsQuotes(const QByteArray& raw) {
+    if (raw.isEmpty()) {
         return false;
     }
-    return value.front().isSpace() || value.back().isSpace() || value.front() == u'"' ||
-           value.contains(u'\n') || value.contains(u'\r');
+    return isBlank(raw.front()) || isBlank(raw.back()) || raw.front() == '"' || raw.contains('\n') ||
+           raw.contains('\r');
 }
 
-QString quote(const QString& value) {
-    QString out = QStringLiteral("\"");
-    for (const QChar c : value) {
-        switch (c.unicode()) {
-        case u'\\': out += QStringLiteral("\\\\"); break;
-        case u'"': out += QStringLiteral("\\\""); break;
-        case u'\n': out += QStringLiteral("\\n"); break;
-        case u'\r': out += QStringLiteral("\\r"); break;
+QByteArray quote(const QByteArray& raw) {
+    QByteArray out = "\"";
+    for (const char c : raw) {
+        switch (c) {
+        case '\\': out += "\\\\"; break;
+        case '"': out += "\\\""; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
         default: out += c;
         }
     }
-    out += u'"';
+    out += '"';
     return out;
 }
 
-QString unquote(const QString& raw) {
-    if (raw.size() < 2 || raw.front() != u'"' || raw.back() != u'"') {
+QByteArray unquote(const QByteArray& raw) {
+    if (raw.size() < 2 || raw.front() != '"' || raw.back() != '"') {
         return raw;
     }
-    QString out;
+    QByteArray out;
     for (qsizetype i = 1; i + 1 < raw.size(); ++i) {
-        QChar c = raw[i];
-        if (c == u'\\' && i + 2 < raw.size()) {
-            const QChar next = raw[++i];
-            c = next == u'n' ? QChar(u'\n') : next == u'r' ? QChar(u'\r') : next;
+        char c = raw[i];
+        if (c == '\\' && i + 2 < raw.size()) {
+            const char next = raw[++i];
+            c = next == 'n' ? '\n' : next == 'r' ? '\r' : next;
         }
         out += c;
     }
     return out;
 }
 
+// UTF-8 where the bytes are UTF-8; anything else was written by an editor in Latin-1.
+QString decode(const QByteArray& bytes) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(bytes);
+    return utf8.hasError() ? QString::fromLatin1(bytes) : text;
+}
+
 } // namespace
 
-IniFile IniFile::read(const QString& path) {
+std::optional<IniFile> IniFile::read(const QString& path, QString* error) {
+    auto refuse = [&](const QString& why) -> std::optional<IniFile> {
+        if (error != nullptr) {
+            *error = why;
+        }
+        return std::nullopt;
+    };
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        return IniFile{};
+    }
+    if (!info.isFile()) {
+        return refuse(QStringLiteral("it is not a file"));
+    }
+    if (info.size() > kMaxFileSize) {
+        return refuse(QStringLiteral("it is larger than %1 KiB").arg(kMaxFileSize / 1024));
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        return {};
+        return refuse(file.errorString());
     }
-    return parse(file.readAll());
+    const QByteArray text = file.read(kMaxFileSize + 1);
+    if (file.error() != QFileDevice::NoError) {
+        return refuse(file.errorString());
+    }
+    if (text.size() > kMaxFileSize) {
+        return refuse(QStringLiteral("it is larger than %1 KiB").arg(kMaxFileSize / 1024));
+    }
+    return parse(text);
 }
 
 IniFile IniFile::parse(const QByteArray& text) {
     IniFile ini;
-    QString section;
-    const QString all = QString::fromUtf8(text);
-    for (QString line : all.split(u'\n')) {
-        if (line.endsWith(u'\r')) {
+    Section* current = nullptr;
+    for (QByteArray line : text.split('\n')) {
+        if (line.endsWith('\r')) {
             line.chop(1);
         }
-        const QString trimmed = line.trimmed();
-        if (trimmed.isEmpty() || trimmed.startsWith(u';') || trimmed.startsWith(u'#')) {
+        const QByteArray bare = line.trimmed();
+        if (bare.isEmpty() || bare.startsWith(';') || bare.startsWith('#')) {
             continue;
         }
-        if (trimmed.startsWith(u'[') && trimmed.endsWith(u']')) {
-            section = trimmed.mid(1, trimmed.size() - 2).trimmed();
+        if (bare.startsWith('[') && bare.endsWith(']')) {
+            const QString name = decode(bare.mid(1, bare.size() - 2).trimmed()).toLower();
+            current = name.isEmpty() ? nullptr : &ini.section(name);
             continue;
         }
-        const qsizetype eq = line.indexOf(u'=');
-        if (eq <= 0 || section.isEmpty()) {
+        const qsizetype eq = line.indexOf('=');
+        if (eq <= 0 || current == nullptr) {
             continue;
         }
         // Only the blank before the first value character is layout; the value keeps the rest.
-        QString raw = line.mid(eq + 1);
-        while (!raw.isEmpty() && raw.front() == u' ') {
-            raw.remove(0, 1);
+        qsizetype start = eq + 1;
+        while (start < line.size() && line[start] == ' ') {
+            ++start;
         }
-        ini.setValue(section, line.left(eq).trimmed(), unquote(raw));
+        ini.setRaw(*current, decode(line.left(eq).trimmed()).toLower(), unquote(line.mid(start)));
     }
     return ini;
 }
 
-IniFile::Section* IniFile::findSection(const QString& folded) {
-    for (Section& s : sections_) {
-        if (s.name == folded) {
-            return &s;
-        }
+IniFile::Section& IniFile::section(const QString& folded) {
+    const auto found = index_.constFind(folded);
+    if (found != index_.cend()) {
+        return sections_[*found];
     }
-    return nullptr;
+    index_.insert(folded, sections_.size());
+    sections_.push_back({folded, {}, {}});
+    return sections_.back();
 }
 
-const IniFile::Section* IniFile::findSection(const QString& folded) const {
-    return const_cast<IniFile*>(this)->findSection(folded);
+void IniFile::setRaw(Section& s, const QString& foldedKey, QByteArray raw) {
+    const auto found = s.index.constFind(foldedKey);
+    if (found != s.index.cend()) {
+        s.entries[*found].raw = std::move(raw);
+        return;
+    }
+    s.index.insert(foldedKey, s.entries.size());
+    s.entries.push_back({foldedKey, std::move(raw)});
 }
 
-std::optional<QString> IniFile::value(const QString& section, const QString& key) const {
-    const Section* s = findSection(section.toLower());
-    if (s == nullptr) {
+std::optional<QString> IniFile::value(const QString& sectionName, const QString& key) const {
+    const auto s = index_.constFind(sectionName.toLower());
+    if (s == index_.cend()) {
         return std::nullopt;
     }
-    const QString k = key.toLower();
-    for (const auto& [name, value] : s->entries) {
-        if (name == k) {
-            return value;
-        }
+    const Section& section = sections_[*s];
+    const auto e = section.index.constFind(key.toLower());
+    if (e == section.index.cend()) {
+        return std::nullopt;
     }
-    return std::nullopt;
+    return decode(section.entries[*e].raw);
 }
 
-void IniFile::setValue(const QString& section, const QString& key, const QString& value) {
-    const QString foldedSection = section.toLower();
-    Section* s = findSection(foldedSection);
-    if (s == nullptr) {
-        sections_.push_back({foldedSection, {}});
-        s = &sections_.back();
+void IniFile::setValue(const QString& sectionName, const QString& key, const QString& value) {
+    Section& s = section(sectionName.toLower());
+    const QString folded = key.toLower();
+    const auto found = s.index.constFind(folded);
+    if (found != s.index.cend() && decode(s.entries[*found].raw) == value) {
+        return; // unchanged: the bytes it was read with stay
     }
-    const QString k = key.toLower();
-    for (auto& entry : s->entries) {
-        if (entry.first == k) {
-            entry.second = value;
-            return;
-        }
-    }
-    s->entries.emplace_back(k, value);
+    setRaw(s, folded, value.toUtf8());
 }
 
 QByteArray IniFile::serialise() const {
-    QString out;
+    QByteArray out;
     for (const Section& s : sections_) {
         if (!out.isEmpty()) {
-            out += u'\n';
+            out += '\n';
         }
-        out += u'[' + s.name + QStringLiteral("]\n");
-        for (const auto& [key, value] : s.entries) {
-            out += key + u'=' + (needsQuotes(value) ? quote(value) : value) + u'\n';
+        out += '[' + s.name.toUtf8() + "]\n";
+        for (const Entry& e : s.entries) {
+            out += e.key.toUtf8() + '=' + (needsQuotes(e.raw) ? quote(e.raw) : e.raw) + '\n';
         }
     }
-    return out.toUtf8();
+    return out;
 }
 
 bool IniFile::write(const QString& path, QString* error) const {

@@ -15,6 +15,13 @@ void QtMessageBoxes::warn(const QString& text) {
     QMessageBox::warning(parent_, kTitle, text, QMessageBox::Ok);
 }
 
+void QtMessageBoxes::notify(const QString& text) {
+    auto* box = new QMessageBox(QMessageBox::Warning, kTitle, text, QMessageBox::Ok, parent_);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    box->show();
+}
+
 bool QtMessageBoxes::askYesNo(const QString& text) {
     QMessageBox box(QMessageBox::Warning, kTitle, text, QMessageBox::Yes | QMessageBox::No, parent_);
     box.setDefaultButton(QMessageBox::Yes);

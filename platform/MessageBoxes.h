@@ -17,6 +17,8 @@ public:
     virtual void warn(const QString& text) = 0;
     // A Yes/No box with an exclamation icon; true for Yes.
     virtual bool askYesNo(const QString& text) = 0;
+    // An OK-only warning that does not wait: frames go on being made while it is shown.
+    virtual void notify(const QString& text) { warn(text); }
 };
 
 class QtMessageBoxes final : public MessageBoxes {
@@ -26,6 +28,7 @@ public:
     void inform(const QString& text) override;
     void warn(const QString& text) override;
     bool askYesNo(const QString& text) override;
+    void notify(const QString& text) override;
 
 private:
     QWidget* parent_;

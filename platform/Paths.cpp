@@ -2,8 +2,11 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace oculet {
@@ -13,6 +16,18 @@ QString fromEnvironment(const char* name, const QString& fallback) {
     const QString value = qEnvironmentVariable(name);
     // The XDG rules ignore relative paths.
     return value.isEmpty() || QDir::isRelativePath(value) ? fallback : value;
+}
+
+// The folder exists (made now if missing), is a real folder, not a link, belongs to this user
+// and only this user may enter it.
+bool isPrivateFolder(const QString& path) {
+    const QByteArray name = QFile::encodeName(path);
+    if (::mkdir(name.constData(), 0700) != 0 && errno != EEXIST) {
+        return false;
+    }
+    struct stat st {};
+    return ::lstat(name.constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid() &&
+           (st.st_mode & 077) == 0;
 }
 
 } // namespace
@@ -36,8 +51,19 @@ QString Paths::settingsFile() {
 }
 
 QString Paths::runtimeFolder() {
-    return fromEnvironment("XDG_RUNTIME_DIR",
-                           QDir::tempPath() + QStringLiteral("/oculet-%1").arg(::getuid()));
+    const QString session = fromEnvironment("XDG_RUNTIME_DIR", QString());
+    if (!session.isEmpty()) {
+        return session;
+    }
+    const QString shared = QDir::tempPath() + QStringLiteral("/oculet-%1").arg(::getuid());
+    if (isPrivateFolder(shared)) {
+        return shared;
+    }
+    const QString cache = fromEnvironment("XDG_CACHE_HOME", QDir::homePath() + QStringLiteral("/.cache"));
+    QDir().mkpath(cache);
+    const QString own = cache + QStringLiteral("/oculet-runtime");
+    isPrivateFolder(own);
+    return own;
 }
 
 } // namespace oculet

@@ -16,7 +16,9 @@ struct Paths {
     static QString programFolder();
     // $XDG_CONFIG_HOME/Oculet/Oculet.ini
     static QString settingsFile();
-    // $XDG_RUNTIME_DIR, or a private folder below /tmp when the session has none.
+    // $XDG_RUNTIME_DIR, or a private folder below the temporary folder when the session has
+    // none. A folder of that name that another user made (or a link, or one others may write)
+    // is never used: the one below $XDG_CACHE_HOME (~/.cache) is used instead.
     static QString runtimeFolder();
 };
 

@@ -17,6 +17,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <limits>
+
 namespace oculet {
 namespace {
 
@@ -62,6 +64,11 @@ FtpPanel::FtpPanel(Settings& settings, MessageBoxes& messages, QWidget* parent,
     txtDir_ = named(new QLineEdit(this), "txtDir");
     lblFileName_ = named(new QLabel(QStringLiteral("Filename"), this), "lblFileName");
     txtFilename_ = named(new QLineEdit(this), "txtFilename");
+    // A line edit cuts its text at 32,767 characters by default; what the user stored is kept
+    // whole (and refused with a reason when the server cannot take it).
+    for (QLineEdit* field : {txtAdd_, txtUser_, txtPass_, txtDir_, txtFilename_}) {
+        field->setMaxLength(std::numeric_limits<int>::max());
+    }
     ckCamOff_ = named(new QCheckBox(QStringLiteral("Upload image when Oculet is off"), this),
                       "ckCamOff");
     cmdFtpBrowse_ = named(new QPushButton(QStringLiteral("Browse"), this), "cmdFtpBrowse");

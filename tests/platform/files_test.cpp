@@ -1,0 +1,120 @@
+// The settings file and the files other programs read: what survives a load and save, what is
+// refused, links, leftovers of a killed writer, and the private runtime folder.
+#include "platform/AtomicFile.h"
+#include "platform/IniFile.h"
+#include "platform/Paths.h"
+#include "tests/support/TestEnvironment.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace oculet {
+namespace {
+
+using test::TestEnvironment;
+
+QByteArray slurp(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+void spit(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(f.write(bytes), bytes.size());
+}
+
+TEST(SettingsFile, KeepsTheBytesOfUnchangedValuesAndReadsLatin1AsText) {
+    IniFile ini = IniFile::parse("[Ftp]\nPassword=caf\xe9\nUsername=ren\xc3\xa9\n");
+    EXPECT_EQ(ini.value("ftp", "password"), QString::fromUtf8("caf\xc3\xa9"));
+    EXPECT_EQ(ini.value("FTP", "USERNAME"), QString::fromUtf8("ren\xc3\xa9"));
+    ini.setValue("Ftp", "Password", QString::fromUtf8("caf\xc3\xa9")); // as a load and save does
+    ini.setValue("Ftp", "Username", QStringLiteral("new"));
+    EXPECT_EQ(ini.serialise(), QByteArray("[ftp]\npassword=caf\xe9\nusername=new\n"));
+    // A later entry of the same key wins, and quoting survives the round trip.
+    ini = IniFile::parse("[a]\nk=1\nK=2\n[b]\nv=\"  x \\\"q\\\"\\n\"\n");
+    EXPECT_EQ(ini.value("a", "k"), QStringLiteral("2"));
+    EXPECT_EQ(IniFile::parse(ini.serialise()).value("b", "v"), QStringLiteral("  x \"q\"\n"));
+}
+
+TEST(SettingsFile, AFileThatCannotBeReadWholeIsRefusedAndAMissingOneIsEmpty) {
+    const QString dir = TestEnvironment::makeTempDir("ini");
+    QString error;
+    EXPECT_TRUE(IniFile::read(dir + "/missing.ini", &error).has_value());
+
+    spit(dir + "/huge.ini", "[a]\n" + QByteArray(IniFile::kMaxFileSize, ';'));
+    QDir().mkpath(dir + "/folder.ini");
+    spit(dir + "/locked.ini", "[a]\nk=1\n");
+    ::chmod(QFile::encodeName(dir + "/locked.ini").constData(), 0);
+    std::vector<QString> refused = {dir + "/huge.ini", dir + "/folder.ini"};
+    if (::geteuid() != 0) { // the superuser reads a file of mode 0000 all the same
+        refused.push_back(dir + "/locked.ini");
+    }
+    for (const QString& path : refused) {
+        error.clear();
+        EXPECT_FALSE(IniFile::read(path, &error).has_value()) << path.toStdString();
+        EXPECT_FALSE(error.isEmpty()) << path.toStdString();
+    }
+}
+
+TEST(AtomicFile, WritesThroughALinkAndClearsOnlyItsOwnLeftovers) {
+    const QString dir = TestEnvironment::makeTempDir("atomic");
+    QDir().mkpath(dir + "/real");
+    ASSERT_TRUE(QFile::link(dir + "/real/Oculet.ini", dir + "/Oculet.ini"));
+    ASSERT_EQ(replaceFile(dir + "/Oculet.ini", "[a]\n", {.mode = 0600}), 0);
+    EXPECT_TRUE(QFileInfo(dir + "/Oculet.ini").isSymLink());
+    EXPECT_EQ(slurp(dir + "/real/Oculet.ini"), QByteArray("[a]\n"));
+
+    for (const char* name : {".Oculet.ini.Ab12Cd", ".Oculet.ini.short", ".Oculet.ini.toolong1", ".other.ini.Ab12Cd"}) {
+        spit(dir + "/real/" + name, "password=secret\n");
+    }
+    removeStaleTemporaries(dir + "/Oculet.ini");
+    EXPECT_EQ(QDir(dir + "/real").entryList(QDir::Files | QDir::Hidden),
+              QStringList({".Oculet.ini.short", ".Oculet.ini.toolong1", ".other.ini.Ab12Cd", "Oculet.ini"}));
+}
+
+TEST(Paths, TheRuntimeFolderIsNeverOneAnotherUserCanHoldOrRead) {
+    const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
+    const QByteArray savedTmp = qgetenv("TMPDIR");
+    const QString tmp = TestEnvironment::makeTempDir("tmp");
+    qunsetenv("XDG_RUNTIME_DIR");
+    qputenv("TMPDIR", QFile::encodeName(tmp));
+    const QString shared = tmp + QStringLiteral("/oculet-%1").arg(::getuid());
+
+    EXPECT_EQ(Paths::runtimeFolder(), shared) << "made private when missing";
+    struct Case {
+        const char* name;
+        std::function<void()> plant;
+    };
+    const Case cases[] = {
+        {"a folder others may write", [&] { ::chmod(QFile::encodeName(shared).constData(), 0777); }},
+        {"a link to another folder",
+         [&] {
+             QDir(shared).removeRecursively();
+             QDir().mkpath(tmp + "/elsewhere");
+             ::chmod(QFile::encodeName(tmp + "/elsewhere").constData(), 0700);
+             QFile::link(tmp + "/elsewhere", shared);
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.plant();
+        const QString chosen = Paths::runtimeFolder();
+        EXPECT_NE(chosen, shared);
+        struct stat st {};
+        ASSERT_EQ(::lstat(QFile::encodeName(chosen).constData(), &st), 0);
+        EXPECT_TRUE(S_ISDIR(st.st_mode));
+        EXPECT_EQ(st.st_mode & 077, 0u);
+    }
+    qputenv("XDG_RUNTIME_DIR", savedRuntime);
+    qputenv("TMPDIR", savedTmp);
+}
+
+} // namespace
+} // namespace oculet
