@@ -139,7 +139,7 @@ void Application::runFrameCycle() {
 }
 
 void Application::applySourceChoice() {
-    window_.setProgramCaption(sourceMenu_.entry(settings_.clampedProgram())->text());
+    window_.setProgramCaption(sourceMenu_.caption(settings_.clampedProgram()));
     placeBoxesForProgram(settings_, boxes_);
     window_.showBoxes(boxes_);
     source_.setFragment(titleFragmentFor(settings_.program, window_.programCaption()));

@@ -38,6 +38,8 @@ SourceMenu::SourceMenu(QWidget* parent) : QWidget(parent, Qt::Popup | Qt::Framel
     setCaption(4, sourceMenuCaption(4));
 }
 
+QString SourceMenu::caption(int index) const { return lblMenu_[index]->text(); }
+
 void SourceMenu::setCaption(int index, const QString& caption) {
     lblMenu_[index]->setText(caption);
     // As wide as the "Screen capture" entry plus room for the check mark and a margin.

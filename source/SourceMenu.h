@@ -20,6 +20,7 @@ public:
     // Shows the menu at a screen position with the check mark beside `current`.
     void popup(QPoint globalTopLeft, int current);
     QLabel* entry(int index) const { return lblMenu_[index]; }
+    QString caption(int index) const;
     void setCaption(int index, const QString& caption);
 
 signals:
