@@ -21,6 +21,15 @@ namespace {
 constexpr int kStripTop = 231;
 constexpr int kStripHeight = 9;
 
+// One overlay that fails (a picture too large to decode, a font that cannot be drawn) costs only
+// itself: the frame is still finished, shown and written.
+template <class Draw> void drawGuarded(Draw&& draw) {
+    try {
+        draw();
+    } catch (...) {
+    }
+}
+
 } // namespace
 
 FrameCycle::FrameCycle(Settings& settings, OverlayBoxes& boxes, EditState& edit, Desktop& desktop,
@@ -137,18 +146,18 @@ void FrameCycle::run(std::function<void()> finished) {
         source_.check(s);
         capture(true);
         if (overlays_ != nullptr && s.current(s.lastRx) && !edit_.isDragged(BoxId::LastRx)) {
-            overlays_->drawLastReceived(pic1_);
+            drawGuarded([&] { overlays_->drawLastReceived(pic1_); });
         }
         drawCopiedBoxes();
         drawProgressStrip();
         if (overlays_ != nullptr && s.current(s.txtOn) >= 1) {
-            overlays_->drawScrollingText(pic1_, s.current(s.txtOn));
+            drawGuarded([&] { overlays_->drawScrollingText(pic1_, s.current(s.txtOn)); });
         }
         if (overlays_ != nullptr && s.current(s.fTxtOn) == 1) {
-            overlays_->drawFixedText(pic1_);
+            drawGuarded([&] { overlays_->drawFixedText(pic1_); });
         }
         if (overlays_ != nullptr && (s.current(s.clockOnZ) == 1 || s.current(s.clockOnL) == 1)) {
-            overlays_->drawClock(pic1_);
+            drawGuarded([&] { overlays_->drawClock(pic1_); });
         }
         stampName();
         view_.showFrame(pic1_);
@@ -183,15 +192,15 @@ void FrameCycle::startupRedraw() {
         source_.searchForRedraw(s);
         capture(false);
         if (overlays_ != nullptr && s.current(s.lastRx)) {
-            overlays_->drawLastReceived(pic1_);
+            drawGuarded([&] { overlays_->drawLastReceived(pic1_); });
         }
         drawCopiedBoxes();
         drawProgressStrip();
         if (overlays_ != nullptr && (s.current(s.clockOnZ) == 1 || s.current(s.clockOnL) == 1)) {
-            overlays_->drawClock(pic1_);
+            drawGuarded([&] { overlays_->drawClock(pic1_); });
         }
         if (overlays_ != nullptr && s.current(s.fTxtOn) == 1) {
-            overlays_->drawFixedText(pic1_);
+            drawGuarded([&] { overlays_->drawFixedText(pic1_); });
         }
     } catch (...) {
     }
