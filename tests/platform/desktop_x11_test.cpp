@@ -46,13 +46,6 @@ Window makeWindow(const QRect& r, const char* title, bool mapped = true, unsigne
     return w;
 }
 
-std::unique_ptr<X11Desktop> openDesktop(bool sharedMemory = true) {
-    QString error;
-    auto desktop = X11Desktop::open(&error, X11Desktop::Options{sharedMemory});
-    EXPECT_NE(desktop, nullptr) << error.toStdString();
-    return desktop;
-}
-
 // Without a window manager the titled children of the root are the windows, hidden ones too.
 TEST(X11Desktop, BareServerListsTitledWindowsTopmostFirstBordersIncluded) {
     test::TestEnvironment::stopWindowManager();
@@ -63,7 +56,7 @@ TEST(X11Desktop, BareServerListsTitledWindowsTopmostFirstBordersIncluded) {
     const Window bordered = makeWindow({400, 300, 100, 50}, nullptr);
     XSetWindowBorderWidth(display(), bordered, 3);
     setText(bordered, "WM_NAME", "STRING", "MMSSTV - bare, bordered");
-    auto desktop = openDesktop();
+    auto desktop = X11Desktop::open(nullptr);
     ASSERT_NE(desktop, nullptr);
     EXPECT_EQ(findWindowByTitle(*desktop, "EasyPal"), page);
     EXPECT_EQ(findWindowByTitle(*desktop, "KG-STV - bare"), hidden);
@@ -96,7 +89,7 @@ TEST(X11Desktop, TitlesAreDecodedByTheirPropertyType) {
         {"empty _NET_WM_NAME falls back", "", "STRING", "EasyPal", "EasyPal"},
         {"no title at all", {}, "STRING", {}, QString()},
     };
-    auto desktop = openDesktop();
+    auto desktop = X11Desktop::open(nullptr);
     ASSERT_NE(desktop, nullptr);
     for (const Case& c : cases) {
         const Window w = makeWindow({0, 0, 10, 10}, nullptr, false);
@@ -117,7 +110,7 @@ TEST(X11Desktop, GrabCopiesTheScreenAndBlackBeyondItsEdges) {
     makeWindow({500, 400, 400, 300}, "grab blue", true, 0x0000ff);
     for (const bool shm : {true, false}) {
         SCOPED_TRACE(shm ? "shared memory" : "plain GetImage");
-        auto desktop = openDesktop(shm);
+        auto desktop = X11Desktop::open(nullptr, {shm});
         ASSERT_NE(desktop, nullptr);
         EXPECT_EQ(desktop->usesSharedMemory(), shm);
         EXPECT_EQ(desktop->virtualScreen(), QRect(0, 0, 1920, 1080));
@@ -145,7 +138,7 @@ TEST(X11Desktop, UnderAWindowManagerItsStackingAndFramesCount) {
     ASSERT_TRUE(test::TestEnvironment::startWindowManager() && probe.waitForWindowManagerReady());
     const Window program = makeWindow({100, 100, 300, 200}, "EasyPal - managed (program)", true, 0x00ff00);
     const Window page = makeWindow({600, 400, 300, 200}, "EasyPal - managed (browser)");
-    auto desktop = openDesktop();
+    auto desktop = X11Desktop::open(nullptr);
     ASSERT_NE(desktop, nullptr);
     const auto found = [&](const char* fragment, Window w) {
         return pollUntil(3000, [&] { return findWindowByTitle(*desktop, fragment) == w; });
