@@ -60,7 +60,6 @@ TEST(X11Desktop, BareServerListsTitledWindowsTopmostFirstBordersIncluded) {
     ASSERT_NE(desktop, nullptr);
     EXPECT_EQ(findWindowByTitle(*desktop, "EasyPal"), page);
     EXPECT_EQ(findWindowByTitle(*desktop, "KG-STV - bare"), hidden);
-    EXPECT_EQ(desktop->windowRect(program), QRect(100, 100, 300, 200));
     EXPECT_EQ(desktop->windowRect(bordered), QRect(400, 300, 106, 56));
     EXPECT_EQ(findWindowByTitle(*desktop, "MMSSTV - bare"), bordered);
     EXPECT_TRUE(std::ranges::none_of(desktop->topLevelWindows(), [&](const auto& t) { return t.id == untitled; }));
@@ -75,13 +74,8 @@ TEST(X11Desktop, BareServerListsTitledWindowsTopmostFirstBordersIncluded) {
 }
 
 TEST(X11Desktop, TitlesAreDecodedByTheirPropertyType) {
-    struct Case {
-        const char* name;
-        QByteArray netWmName; // UTF8_STRING; null = not set
-        const char* wmNameType;
-        QByteArray wmName; // null = not set
-        QString expected;
-    };
+    // A null QByteArray leaves the property unset.
+    struct Case { const char* name; QByteArray netWmName; const char* wmNameType; QByteArray wmName; QString expected; };
     const Case cases[] = {
         {"_NET_WM_NAME wins", "Digital Master 780 \xe2\x80\x93 main", "STRING", "old", QString::fromUtf8("Digital Master 780 – main")},
         {"WM_NAME as Latin-1", {}, "STRING", "Caf\xe9 MMSSTV", QString::fromUtf8("Café MMSSTV")},

@@ -31,13 +31,7 @@ Fills quadrants(int w, int h) {
 }
 
 TEST(Stretch, EachFramePixelIsTheAverageOfTheSourceAreaItCovers) {
-    struct Case {
-        const char* name;
-        QImage from;
-        QSize to;
-        Fills expected;
-        int tolerance;
-    };
+    struct Case { const char* name; QImage from; QSize to; Fills expected; int tolerance; };
     const Case cases[] = {
         // 200 source pixels onto exactly 160: the seams stay sharp.
         {"400x300 down", painted({400, 300}, quadrants(200, 150)), {320, 240}, quadrants(160, 120), 0},

@@ -79,6 +79,7 @@ TEST_F(PublisherTest, PublishesChangedFramesUnderTheirNameAndSkipsUnchangedOrUne
     EXPECT_EQ(count("STOR"), 2);
     EXPECT_EQ(published(), localTemp());
     EXPECT_EQ(publisher->reference(), testFrame(1));
+    EXPECT_EQ(count("CONNECT"), 1); // one connection for all of it
     EXPECT_TRUE(messages.shown.isEmpty());
 }
 

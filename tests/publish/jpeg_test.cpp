@@ -72,17 +72,14 @@ TEST(JpegWriter, OverwriteKeepsTimesAndModeAndLeavesNoTemporaryFile) {
     EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList{"temp.jpg"});
 }
 
-class ScriptedEncoder final : public JpegEncoder {
-public:
-    ScriptedEncoder(int init, int encode) : init_(init), encode_(encode) {}
-    int initialise() override { return init_; }
+struct ScriptedEncoder final : JpegEncoder {
+    ScriptedEncoder(int init, int encode) : init(init), encode(encode) {}
+    int initialise() override { return init; }
     int encodeBgrBottomUp(const std::uint8_t*, int, int, int, int, std::vector<std::uint8_t>& jpeg) override {
         jpeg.assign(3, 'x');
-        return encode_;
+        return encode;
     }
-
-private:
-    int init_, encode_;
+    const int init, encode;
 };
 
 TEST(JpegWriter, FailuresCarryTheEncodersCodeAndLeaveTheOldFile) {
