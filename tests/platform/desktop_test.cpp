@@ -1,0 +1,191 @@
+// The window search over a scripted desktop; then the X11 desktop against real windows on the
+// test program's own Xvfb, bare and under openbox, made here so that their titles, property
+// types and places are exactly as given.
+#include "platform/X11Desktop.h"
+#include "tests/platform/PixelCheck.h"
+#include "tests/support/FakeDesktop.h"
+#include "tests/support/TestEnvironment.h"
+#include "tests/support/X11Probe.h"
+
+#include <algorithm>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+namespace oculet {
+namespace {
+
+using test::allPixels;
+using test::pollUntil;
+
+TEST(WindowSearch, FindsTheTopmostTitleHoldingTheFragment) {
+    // expected: index into titlesTopFirst, -1 for none
+    struct Case { const char* name; std::vector<QString> titlesTopFirst; QString fragment; int expected; };
+    const QString longPrefix(120, QLatin1Char('x'));
+    const Case cases[] = {
+        {"topmost of two wins", {"Browser - EasyPal help", "EasyPal"}, "EasyPal", 0},
+        {"skips non-matching", {"Terminal", "MMSSTV Ver 1.13"}, "MMSSTV", 1},
+        {"case matters", {"easypal", "EASYPAL"}, "EasyPal", -1},
+        {"empty fragment finds nothing", {"EasyPal", "MMSSTV"}, "", -1},
+        {"fragment ending at 127 characters", {longPrefix + "EasyPal-and-more"}, "EasyPal", 0},
+        {"fragment crossing the 127 cut", {longPrefix + "xEasyPal"}, "EasyPal", -1},
+        {"non-ASCII titles", {QString::fromUtf8("Übersicht"), QString::fromUtf8("KG-STV – Ä")}, QString::fromUtf8("– Ä"), 1},
+    };
+    for (const Case& c : cases) {
+        test::FakeDesktop desktop;
+        std::vector<WindowId> ids;
+        for (const QString& title : c.titlesTopFirst) {
+            ids.push_back(desktop.addWindow(title, {0, 0, 100, 100}, /*onTop=*/false));
+        }
+        EXPECT_EQ(findWindowByTitle(desktop, c.fragment), c.expected < 0 ? 0 : ids[std::size_t(c.expected)]) << c.name;
+    }
+    // The per-frame check of a remembered window reads its whole title.
+    EXPECT_TRUE(titleMatches(QString(200, QLatin1Char('x')) + "EasyPal", "EasyPal"));
+    EXPECT_FALSE(titleMatches("Easypal", "EasyPal"));
+    EXPECT_FALSE(titleMatches("EasyPal", ""));
+}
+
+// One connection for the whole program: a fresh one may be handed the ids of windows just
+// closed, before openbox has forgotten them.
+Display* display() {
+    static Display* const connection = XOpenDisplay(nullptr);
+    return connection;
+}
+
+void setText(Window w, const char* property, const char* type, const QByteArray& bytes) {
+    XChangeProperty(display(), w, XInternAtom(display(), property, False), XInternAtom(display(), type, False), 8,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(bytes.constData()), int(bytes.size()));
+    XSync(display(), False);
+}
+
+// A top-level window as a radio program makes it, placed where asked even under openbox.
+Window makeWindow(const QRect& r, const char* title, bool mapped = true, unsigned long rgb = 0x808080) {
+    const Window w = XCreateSimpleWindow(display(), DefaultRootWindow(display()), r.x(), r.y(), unsigned(r.width()),
+                                         unsigned(r.height()), 0, 0, rgb);
+    XSizeHints hints{};
+    hints.flags = USPosition | USSize;
+    XSetWMNormalHints(display(), w, &hints);
+    if (title != nullptr) {
+        setText(w, "_NET_WM_NAME", "UTF8_STRING", title);
+    }
+    if (mapped) {
+        XMapWindow(display(), w);
+    }
+    XSync(display(), False);
+    return w;
+}
+
+// Without a window manager the titled children of the root are the windows, hidden ones too.
+TEST(X11Desktop, BareServerListsTitledWindowsTopmostFirstBordersIncluded) {
+    test::TestEnvironment::stopWindowManager();
+    const Window program = makeWindow({100, 100, 300, 200}, "EasyPal program - bare");
+    const Window page = makeWindow({150, 150, 300, 200}, "Web page about EasyPal - bare");
+    const Window hidden = makeWindow({10, 10, 50, 50}, "KG-STV - bare, never shown", false);
+    const Window untitled = makeWindow({10, 10, 50, 50}, nullptr);
+    const Window bordered = makeWindow({400, 300, 100, 50}, nullptr);
+    XSetWindowBorderWidth(display(), bordered, 3);
+    setText(bordered, "WM_NAME", "STRING", "MMSSTV - bare, bordered");
+    auto desktop = X11Desktop::open(nullptr);
+    ASSERT_NE(desktop, nullptr);
+    EXPECT_EQ(findWindowByTitle(*desktop, "EasyPal"), page);
+    EXPECT_EQ(findWindowByTitle(*desktop, "KG-STV - bare"), hidden);
+    EXPECT_EQ(desktop->windowRect(bordered), QRect(400, 300, 106, 56));
+    EXPECT_EQ(findWindowByTitle(*desktop, "MMSSTV - bare"), bordered);
+    EXPECT_TRUE(std::ranges::none_of(desktop->topLevelWindows(), [&](const auto& t) { return t.id == untitled; }));
+    XRaiseWindow(display(), program);
+    XSync(display(), False);
+    EXPECT_EQ(findWindowByTitle(*desktop, "EasyPal"), program);
+    XDestroyWindow(display(), program);
+    XSync(display(), False);
+    EXPECT_EQ(findWindowByTitle(*desktop, "EasyPal"), page);
+    EXPECT_EQ(desktop->windowTitle(program), std::nullopt);
+    EXPECT_EQ(desktop->windowRect(program), std::nullopt);
+}
+
+TEST(X11Desktop, TitlesAreDecodedByTheirPropertyType) {
+    // A null QByteArray leaves the property unset.
+    struct Case { const char* name; QByteArray netWmName; const char* wmNameType; QByteArray wmName; QString expected; };
+    const Case cases[] = {
+        {"_NET_WM_NAME wins", "Digital Master 780 \xe2\x80\x93 main", "STRING", "old", QString::fromUtf8("Digital Master 780 – main")},
+        {"WM_NAME as Latin-1", {}, "STRING", "Caf\xe9 MMSSTV", QString::fromUtf8("Café MMSSTV")},
+        {"WM_NAME as UTF-8", {}, "UTF8_STRING", "Caf\xc3\xa9 KG-STV", QString::fromUtf8("Café KG-STV")},
+        {"empty _NET_WM_NAME falls back", "", "STRING", "EasyPal", "EasyPal"},
+        {"no title at all", {}, "STRING", {}, QString()},
+    };
+    auto desktop = X11Desktop::open(nullptr);
+    ASSERT_NE(desktop, nullptr);
+    for (const Case& c : cases) {
+        const Window w = makeWindow({0, 0, 10, 10}, nullptr, false);
+        if (!c.netWmName.isNull()) {
+            setText(w, "_NET_WM_NAME", "UTF8_STRING", c.netWmName);
+        }
+        if (!c.wmName.isNull()) {
+            setText(w, "WM_NAME", c.wmNameType, c.wmName);
+        }
+        EXPECT_EQ(desktop->windowTitle(w), std::optional<QString>(c.expected)) << c.name;
+    }
+    EXPECT_EQ(desktop->windowTitle(0), std::nullopt);
+}
+
+TEST(X11Desktop, GrabCopiesTheScreenAndBlackBeyondItsEdges) {
+    // Red hanging over the bottom-right corner of the 1920 × 1080 screen, blue in the middle.
+    makeWindow({1800, 1000, 200, 200}, "grab red", true, 0xff0000);
+    makeWindow({500, 400, 400, 300}, "grab blue", true, 0x0000ff);
+    for (const bool shm : {true, false}) {
+        SCOPED_TRACE(shm ? "shared memory" : "plain GetImage");
+        auto desktop = X11Desktop::open(nullptr, {shm});
+        ASSERT_NE(desktop, nullptr);
+        EXPECT_EQ(desktop->usesSharedMemory(), shm);
+        EXPECT_EQ(desktop->virtualScreen(), QRect(0, 0, 1920, 1080));
+        ASSERT_TRUE(pollUntil(3000, [&] { return allPixels(desktop->grab({1850, 1030, 1, 1}), {0, 0, 1, 1}, 0xff0000); }));
+        const QImage corner = desktop->grab({1850, 1030, 100, 100});
+        ASSERT_EQ(corner.size(), QSize(100, 100));
+        EXPECT_EQ(corner.format(), QImage::Format_RGB32);
+        EXPECT_TRUE(allPixels(corner, {0, 0, 70, 50}, 0xff0000));
+        EXPECT_TRUE(allPixels(corner, {70, 0, 30, 100}, 0) && allPixels(corner, {0, 50, 100, 50}, 0));
+        // Smaller and larger copies after it land in the right place too.
+        EXPECT_TRUE(allPixels(desktop->grab({510, 410, 8, 8}), {0, 0, 8, 8}, 0x0000ff));
+        const QImage large = desktop->grab({400, 300, 600, 500});
+        EXPECT_TRUE(allPixels(large, {100, 100, 400, 300}, 0x0000ff));
+        EXPECT_FALSE(allPixels(large, {99, 99, 1, 1}, 0x0000ff) || allPixels(large, {500, 400, 1, 1}, 0x0000ff));
+        EXPECT_TRUE(allPixels(desktop->grab({-20, -10, 40, 30}), {0, 0, 20, 10}, 0));
+        EXPECT_TRUE(allPixels(desktop->grab({3000, 3000, 16, 16}), {0, 0, 16, 16}, 0));
+        EXPECT_TRUE(desktop->grab({0, 0, 0, 10}).isNull());
+    }
+}
+
+// Runs last, as it starts openbox: its stacking list, frames and minimised windows; then a
+// window manager that has exited, whose stale list on the root must hide nothing.
+TEST(X11Desktop, UnderAWindowManagerItsStackingAndFramesCount) {
+    test::X11Probe probe;
+    ASSERT_TRUE(test::TestEnvironment::startWindowManager() && probe.waitForWindowManagerReady());
+    const Window program = makeWindow({100, 100, 300, 200}, "EasyPal - managed (program)", true, 0x00ff00);
+    const Window page = makeWindow({600, 400, 300, 200}, "EasyPal - managed (browser)");
+    auto desktop = X11Desktop::open(nullptr);
+    ASSERT_NE(desktop, nullptr);
+    const auto found = [&](const char* fragment, Window w) {
+        return pollUntil(3000, [&] { return findWindowByTitle(*desktop, fragment) == w; });
+    };
+    EXPECT_TRUE(found("EasyPal - managed", page));
+    std::optional<test::ProbedWindow> seen;
+    ASSERT_TRUE(pollUntil(3000, [&] {
+        seen = probe.describe(WindowId(program));
+        return seen && seen->mapped && seen->frame != seen->geometry && desktop->windowRect(program) == seen->frame;
+    }));
+    EXPECT_LT(seen->frame.top(), seen->geometry.top()) << "title bar not included";
+    EXPECT_TRUE(pollUntil(3000, [&] { return allPixels(desktop->grab(seen->geometry), {2, 2, 296, 196}, 0x00ff00); }));
+    ASSERT_TRUE(probe.focus(WindowId(program))); // as a taskbar activates it
+    EXPECT_TRUE(found("EasyPal - managed", program));
+    XIconifyWindow(display(), program, DefaultScreen(display()));
+    XSync(display(), False);
+    ASSERT_TRUE(probe.waitUntilGone(WindowId(program), 3000));
+    EXPECT_EQ(findWindowByTitle(*desktop, "managed (program)"), program);
+
+    test::TestEnvironment::stopWindowManager();
+    const Window after = makeWindow({50, 60, 100, 80}, "KG-STV - after the manager");
+    EXPECT_EQ(findWindowByTitle(*desktop, "KG-STV - after the manager"), after);
+    EXPECT_EQ(desktop->windowRect(after), QRect(50, 60, 100, 80));
+}
+
+} // namespace
+} // namespace oculet
