@@ -55,6 +55,12 @@ TEST(FtpClient, AFailedRequestShowsNoPasswordAndTheNextStartsAfreshAsDoesAStoppe
     EXPECT_FALSE(login.message.contains("wrong pw/123") || login.message.contains("wrong%20pw%2F123"));
     EXPECT_TRUE(client.checkLogin(endpoint(FtpServer::password()), never).ok);
     EXPECT_EQ(server.log().count("CONNECT"), 2);
+    // A line break or NUL in the login would end the command and smuggle in one of its own.
+    const QString pass = FtpServer::password(), user = FtpServer::user(), lf = "\nDELE x", nul(1, QChar(0));
+    for (const auto& [u, p] : {std::pair{user + "\r" + lf, pass}, {user, pass + lf}, {user + nul, pass}, {user, nul}}) {
+        EXPECT_FALSE(client.checkLogin(FtpEndpoint::fromAddress(server.address(), u, p), never).ok);
+    }
+    EXPECT_EQ(server.log().count("CONNECT"), 2) << "a login with a line break reached the server";
 
     int calls = 0;
     const QByteArray bytes = QByteArray("0123456789abcdefghi").repeated(500000);

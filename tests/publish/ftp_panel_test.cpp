@@ -21,8 +21,9 @@ TEST(FtpPanel, ControlsShowAndEditTheSettingsAndWebcamModeGreysTheFtpDetails) {
     const std::pair<const char*, QString Settings::*> boxes[] = {
         {"txtAdd", &Settings::ftpAddress}, {"txtUser", &Settings::ftpUsername}, {"txtPass", &Settings::ftpPassword},
         {"txtDir", &Settings::ftpDir}, {"txtFilename", &Settings::ftpFilename}};
+    const QString tail(40000, u'x'); // longer than a line edit keeps by default
     for (const auto& [box, field] : boxes) {
-        settings.*field = box;
+        settings.*field = box + tail;
     }
     settings.ftpOn = true;
     QStringList signalled;
@@ -31,7 +32,8 @@ TEST(FtpPanel, ControlsShowAndEditTheSettingsAndWebcamModeGreysTheFtpDetails) {
     EXPECT_EQ(panel.pos(), QPoint(-1, 0));
     for (const auto& [box, field] : boxes) {
         auto* edit = panel.findChild<QLineEdit*>(box);
-        EXPECT_EQ(edit->text(), box);
+        EXPECT_EQ(edit->text(), box + tail);
+        EXPECT_EQ(settings.*field, box + tail);
         edit->setText(QString(box) + "!");
         EXPECT_EQ(settings.*field, QString(box) + "!");
     }

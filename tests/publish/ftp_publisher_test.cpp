@@ -67,7 +67,7 @@ TEST_F(PublisherTest, PublishesChangedFramesUnderTheirNameAndSkipsUnchangedOrUne
     });
     EXPECT_FALSE(publisher->canPublish());
     ASSERT_TRUE(connect());
-    EXPECT_EQ(seen, QStringList({texts.connecting, "idle"}));
+    EXPECT_EQ(seen, QStringList({texts[Text::Connecting], "idle"}));
     // A black frame is a frame like any other; nothing was published before it.
     ASSERT_TRUE(publish(testFrame(0)));
     EXPECT_EQ(published(), localTemp());
@@ -103,7 +103,7 @@ TEST_F(PublisherTest, ServerFaultsLeaveThePublishedPictureAloneUntilItCanBeRepla
     }
     EXPECT_EQ(count("DELE"), 3);
     EXPECT_FALSE(server.exists("cam/temp.jpg"));
-    EXPECT_TRUE(seen.contains(texts.reconnecting));
+    EXPECT_TRUE(seen.contains(texts[Text::Reconnecting]));
     EXPECT_TRUE(messages.shown.isEmpty());
     // A server gone for good ends publishing, with the message.
     server.stop();
