@@ -98,30 +98,25 @@ TEST(TextFit, WrapsAtSpacesHyphensAndHardBreaksAndCutsLongWordsAtTheLargestSizeT
 }
 
 TEST(TextFit, ShadowIsOffsetByTheSizeAndDrawnUnderTheText) {
-    // One line of two characters in 20 usable units high: size 20, the shadow 2 right and 2 down.
-    FixedMetricSurface s(48, 28);
-    int shadow = 8;
-    ASSERT_TRUE(fitText(s, QStringLiteral("ab"), AlignLeft, 5, shadow, Qt::red));
-    EXPECT_EQ(shadow, kNoShadow);
-    EXPECT_EQ(s.fontSize(), 20);
-    ASSERT_EQ(s.printed.size(), 2u);
-    EXPECT_EQ(std::tie(s.printed[0].colour, s.printed[0].at), std::tuple(QColor(Qt::red), QPointF(6, 7)));
-    EXPECT_EQ(std::tie(s.printed[1].colour, s.printed[1].at), std::tuple(QColor(Qt::black), QPointF(4, 5)));
-    EXPECT_EQ(s.drawingColour(), QColor(Qt::black));
-
-    // Top left of the grid at a small size: one unit up and left.
-    FixedMetricSurface small(48, 14);
-    shadow = 0;
-    ASSERT_TRUE(fitText(small, QStringLiteral("ab"), AlignLeft, 5, shadow, Qt::red));
-    EXPECT_EQ(small.fontSize(), 6);
-    EXPECT_EQ(small.printed[0].at, QPointF(3, 4));
-
-    // A shadow in the text's own colour is one pass at the offset.
-    FixedMetricSurface same(48, 28);
-    shadow = 8;
-    ASSERT_TRUE(fitText(same, QStringLiteral("ab"), AlignLeft, 0, shadow, Qt::black));
-    EXPECT_EQ(same.printed.size(), 1u);
-    EXPECT_EQ(same.printed.front().at, QPointF(6, 2));
+    using Print = std::pair<QColor, QPointF>;
+    // At size 20 the shadow is 2 right and 2 down; at size 6, top left of the grid, one unit up
+    // and left. A shadow in the text's own colour is one pass at the offset.
+    const std::tuple<int, int, QColor, int, std::vector<Print>> cases[] = {
+        {28, 8, Qt::red, 20, {{Qt::red, {6, 7}}, {Qt::black, {4, 5}}}},
+        {14, 0, Qt::red, 6, {{Qt::red, {3, 4}}, {Qt::black, {4, 5}}}},
+        {28, 8, Qt::black, 20, {{Qt::black, {6, 7}}}},
+    };
+    for (const auto& [height, position, colour, size, prints] : cases) {
+        FixedMetricSurface s(48, height);
+        int shadow = position;
+        ASSERT_TRUE(fitText(s, QStringLiteral("ab"), AlignLeft, 5, shadow, colour));
+        std::vector<Print> printed;
+        for (const auto& p : s.printed) {
+            printed.emplace_back(p.colour, p.at);
+        }
+        EXPECT_EQ(printed, prints) << position;
+        EXPECT_EQ(std::tuple(shadow, s.fontSize(), s.drawingColour()), std::tuple(kNoShadow, size, QColor(Qt::black)));
+    }
 }
 
 TEST(TextFit, AlignmentPlacesEachLine) {
