@@ -251,6 +251,11 @@ TEST_F(OverlayTest, AnimationShowsOneFramePerCycleAndDamagedPicturesNeverStopThe
     EXPECT_EQ(shown, (std::vector<QColor>{Qt::green, Qt::blue, Qt::red, Qt::green}));
     EXPECT_EQ(boxes.lastRx.rect, QRect(200, 120, 120, 120));
 
+    // A picture that is gone leaves the placeholder, not the last frame seen.
+    ASSERT_TRUE(QFile::remove(path));
+    overlays.drawLastReceived(frame);
+    EXPECT_EQ(overlays.lastReceivedPicture().size(), QSize(120, 90));
+
     // A header that claims 100000 × 100000 pixels, garbage, nothing: the placeholder instead.
     QByteArray absurd(54, '\0');
     absurd.replace(0, 2, "BM");
