@@ -1,0 +1,58 @@
+// What the compose tests share: one message-box fake and one pixel check.
+#pragma once
+
+#include "platform/MessageBoxes.h"
+
+#include <QImage>
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace oculet::test {
+
+// Records every message; a question runs `whileAsking` and is answered with `answer`.
+class ScriptedMessages final : public MessageBoxes {
+public:
+    bool answer = true;
+    QStringList asked;
+    std::function<void()> whileAsking;
+    void inform(const QString& text) override { asked << text; }
+    void warn(const QString& text) override { asked << text; }
+    bool askYesNo(const QString& text) override {
+        asked << text;
+        if (whileAsking) {
+            whileAsking();
+        }
+        return answer;
+    }
+};
+
+// How many pixels of the area (clipped to the image) pass the test.
+inline int countPixels(const QImage& image, const QRect& area, const std::function<bool(QColor)>& test) {
+    int n = 0;
+    const QRect r = area.intersected(image.rect());
+    for (int y = r.top(); y <= r.bottom(); ++y) {
+        for (int x = r.left(); x <= r.right(); ++x) {
+            n += test(QColor(image.pixel(x, y))) ? 1 : 0;
+        }
+    }
+    return n;
+}
+
+inline int litPixels(const QImage& image, const QRect& area) {
+    return countPixels(image, area, [](QColor c) { return c != QColor(Qt::black); });
+}
+
+// Every pixel of the area has the colour.
+inline ::testing::AssertionResult areaIs(const QImage& image, const QRect& area, const QColor& colour) {
+    const int right = countPixels(image, area, [&colour](QColor c) { return c == colour; });
+    if (right != area.width() * area.height()) {
+        return ::testing::AssertionFailure() << right << " pixels of " << area.width() * area.height() << " are "
+                                             << colour.name().toStdString();
+    }
+    return ::testing::AssertionSuccess();
+}
+
+} // namespace oculet::test
