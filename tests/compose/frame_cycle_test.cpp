@@ -130,7 +130,7 @@ protected:
     QString programBitmap() const { return programFolder + QStringLiteral("/Cam_1.bmp"); }
 
     // Turns one copied box on: where it is copied from on the screen and where it lands.
-    void setBox(int box, const QRect& screen, const QRect& place) {
+    void setBox(BoxId box, const QRect& screen, const QRect& place) {
         const int p = settings.program;
         auto set = [&](auto& on, auto& l, auto& t, auto& w, auto& h, auto& pl, auto& pt, auto& pw, auto& ph) {
             on = allPrograms(true);
@@ -138,9 +138,9 @@ protected:
             std::tie(pl[p], pt[p], pw[p], ph[p]) = std::tuple(place.x(), place.y(), place.width(), place.height());
         };
         Settings& s = settings;
-        if (box == EditState::SignalMeter) {
+        if (box == BoxId::SM) {
             set(s.smOn, s.smLeft, s.smTop, s.smWidth, s.smHeight, s.lblSMLeft, s.lblSMTop, s.lblSMWidth, s.lblSMHeight);
-        } else if (box == EditState::Aux1) {
+        } else if (box == BoxId::Aux1) {
             set(s.aux1On, s.aux1Left, s.aux1Top, s.aux1Width, s.aux1Height, s.lblAux1Left, s.lblAux1Top,
                 s.lblAux1Width, s.lblAux1Height);
         } else {
@@ -155,27 +155,29 @@ TEST_F(FrameCycleTest, CopiedBoxesWithBordersAndTheDraggedOneLeftOut) {
     settings.borderColour = 0x00FF8040; // blue, green, red
     const QRect place(20, 30, 40, 25), around = place.adjusted(-2, -2, 3, 3), outline = place.adjusted(-1, -1, 2, 2);
     desktop.fill({1000, 10, 80, 50}, kRed);
-    setBox(EditState::Aux1, {1000, 10, 80, 50}, place);
-    setBox(EditState::Aux2, {1000, 10, 80, 50}, {100, 30, 40, 25});
+    setBox(BoxId::Aux1, {1000, 10, 80, 50}, place);
+    setBox(BoxId::Aux2, {1000, 10, 80, 50}, {100, 30, 40, 25});
     openSource(EasyPal, "EasyPal", {390, 370, 800, 600});
-    for (const int dragged : {+EditState::None, +EditState::Aux1, +EditState::Aux2, +EditState::SignalMeter}) {
+    for (const std::optional<BoxId> dragged : {std::optional<BoxId>(), std::optional(BoxId::Aux1),
+                                               std::optional(BoxId::Aux2), std::optional(BoxId::SM)}) {
+        SCOPED_TRACE(dragged ? static_cast<int>(*dragged) : -1);
         edit.draggedBox = dragged;
         view.previewsHidden = 0;
         runCycle();
         const QImage& frame = cycle->pic1();
         // The outline runs from (x - 1, y - 1) to (x + w + 1, y + h + 1), both included; the capture
         // shows between it and the copy's far sides, and around it. Nothing of a dragged box is drawn.
-        const int ring = dragged == EditState::Aux1 ? 0 : 2 * (outline.width() + outline.height()) - 4;
-        const int copy = dragged == EditState::Aux1 ? 0 : place.width() * place.height();
-        EXPECT_EQ(countPixels(frame, around, [&](QColor c) { return c == border; }), ring) << dragged;
-        EXPECT_EQ(countPixels(frame, place, [&](QColor c) { return c == kRed; }), copy) << dragged;
+        const int ring = dragged == BoxId::Aux1 ? 0 : 2 * (outline.width() + outline.height()) - 4;
+        const int copy = dragged == BoxId::Aux1 ? 0 : place.width() * place.height();
+        EXPECT_EQ(countPixels(frame, around, [&](QColor c) { return c == border; }), ring);
+        EXPECT_EQ(countPixels(frame, place, [&](QColor c) { return c == kRed; }), copy);
         EXPECT_EQ(countPixels(frame, around, [](QColor c) { return c == kGrey; }),
-                  around.width() * around.height() - ring - copy) << dragged;
-        EXPECT_EQ(frame.pixelColor(outline.bottomRight()), ring ? border : kGrey) << dragged;
+                  around.width() * around.height() - ring - copy);
+        EXPECT_EQ(frame.pixelColor(outline.bottomRight()), ring ? border : kGrey);
         EXPECT_EQ(countPixels(frame, {100, 30, 40, 25}, [](QColor c) { return c == kRed; }),
-                  dragged == EditState::Aux2 ? 0 : 1000) << dragged;
+                  dragged == BoxId::Aux2 ? 0 : 1000);
         EXPECT_TRUE(areaIs(cycle->pic3(), cycle->pic3().rect(), kGrey)) << "the clean copy never has boxes";
-        EXPECT_EQ(view.previewsHidden, dragged == EditState::None ? 1 : 0);
+        EXPECT_EQ(view.previewsHidden, dragged ? 0 : 1);
     }
 }
 
@@ -204,14 +206,14 @@ TEST_F(FrameCycleTest, ProgressStripOnlyForEasyPalAndEndsLeftOfTheLastReceivedBo
 
 TEST_F(FrameCycleTest, OverlaysInTheirOrderWhenSwitchedOnBoxesOverThemAndTheNameStampOverAll) {
     // Last received, scrolling text, fixed text, UTC and local clock, the box being dragged.
-    const std::tuple<bool, int, int, int, int, int, std::vector<std::string>> cases[] = {
-        {true, 1, 1, 1, 1, EditState::None, {"lastRx", "scroll 1", "fixed", "clock"}},
-        {false, 0, 0, 0, 0, EditState::None, {}},
-        {false, 60, 0, 0, 0, EditState::None, {"scroll 60"}},
-        {false, 0, 0, 0, 1, EditState::None, {"clock"}},
-        {false, 0, 0, 1, 0, EditState::None, {"clock"}},
-        {true, 0, 1, 0, 0, EditState::LastReceived, {"fixed"}}, // the dragged picture is left out
-        {true, 0, 0, 0, 0, EditState::Aux1, {"lastRx"}},
+    const std::tuple<bool, int, int, int, int, std::optional<BoxId>, std::vector<std::string>> cases[] = {
+        {true, 1, 1, 1, 1, std::nullopt, {"lastRx", "scroll 1", "fixed", "clock"}},
+        {false, 0, 0, 0, 0, std::nullopt, {}},
+        {false, 60, 0, 0, 0, std::nullopt, {"scroll 60"}},
+        {false, 0, 0, 0, 1, std::nullopt, {"clock"}},
+        {false, 0, 0, 1, 0, std::nullopt, {"clock"}},
+        {true, 0, 1, 0, 0, BoxId::LastRx, {"fixed"}}, // the dragged picture is left out
+        {true, 0, 0, 0, 0, BoxId::Aux1, {"lastRx"}},
     };
     cycle->setOverlays(&overlays);
     openSource(EasyPal, "EasyPal", {390, 370, 800, 600});
@@ -225,7 +227,7 @@ TEST_F(FrameCycleTest, OverlaysInTheirOrderWhenSwitchedOnBoxesOverThemAndTheName
     }
 
     desktop.fill({1000, 10, 80, 50}, kRed);
-    setBox(EditState::SignalMeter, {1000, 10, 80, 50}, {20, 30, 40, 25});
+    setBox(BoxId::SM, {1000, 10, 80, 50}, {20, 30, 40, 25});
     settings.clockOnZ[EasyPal] = 1;
     overlays.paint = [](const std::string& step, QImage& frame) {
         QPainter(&frame).fillRect(step == "clock" ? QRect(200, 200, 120, 40) : frame.rect(), kMagenta);
@@ -267,9 +269,9 @@ TEST_F(FrameCycleTest, MissingSourceWarnsOnceBeforeTheBitmapIsWrittenAndNoEndsTh
 TEST_F(FrameCycleTest, CopiesFromTheirPlacesStretchesOntoTheFrameAndWritesItInBothFoldersWhateverFails) {
     settings.epProgress = 1;
     const QRect smSource(1000, 10, 100, 50), aux1Source(1200, 10, 60, 60), aux2Source(1400, 10, 60, 60);
-    setBox(EditState::SignalMeter, smSource, {0, 75, 125, 50});
-    setBox(EditState::Aux1, aux1Source, {130, 75, 50, 50});
-    setBox(EditState::Aux2, aux2Source, {190, 75, 50, 50});
+    setBox(BoxId::SM, smSource, {0, 75, 125, 50});
+    setBox(BoxId::Aux1, aux1Source, {130, 75, 50, 50});
+    setBox(BoxId::Aux2, aux2Source, {190, 75, 50, 50});
     openSource(EasyPal, "EasyPal - Digital SSTV", {160, 90, 800, 600});
     desktop.fill({170, 120, 200, 300}, kRed); // the left half of the capture
     runCycle();
@@ -322,14 +324,18 @@ TEST_F(FrameCycleTest, PublishesOnlyWhenConnectedAndNotEditingAndTheCycleEndsExa
         }
     }
 
-    // A failure anywhere skips the rest of the cycle but ends it, once.
-    std::tie(publisher.connected, edit.layoutEditing) = std::pair(true, false);
+    // An overlay that fails costs only itself: the frame is still written and published.
+    std::tie(publisher.connected, publisher.published, edit.layoutEditing) = std::tuple(true, 0, false);
     cycle->setOverlays(&overlays);
     settings.fTxtOn[EasyPal] = 1;
     overlays.paint = [](const std::string&, QImage&) { throw std::runtime_error("text file vanished"); };
+    QFile::remove(dataBitmap());
     EXPECT_NO_THROW(runCycle());
+    EXPECT_TRUE(QFile::exists(dataBitmap()));
+    EXPECT_EQ(publisher.published, 1);
+    publisher.pendingDone();
     EXPECT_EQ(finished, 2);
-    EXPECT_EQ(publisher.published, 0);
+    // A publish step that throws ends the cycle, once.
     settings.fTxtOn[EasyPal] = 0;
     publisher.throwOnPublish = true;
     EXPECT_NO_THROW(runCycle());

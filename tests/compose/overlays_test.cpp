@@ -71,7 +71,7 @@ TEST_F(OverlayTest, ClockLinesAreUtcWithAZAboveLocalTimeAndTheBoxFitsThem) {
         std::tie(settings.clockOnZ[0], settings.clockOnL[0]) = std::pair(utc, local);
         QImage frame = blackFrame();
         make().drawClock(frame);
-        EXPECT_EQ(boxes.clock.rect, QRect(220, 5, width, (utc + local) * line)) << utc << local;
+        EXPECT_EQ(boxes[BoxId::Clock].rect, QRect(220, 5, width, (utc + local) * line)) << utc << local;
         // The "z" sticks out to the right of the box, on the first line only.
         EXPECT_EQ(litPixels(frame, {220 + width, 5, 40, line}) > 0, utc == 1) << utc << local;
         EXPECT_EQ(litPixels(frame, {220 + width, 5 + line, 40, kFrameHeight}), 0) << utc << local;
@@ -110,7 +110,7 @@ TEST_F(OverlayTest, ScrollingTextRunsInItsBoxAndPerMinuteTextOnceTheClockHasCoun
         }
         EXPECT_EQ(shown, firstShown) << txtOn << " " << clockOnZ;
     }
-    EXPECT_EQ(boxes.scrollText.rect, QRect(0, 120, kFrameWidth, height));
+    EXPECT_EQ(boxes[BoxId::ScrollText].rect, QRect(0, 120, kFrameWidth, height));
 }
 
 TEST_F(OverlayTest, FixedTextFromTheFileOrTheListOnItsBackgroundUnderTheResizedBox) {
@@ -127,7 +127,7 @@ TEST_F(OverlayTest, FixedTextFromTheFileOrTheListOnItsBackgroundUnderTheResizedB
         settings.transparent[0] = transparent;
         QImage frame = blackFrame();
         overlays.drawFixedText(frame);
-        EXPECT_EQ(boxes.fixedText.rect, box);
+        EXPECT_EQ(boxes[BoxId::FixedText].rect, box);
         EXPECT_EQ(litPixels(frame, frame.rect()), litPixels(frame, box));
         // On its background every pixel of the box is lit, the corners blue; without, the text alone.
         EXPECT_EQ(frame.pixelColor(box.bottomRight()), transparent ? QColor(Qt::black) : QColor(Qt::blue));
@@ -136,11 +136,11 @@ TEST_F(OverlayTest, FixedTextFromTheFileOrTheListOnItsBackgroundUnderTheResizedB
     }
     // An empty line draws nothing and leaves the box as it was.
     settings.fixedTexts[2].clear();
-    boxes.fixedText.rect.setSize({1, 1});
+    boxes[BoxId::FixedText].rect.setSize({1, 1});
     QImage frame = blackFrame();
     overlays.drawFixedText(frame);
     EXPECT_EQ(litPixels(frame, frame.rect()), 0);
-    EXPECT_EQ(boxes.fixedText.rect.size(), QSize(1, 1));
+    EXPECT_EQ(boxes[BoxId::FixedText].rect.size(), QSize(1, 1));
 }
 
 TEST(TextFile, FirstFieldOfTheFirstLineReadSafely) {
@@ -222,7 +222,7 @@ TEST_F(OverlayTest, NewestJpegIsDrawnAlongTheBottomEdgeWithABorder) {
     Overlays overlays = make();
     QImage frame = blackFrame();
     overlays.drawLastReceived(frame);
-    EXPECT_EQ(boxes.lastRx.rect, QRect(100, 150, 120, 90));
+    EXPECT_EQ(boxes[BoxId::LastRx].rect, QRect(100, 150, 120, 90));
     EXPECT_EQ(overlays.lastReceivedPicture().size(), QSize(640, 480));
     EXPECT_EQ(test::countPixels(frame, {100, 150, 120, 90}, [](QColor c) { return c.green() > 150; }), 120 * 90);
     // The border: one pixel left of the picture and above it, two beyond its right edge.
@@ -249,7 +249,7 @@ TEST_F(OverlayTest, AnimationShowsOneFramePerCycleAndDamagedPicturesNeverStopThe
         shown.push_back(overlays.lastReceivedPicture().pixelColor(1, 1));
     }
     EXPECT_EQ(shown, (std::vector<QColor>{Qt::green, Qt::blue, Qt::red, Qt::green}));
-    EXPECT_EQ(boxes.lastRx.rect, QRect(200, 120, 120, 120));
+    EXPECT_EQ(boxes[BoxId::LastRx].rect, QRect(200, 120, 120, 120));
 
     // A picture that is gone leaves the placeholder, not the last frame seen.
     ASSERT_TRUE(QFile::remove(path));
@@ -268,7 +268,7 @@ TEST_F(OverlayTest, AnimationShowsOneFramePerCycleAndDamagedPicturesNeverStopThe
         writeFile(path, bytes, yesterday.addSecs(++step));
         overlays.drawLastReceived(frame);
         EXPECT_EQ(overlays.lastReceivedPicture().size(), QSize(120, 90)) << step;
-        EXPECT_EQ(boxes.lastRx.rect, QRect(200, 150, 120, 90)) << step;
+        EXPECT_EQ(boxes[BoxId::LastRx].rect, QRect(200, 150, 120, 90)) << step;
     }
 }
 
@@ -279,10 +279,10 @@ TEST_F(OverlayTest, PlaceholderWhenThereIsNoPictureWithTheTextOnceItCanFit) {
     QImage frame = blackFrame();
     overlays.drawLastReceived(frame);
     EXPECT_TRUE(test::areaIs(frame, {200, 150, 120, 90}, QColor(80, 80, 80)));
-    EXPECT_EQ(boxes.lastRx.rect, QRect(200, 150, 120, 90));
+    EXPECT_EQ(boxes[BoxId::LastRx].rect, QRect(200, 150, 120, 90));
 
     // A language's text is written on it in light letters with a dark shadow.
-    texts.noPicture = QStringLiteral("No picture received yet");
+    texts.set(Text::NoPicture, QStringLiteral("No picture received yet"));
     overlays.drawLastReceived(frame);
     const auto count = [&](int low, int high) {
         return test::countPixels(frame, {200, 150, 120, 90}, [=](QColor c) { return c.value() >= low && c.value() <= high; });
@@ -293,7 +293,7 @@ TEST_F(OverlayTest, PlaceholderWhenThereIsNoPictureWithTheTextOnceItCanFit) {
 
     // Text that cannot fit is reported once a run, however often it is drawn.
     for (const QChar letter : {u'W', u'W', u'M'}) {
-        texts.noPicture = QString(3000, letter);
+        texts.set(Text::NoPicture, QString(3000, letter));
         overlays.drawLastReceived(frame);
     }
     EXPECT_EQ(messages.asked, QStringList{QStringLiteral("Unable to find suitable font size for text")});

@@ -134,7 +134,7 @@ TEST(SettingsStore, TheFileIsTheOwnersOnlyAndAFailedWriteLeavesThePreviousOneWho
     struct stat st {};
     ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
-    EXPECT_EQ(loadSettings(IniFile::read(path), kScreen), before);
+    EXPECT_EQ(loadSettings(IniFile::read(path).value(), kScreen), before);
 
     // The file size limit makes the write fail part way, exactly as a full disk does.
     Settings after = before;
@@ -150,7 +150,7 @@ TEST(SettingsStore, TheFileIsTheOwnersOnlyAndAFailedWriteLeavesThePreviousOneWho
     const bool written = changed.write(path, &error);
     setrlimit(RLIMIT_FSIZE, &old);
     EXPECT_FALSE(written);
-    EXPECT_EQ(loadSettings(IniFile::read(path), kScreen), before);
+    EXPECT_EQ(loadSettings(IniFile::read(path).value(), kScreen), before);
     EXPECT_EQ(QDir(dir + QStringLiteral("/Oculet")).entryList(QDir::Files), QStringList{QStringLiteral("Oculet.ini")});
 }
 
