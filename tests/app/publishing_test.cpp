@@ -55,6 +55,9 @@ TEST(Publishing, PublishesEveryChangedFrameAndLeavesTheOffPictureAtTheEnd) {
     // The clock changes the frame every second, and every changed frame goes up.
     ASSERT_TRUE(pollUntil(6000, [&] { return commandCount(server, QStringLiteral("STOR")) >= 2; }))
         << server.log().join(u'\n').toStdString();
+    // The pale notice the window shows over the picture while publishing goes once it is done.
+    EXPECT_TRUE(pollUntil(2000, [] { return !near(screenPixel({21, 177}), QColor(255, 255, 225), 8); }))
+        << "the publishing notice stayed over the picture";
     const QImage published = QImage::fromData(server.file(kPublished), "JPEG");
     ASSERT_EQ(published.size(), QSize(320, 240));
     EXPECT_TRUE(showsClock(published)) << "the published picture is not the frame";
