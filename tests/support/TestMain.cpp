@@ -5,17 +5,13 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QFile>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
-#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -123,23 +119,36 @@ bool TestEnvironment::startWindowManager() {
     if (g_openbox < 0) {
         return false;
     }
-    // openbox announces itself by owning the WM_S0 selection.
+    // openbox owns the WM_S0 selection before it manages windows, and a window mapped in that
+    // moment can stay unmanaged: ready means a throwaway window has been managed (given WM_STATE).
     Display* dpy = XOpenDisplay(g_display.toLocal8Bit().constData());
     if (dpy == nullptr) {
         return false;
     }
     const Atom wmS0 = XInternAtom(dpy, "WM_S0", False);
-    bool ready = false;
-    for (int i = 0; i < 200 && !ready; ++i) {
-        ready = XGetSelectionOwner(dpy, wmS0) != None;
-        if (!ready) {
-            QThread::msleep(25);
+    const Atom wmState = XInternAtom(dpy, "WM_STATE", False);
+    const bool ready = pollUntil(5000, [&] {
+        if (XGetSelectionOwner(dpy, wmS0) == None) {
+            return false;
         }
-    }
+        const Window probe = XCreateSimpleWindow(dpy, DefaultRootWindow(dpy), 0, 0, 1, 1, 0, 0, 0);
+        XMapWindow(dpy, probe);
+        const bool managed = pollUntil(500, [&] {
+            Atom type = None;
+            int format = 0;
+            unsigned long items = 0;
+            unsigned long after = 0;
+            unsigned char* data = nullptr;
+            XGetWindowProperty(dpy, probe, wmState, 0, 2, False, AnyPropertyType, &type, &format, &items, &after, &data);
+            XFree(data);
+            return type != None;
+        });
+        XDestroyWindow(dpy, probe);
+        XSync(dpy, False);
+        return managed;
+    });
     XCloseDisplay(dpy);
-    // Owning the selection is not yet managing windows: a window mapped in the next moment can
-    // stay unmanaged. Ready means a probe window has been taken into the client list.
-    return ready && X11Probe().waitForWindowManagerReady();
+    return ready;
 }
 
 void TestEnvironment::stopWindowManager() { stopChild(g_openbox); }
@@ -156,13 +165,11 @@ int main(int argc, char** argv) {
         return 2;
     }
     oculet::test::g_root = QString::fromLocal8Bit(pattern);
-    for (const QString& dir : {TestEnvironment::home(), TestEnvironment::configHome(),
-                               TestEnvironment::dataHome(), TestEnvironment::runtimeDir(),
-                               oculet::test::g_root + QStringLiteral("/cache"),
+    for (const QString& dir : {TestEnvironment::home(), oculet::test::g_root + QStringLiteral("/cache"),
                                oculet::test::g_root + QStringLiteral("/tmp")}) {
         QDir().mkpath(dir);
     }
-    ::chmod(TestEnvironment::runtimeDir().toLocal8Bit().constData(), 0700);
+    TestEnvironment::resetUserFolders();
     oculet::test::setEnv("HOME", TestEnvironment::home());
     oculet::test::setEnv("XDG_CONFIG_HOME", TestEnvironment::configHome());
     oculet::test::setEnv("XDG_DATA_HOME", TestEnvironment::dataHome());

@@ -1,0 +1,134 @@
+// The real program's life from start to exit: every way of ending saves every setting, one copy
+// runs per user, and start-up prepares the data folder and writes beside the executable.
+#include "tests/app/SystemTest.h"
+
+#include <algorithm>
+#include <csignal>
+
+namespace oculet::test {
+namespace {
+
+// Screen capture of an empty part of the screen: no source window is needed and none is missed.
+const QByteArray kScreenCapture = "[program]\nprog=4\n[captureleft]\n4=1400\n[capturetop]\n4=700\n";
+
+enum class End { Sigterm, Sigint, CloseRequest, XConnectionLost, SigtermDuringWarning, NoToWarning };
+
+TEST(Session, EveryWayOfEndingSavesEverySetting) {
+    const std::pair<const char*, End> rows[] = {
+        {"SIGTERM", End::Sigterm},
+        {"SIGINT", End::Sigint},
+        {"close request", End::CloseRequest},
+        // What the program sees when the X server goes away with the desktop session.
+        {"X connection killed", End::XConnectionLost},
+        {"SIGTERM while the missing-source warning waits", End::SigtermDuringWarning},
+        {"No to the missing-source warning", End::NoToWarning},
+    };
+    for (const auto& [name, end] : rows) {
+        SCOPED_TRACE(name);
+        // A window place beyond the right edge of the 1920-pixel screen (40000 twips) but 100
+        // pixels down, a signal-meter source off the screen, and values that must come back.
+        const bool warning = end == End::SigtermDuringWarning || end == End::NoToWarning;
+        const QByteArray prog = warning ? "0" : "4";
+        freshUser((warning ? QByteArray("[program]\nprog=0\n") : kScreenCapture) + "[me]\nleft=40000\ntop=1500\n[smleft]\n" + prog +
+                  "=5000\n[clockleft]\n1=123\n[text]\n3=third scrolling text\n");
+        OculetProcess oculet;
+        ASSERT_TRUE(oculet.start());
+        const auto main = oculet.waitForMainWindow();
+        ASSERT_TRUE(main);
+        EXPECT_EQ(main->geometry.topLeft(), QPoint(0, 100));
+        // Ended while at work, as a user would end it.
+        EXPECT_TRUE(warning || !waitForFrame().isNull());
+
+        std::optional<int> code;
+        switch (end) {
+        case End::SigtermDuringWarning:
+            ASSERT_TRUE(oculet.waitForMessageBox());
+            [[fallthrough]];
+        case End::Sigterm:
+            code = oculet.terminate();
+            break;
+        case End::NoToWarning:
+            ASSERT_TRUE(oculet.answer(QStringLiteral("Escape")));
+            code = oculet.waitForExit();
+            break;
+        case End::Sigint:
+            ASSERT_EQ(::kill(pid_t(oculet.pid()), SIGINT), 0);
+            code = oculet.waitForExit();
+            break;
+        case End::CloseRequest:
+            // A close request is now and then lost early in a run (the program keeps running and
+            // saves nothing); a user clicks again, and so does the test.
+            pollUntil(8000, [&] {
+                EXPECT_TRUE(requestClose(main->id));
+                code = oculet.waitForExit(1000);
+                return code.has_value();
+            });
+            break;
+        case End::XConnectionLost:
+            ASSERT_TRUE(xdotool({QStringLiteral("windowkill"), QString::number(main->id)}));
+            code = oculet.waitForExit();
+            break;
+        }
+        ASSERT_TRUE(code.has_value()) << "still running";
+        if (end == End::XConnectionLost) {
+            EXPECT_GE(*code, 0) << "died of a signal";
+        } else {
+            EXPECT_EQ(*code, 0);
+        }
+
+        const QByteArray bytes = readFile(TestEnvironment::settingsFile());
+        EXPECT_TRUE(std::all_of(bytes.begin(), bytes.end(), [](char c) { return c == '\n' || (c >= 0x20 && c < 0x7f); }))
+            << "not a whole text file";
+        const IniFile saved = IniFile::parse(bytes);
+        EXPECT_EQ(missingSettings(saved), QStringList());
+        EXPECT_EQ(saved.value("Me", "Left").value_or("?").toDouble(), 0);
+        EXPECT_EQ(saved.value("Me", "Top").value_or("?").toDouble(), 1500);
+        EXPECT_EQ(saved.value("smLeft", QString::fromLatin1(prog)), QStringLiteral("0"));
+        EXPECT_EQ(saved.value("ClockLeft", "1"), QStringLiteral("123"));
+        EXPECT_EQ(saved.value("Text", "3"), QStringLiteral("third scrolling text"));
+        // The file holds the FTP password: readable by its owner only.
+        EXPECT_EQ(QFileInfo(TestEnvironment::settingsFile()).permissions() & 0x0077, QFile::Permissions());
+    }
+}
+
+TEST(Session, SecondCopyIsRefusedWhileTheFirstRunsFromItsOwnFolder) {
+    // The first copy runs from a folder of its own, where an older installation left the off picture.
+    const QByteArray ini = kScreenCapture + "[me]\nleft=0\ntop=0\n";
+    freshUser(ini);
+    const QString folder = TestEnvironment::makeTempDir(QStringLiteral("program"));
+    const QString binary = folder + QStringLiteral("/oculet");
+    ASSERT_TRUE(QFile::copy(QStringLiteral(OCULET_BINARY), binary));
+    QImage off(64, 48, QImage::Format_RGB32);
+    off.fill(QColor(10, 120, 200));
+    ASSERT_TRUE(off.save(folder + QStringLiteral("/CamOff.jpg"), "JPEG"));
+    const QByteArray offBytes = readFile(folder + QStringLiteral("/CamOff.jpg"));
+
+    OculetProcess first(binary);
+    ASSERT_TRUE(first.start());
+    ASSERT_TRUE(first.waitForMainWindow());
+    EXPECT_FALSE(waitForFrame({}, 4000, camBitmap(folder)).isNull()) << "no Cam_1.bmp beside the executable";
+    EXPECT_TRUE(QFileInfo(TestEnvironment::dataFolder() + QStringLiteral("/Languages")).isDir());
+    EXPECT_EQ(readFile(TestEnvironment::dataFolder() + QStringLiteral("/CamOff.jpg")), offBytes);
+    EXPECT_FALSE(QFileInfo::exists(folder + QStringLiteral("/CamOff.jpg")));
+
+    OculetProcess second;
+    ASSERT_TRUE(second.start());
+    ASSERT_TRUE(second.waitForMessageBox()) << "the second copy said nothing";
+    EXPECT_FALSE(second.waitForMainWindow(300)) << "the second copy opened a main window";
+    EXPECT_TRUE(second.answer(QStringLiteral("Return")));
+    EXPECT_EQ(second.waitForExit(), 1);
+    EXPECT_EQ(readFile(TestEnvironment::settingsFile()), ini) << "the second copy touched the settings";
+
+    EXPECT_FALSE(waitForFrame().isNull()) << "the first copy stopped composing frames";
+    EXPECT_EQ(first.terminate(), 0);
+}
+
+TEST(Session, CommandLineOptions) {
+    const QString binary = QStringLiteral(OCULET_BINARY);
+    EXPECT_EQ(QProcess::execute(binary, {QStringLiteral("--help")}), 0);
+    EXPECT_EQ(QProcess::execute(binary, {QStringLiteral("--version")}), 0);
+    EXPECT_EQ(QProcess::execute(binary, {QStringLiteral("--no-such-option")}), 2);
+}
+
+} // namespace
+} // namespace oculet::test
