@@ -36,7 +36,7 @@ inline void freshUser(const QByteArray& ini) {
     ASSERT_EQ(file.write(ini), ini.size());
 }
 
-inline IniFile savedSettings() { return IniFile::read(TestEnvironment::settingsFile()); }
+inline IniFile savedSettings() { return IniFile::read(TestEnvironment::settingsFile()).value_or(IniFile{}); }
 
 // The settings the table knows but the file lacks; per-program ones under each of the five keys.
 inline QStringList missingSettings(const IniFile& saved) {
