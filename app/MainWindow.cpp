@@ -76,9 +76,9 @@ MainWindow::MainWindow() {
     picImg_->setGeometry(1, 22, kFrameWidth, kFrameHeight);
 
     for (BoxId id : kAllBoxes) {
-        const BoxLabel& spec = kBoxLabels[static_cast<std::size_t>(id)];
-        auto* label = new QLabel(QString::fromLatin1(spec.caption), picImg_);
-        label->setObjectName(QString::fromLatin1(spec.name));
+        const BoxLabel& look = kBoxLabels[static_cast<std::size_t>(id)];
+        auto* label = new QLabel(QString::fromLatin1(look.caption), picImg_);
+        label->setObjectName(QString::fromLatin1(look.name));
         label->setAttribute(Qt::WA_TranslucentBackground);
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         QPalette pal = label->palette();
