@@ -80,8 +80,6 @@ TEST_F(OverlayTest, ClockLinesAreUtcWithAZAboveLocalTimeAndTheBoxFitsThem) {
                   settings.clockColour);
         EXPECT_EQ(frame, expected) << utc << local;
     }
-    EXPECT_EQ(make().utcText(), QStringLiteral("12:34:56z"));
-    EXPECT_EQ(make().localText(), QStringLiteral("18:04:56"));
 }
 
 // --- Scrolling and fixed text --------------------------------------------------------------
@@ -145,19 +143,14 @@ TEST_F(OverlayTest, FixedTextFromTheFileOrTheListOnItsBackgroundUnderTheResizedB
 
 TEST(TextFile, FirstFieldOfTheFirstLineReadSafely) {
     const QString dir = TestEnvironment::makeTempDir(QStringLiteral("textfile"));
-    QByteArray huge = "huge,rest\n";
-    huge.append(QByteArray(8 * 1024 * 1024, 'x'));
     const std::vector<std::pair<QByteArray, std::optional<QString>>> cases = {
-        {"first, second", QStringLiteral("first")},
-        {"  padded  ,x", QStringLiteral("padded")},
+        {" \tpadded\t ,x", QStringLiteral("padded")},
         {"\"a, quoted\", b", QStringLiteral("a, quoted")},
         {"no comma at all", QStringLiteral("no comma at all")},
         {"\xEF\xBB\xBFK\xC3\xB8" "benhavn,DK\n", QStringLiteral("K\u00F8benhavn")}, // UTF-8
         {"K\xF8" "benhavn,DK\n", QStringLiteral("K\u00F8benhavn")},                  // Latin-1
-        {"one\rtwo", QStringLiteral("one")},
         {"\rtwo", QString()},
-        {huge, QStringLiteral("huge")},
-        {QByteArray(100000, 'y'), QString(4096, u'y')},
+        {QByteArray(100000, 'y'), QString(4096, u'y')}, // the first 4096 bytes at most
         {QByteArray("\x89PNG\0\0\0", 7), std::nullopt},
         {"", QString()},
     };
@@ -166,8 +159,6 @@ TEST(TextFile, FirstFieldOfTheFirstLineReadSafely) {
         writeFile(path, cases[i].first);
         EXPECT_EQ(readFirstField(path), cases[i].second) << i;
     }
-    EXPECT_EQ(readFirstField(QString()), std::nullopt);
-    EXPECT_EQ(readFirstField(dir + QStringLiteral("/vanished.txt")), std::nullopt);
     EXPECT_EQ(readFirstField(dir), std::nullopt);
     // A FIFO would block a read until a writer comes; it is not a text file.
     const QString fifo = dir + QStringLiteral("/fifo");
@@ -179,7 +170,7 @@ TEST(TextFile, FirstFieldOfTheFirstLineReadSafely) {
 
 TEST(LastReceived, ThumbnailKeepsTheAspectRatio) {
     const std::tuple<QSize, int, int> cases[] = {
-        {{640, 480}, 120, 90}, {{320, 256}, 120, 96}, {{120, 90}, 120, 90}, {{100, 150}, 50, 75},
+        {{320, 256}, 120, 96}, {{100, 150}, 50, 75},
         {{3, 100000}, 120, 240}, // absurdly tall: held to the frame's height
         {{100000, 1}, 120, 1},   // absurdly wide: still one line
         {{0, 0}, 120, 0},        {{640, 480}, 0, 0},
@@ -207,7 +198,6 @@ TEST(LastReceived, FileByProgramAndFolderOptionAndTheNewestJpg) {
     for (const auto& [program, userFolderChosen, folder, file] : cases) {
         EXPECT_EQ(lastReceivedFile(program, userFolderChosen, user, folder), file) << folder.toStdString();
     }
-    EXPECT_EQ(newestJpg(TestEnvironment::makeTempDir(QStringLiteral("none"))), QString());
 }
 
 TEST_F(OverlayTest, NewestJpegIsDrawnAlongTheBottomEdgeWithABorder) {
@@ -223,7 +213,6 @@ TEST_F(OverlayTest, NewestJpegIsDrawnAlongTheBottomEdgeWithABorder) {
     QImage frame = blackFrame();
     overlays.drawLastReceived(frame);
     EXPECT_EQ(boxes[BoxId::LastRx].rect, QRect(100, 150, 120, 90));
-    EXPECT_EQ(overlays.lastReceivedPicture().size(), QSize(640, 480));
     EXPECT_EQ(test::countPixels(frame, {100, 150, 120, 90}, [](QColor c) { return c.green() > 150; }), 120 * 90);
     // The border: one pixel left of the picture and above it, two beyond its right edge.
     EXPECT_EQ(frame.pixelColor(99, 195), QColor(Qt::red));

@@ -18,6 +18,7 @@ public:
         QString text;
         QPointF at;
         QColor colour;
+        bool operator==(const Printed&) const = default;
     };
     std::vector<Printed> printed;
     int smallestRequested = 1000;
@@ -37,11 +38,11 @@ public:
         printed.push_back({text, position_, colour_});
         position_ = QPointF(0, position_.y() + size_);
     }
-    // The printed strings in the text colour, line moves (empty prints) left out.
+    // The printed strings, line moves (empty prints) left out.
     std::vector<QString> lines() const {
         std::vector<QString> out;
         for (const Printed& p : printed) {
-            if (p.colour == Qt::black && !p.text.isEmpty()) {
+            if (!p.text.isEmpty()) {
                 out.push_back(p.text);
             }
         }
@@ -98,23 +99,19 @@ TEST(TextFit, WrapsAtSpacesHyphensAndHardBreaksAndCutsLongWordsAtTheLargestSizeT
 }
 
 TEST(TextFit, ShadowIsOffsetByTheSizeAndDrawnUnderTheText) {
-    using Print = std::pair<QColor, QPointF>;
+    using P = FixedMetricSurface::Printed;
     // At size 20 the shadow is 2 right and 2 down; at size 6, top left of the grid, one unit up
     // and left. A shadow in the text's own colour is one pass at the offset.
-    const std::tuple<int, int, QColor, int, std::vector<Print>> cases[] = {
-        {28, 8, Qt::red, 20, {{Qt::red, {6, 7}}, {Qt::black, {4, 5}}}},
-        {14, 0, Qt::red, 6, {{Qt::red, {3, 4}}, {Qt::black, {4, 5}}}},
-        {28, 8, Qt::black, 20, {{Qt::black, {6, 7}}}},
+    const std::tuple<int, int, QColor, int, std::vector<P>> cases[] = {
+        {28, 8, Qt::red, 20, {{"ab", {6, 7}, Qt::red}, {"ab", {4, 5}, Qt::black}}},
+        {14, 0, Qt::red, 6, {{"ab", {3, 4}, Qt::red}, {"ab", {4, 5}, Qt::black}}},
+        {28, 8, Qt::black, 20, {{"ab", {6, 7}, Qt::black}}},
     };
     for (const auto& [height, position, colour, size, prints] : cases) {
         FixedMetricSurface s(48, height);
         int shadow = position;
         ASSERT_TRUE(fitText(s, QStringLiteral("ab"), AlignLeft, 5, shadow, colour));
-        std::vector<Print> printed;
-        for (const auto& p : s.printed) {
-            printed.emplace_back(p.colour, p.at);
-        }
-        EXPECT_EQ(printed, prints) << position;
+        EXPECT_EQ(s.printed, prints) << position;
         EXPECT_EQ(std::tuple(shadow, s.fontSize(), s.drawingColour()), std::tuple(kNoShadow, size, QColor(Qt::black)));
     }
 }

@@ -28,11 +28,6 @@ QString rowColours(const SourceMenu& menu) {
 }
 
 void send(QWidget* target, QEvent::Type type, Qt::MouseButton button = Qt::NoButton) {
-    if (type == QEvent::Leave) {
-        QEvent event(type);
-        QApplication::sendEvent(target, &event);
-        return;
-    }
     const QPointF inside(5, 5);
     QMouseEvent event(type, inside, target->mapToGlobal(inside), button, Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(target, &event);
@@ -69,7 +64,8 @@ TEST(SourceMenu, ChecksTheCurrentProgramColoursTheHoveredRowAndReportsALeftClick
         send(menu.entry(current), QEvent::MouseMove);
         EXPECT_EQ(rowColours(menu), hovered[current]);
         // Leaving the rows (to the check-mark column or out of the menu) leaves nothing highlighted.
-        send(menu.entry(current), QEvent::Leave);
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(menu.entry(current), &leave);
         EXPECT_EQ(rowColours(menu), "-----");
         send(menu.entry(current), QEvent::MouseMove);
         send(menu.entry(current), QEvent::MouseButtonRelease, Qt::RightButton);
