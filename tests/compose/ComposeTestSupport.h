@@ -46,13 +46,8 @@ inline int litPixels(const QImage& image, const QRect& area) {
 }
 
 // Every pixel of the area has the colour.
-inline ::testing::AssertionResult areaIs(const QImage& image, const QRect& area, const QColor& colour) {
-    const int right = countPixels(image, area, [&colour](QColor c) { return c == colour; });
-    if (right != area.width() * area.height()) {
-        return ::testing::AssertionFailure() << right << " pixels of " << area.width() * area.height() << " are "
-                                             << colour.name().toStdString();
-    }
-    return ::testing::AssertionSuccess();
+inline bool areaIs(const QImage& image, const QRect& area, const QColor& colour) {
+    return countPixels(image, area, [&colour](QColor c) { return c == colour; }) == area.width() * area.height();
 }
 
 } // namespace oculet::test

@@ -64,14 +64,9 @@ bool fit(FixedMetricSurface& s, const QString& text, int alignment = AlignLeft, 
 using Lines = std::vector<QString>;
 
 TEST(TextFit, WrapsAtSpacesHyphensAndHardBreaksAndCutsLongWordsAtTheLargestSizeThatFits) {
-    struct Case {
-        QString text;
-        double width, height;
-        Lines lines;
-        int size; // 0: not at stake
-    };
-    // 48 wide: three characters a line (30 < 40, 40 is not).
-    const Case cases[] = {
+    // Text, box width and height, lines, and the font size (0: not at stake). 48 wide: three
+    // characters a line (30 < 40, 40 is not).
+    const std::tuple<QString, double, double, Lines, int> cases[] = {
         {QStringLiteral("abcdefghijkl"), 48, 48, {"abc", "def", "ghi", "jkl"}, 10}, // four lines in 40
         {QStringLiteral("ab-cd"), 48, 208, {"ab-", "cd"}, 0},      // up to the hyphen fits: break after it
         {QStringLiteral("a b-cd"), 48, 208, {"a", "b-c", "d"}, 0}, // it does not: the part moves on with it
@@ -83,18 +78,16 @@ TEST(TextFit, WrapsAtSpacesHyphensAndHardBreaksAndCutsLongWordsAtTheLargestSizeT
         // A lone CR or LF breaks too; a final break leaves an empty line that counts in the fit.
         {QStringLiteral("ab\rcd\n"), 1008, 108, {"ab", "cd"}, 33},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.text.toStdString());
-        FixedMetricSurface s(c.width, c.height);
-        ASSERT_TRUE(fit(s, c.text));
-        EXPECT_EQ(s.lines(), c.lines);
-        if (c.size != 0) {
-            EXPECT_EQ(s.fontSize(), c.size);
-        }
+    for (const auto& [text, width, height, lines, size] : cases) {
+        SCOPED_TRACE(text.toStdString());
+        FixedMetricSurface s(width, height);
+        ASSERT_TRUE(fit(s, text));
+        EXPECT_EQ(s.lines(), lines);
+        EXPECT_TRUE(size == 0 || s.fontSize() == size) << s.fontSize();
         for (std::size_t i = 0; i < s.printed.size(); ++i) {
             EXPECT_EQ(s.printed[i].at, QPointF(4, double(s.fontSize()) * double(i))) << i;
         }
-        EXPECT_EQ(s.printed.size(), c.lines.size() + (c.text.endsWith(u'\n') ? 1 : 0));
+        EXPECT_EQ(s.printed.size(), lines.size() + (text.endsWith(u'\n') ? 1 : 0));
     }
 }
 
