@@ -12,19 +12,15 @@
 
 namespace oculet::test {
 
-// Records every message; a question runs `whileAsking` and is answered with `answer`.
+// Records every message; a question is answered with `answer`.
 class ScriptedMessages final : public MessageBoxes {
 public:
     bool answer = true;
     QStringList asked;
-    std::function<void()> whileAsking;
     void inform(const QString& text) override { asked << text; }
     void warn(const QString& text) override { asked << text; }
     bool askYesNo(const QString& text) override {
         asked << text;
-        if (whileAsking) {
-            whileAsking();
-        }
         return answer;
     }
 };
