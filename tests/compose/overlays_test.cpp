@@ -8,10 +8,9 @@
 #include "tests/compose/ComposeTestSupport.h"
 #include "tests/support/TestEnvironment.h"
 
-#include <QDir>
+#include <QBuffer>
 #include <QFile>
 #include <QFontMetrics>
-#include <QtEndian>
 
 #include <gtest/gtest.h>
 
@@ -129,7 +128,6 @@ TEST_F(OverlayTest, FixedTextFromTheFileOrTheListOnItsBackgroundUnderTheResizedB
         EXPECT_EQ(litPixels(frame, frame.rect()), litPixels(frame, box));
         // On its background every pixel of the box is lit, the corners blue; without, the text alone.
         EXPECT_EQ(frame.pixelColor(box.bottomRight()), transparent ? QColor(Qt::black) : QColor(Qt::blue));
-        EXPECT_EQ(litPixels(frame, box) == box.width() * box.height(), transparent == 0);
         EXPECT_GT(litPixels(frame, box), 0);
     }
     // An empty line draws nothing and leaves the box as it was.
@@ -240,20 +238,15 @@ TEST_F(OverlayTest, AnimationShowsOneFramePerCycleAndDamagedPicturesNeverStopThe
     EXPECT_EQ(shown, (std::vector<QColor>{Qt::green, Qt::blue, Qt::red, Qt::green}));
     EXPECT_EQ(boxes[BoxId::LastRx].rect, QRect(200, 120, 120, 120));
 
-    // A picture that is gone leaves the placeholder, not the last frame seen.
-    ASSERT_TRUE(QFile::remove(path));
-    overlays.drawLastReceived(frame);
-    EXPECT_EQ(overlays.lastReceivedPicture().size(), QSize(120, 90));
-
-    // A header that claims 100000 × 100000 pixels, garbage, nothing: the placeholder instead.
-    QByteArray absurd(54, '\0');
-    absurd.replace(0, 2, "BM");
-    for (const auto& [offset, value] : {std::pair(14, 40), std::pair(18, 100000), std::pair(22, 100000),
-                                        std::pair(26, 1 + (24 << 16))}) {
-        qToLittleEndian<qint32>(value, absurd.data() + offset);
-    }
+    // A picture over 20000 pixels wide is damage or mischief; it, garbage and nothing leave the
+    // placeholder, not the last frame seen.
+    QImage wide(20001, 1, QImage::Format_RGB32);
+    wide.fill(Qt::red);
+    QByteArray wideBmp;
+    QBuffer buffer(&wideBmp);
+    ASSERT_TRUE(wide.save(&buffer, "BMP"));
     int step = 0;
-    for (const QByteArray& bytes : {absurd, QByteArray(5000, '\x5A'), QByteArray()}) {
+    for (const QByteArray& bytes : {wideBmp, QByteArray(5000, '\x5A'), QByteArray()}) {
         writeFile(path, bytes, yesterday.addSecs(++step));
         overlays.drawLastReceived(frame);
         EXPECT_EQ(overlays.lastReceivedPicture().size(), QSize(120, 90)) << step;
