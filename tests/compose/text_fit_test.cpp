@@ -38,13 +38,10 @@ public:
         printed.push_back({text, position_, colour_});
         position_ = QPointF(0, position_.y() + size_);
     }
-    // The printed strings, line moves (empty prints) left out.
     std::vector<QString> lines() const {
         std::vector<QString> out;
         for (const Printed& p : printed) {
-            if (!p.text.isEmpty()) {
-                out.push_back(p.text);
-            }
+            out.push_back(p.text);
         }
         return out;
     }
@@ -76,7 +73,7 @@ TEST(TextFit, WrapsAtSpacesHyphensAndHardBreaksAndCutsLongWordsAtTheLargestSizeT
         // breaks the estimate is 4.5 × size < 100, so 22 is the largest size tried.
         {QStringLiteral("ab\r\ncd\r\nef"), 48, 108, {"ab", "cd", "ef"}, 22},
         // A lone CR or LF breaks too; a final break leaves an empty line that counts in the fit.
-        {QStringLiteral("ab\rcd\n"), 1008, 108, {"ab", "cd"}, 33},
+        {QStringLiteral("ab\rcd\n"), 1008, 108, {"ab", "cd", ""}, 33},
     };
     for (const auto& [text, width, height, lines, size] : cases) {
         SCOPED_TRACE(text.toStdString());
@@ -87,7 +84,6 @@ TEST(TextFit, WrapsAtSpacesHyphensAndHardBreaksAndCutsLongWordsAtTheLargestSizeT
         for (std::size_t i = 0; i < s.printed.size(); ++i) {
             EXPECT_EQ(s.printed[i].at, QPointF(4, double(s.fontSize()) * double(i))) << i;
         }
-        EXPECT_EQ(s.printed.size(), lines.size() + (text.endsWith(u'\n') ? 1 : 0));
     }
 }
 
