@@ -124,7 +124,7 @@ TEST_F(OverlayTest, FixedTextFromTheFileOrTheListOnItsBackgroundUnderTheResizedB
         overlays.drawFixedText(frame);
         EXPECT_EQ(boxes[BoxId::FixedText].rect, box);
         EXPECT_EQ(litPixels(frame, frame.rect()), litPixels(frame, box));
-        // On its background every pixel of the box is lit, the corners blue; without, the text alone.
+        // On its background the corners are blue; without, only the text is drawn.
         EXPECT_EQ(frame.pixelColor(box.bottomRight()), transparent ? QColor(Qt::black) : QColor(Qt::blue));
         EXPECT_GT(litPixels(frame, box), 0);
     }

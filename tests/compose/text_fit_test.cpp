@@ -87,32 +87,26 @@ TEST(TextFit, WrapsAtSpacesHyphensAndHardBreaksAndCutsLongWordsAtTheLargestSizeT
     }
 }
 
-TEST(TextFit, ShadowIsOffsetByTheSizeAndDrawnUnderTheText) {
+TEST(TextFit, ShadowIsOffsetByTheSizeAndDrawnUnderTheTextAndAlignmentPlacesEachLine) {
     using P = FixedMetricSurface::Printed;
-    // At size 20 the shadow is 2 right and 2 down; at size 6, top left of the grid, one unit up
-    // and left. A shadow in the text's own colour is one pass at the offset.
-    const std::tuple<int, int, QColor, int, std::vector<P>> cases[] = {
-        {28, 8, Qt::red, 20, {{"ab", {6, 7}, Qt::red}, {"ab", {4, 5}, Qt::black}}},
-        {14, 0, Qt::red, 6, {{"ab", {3, 4}, Qt::red}, {"ab", {4, 5}, Qt::black}}},
-        {28, 8, Qt::black, 20, {{"ab", {6, 7}, Qt::black}}},
+    // Box height, shadow position and colour, alignment, top, and what is printed. At size 20 the
+    // shadow is 2 right and 2 down; at size 6, top left of the grid, one unit up and left. A shadow
+    // in the text's own colour is one pass at the offset. Centred text starts 13 below the given
+    // top; an unknown alignment draws nothing, yet fits.
+    const std::tuple<int, int, QColor, int, int, std::vector<P>> cases[] = {
+        {28, 8, Qt::red, AlignLeft, 5, {{"ab", {6, 7}, Qt::red}, {"ab", {4, 5}, Qt::black}}},
+        {14, 0, Qt::red, AlignLeft, 5, {{"ab", {3, 4}, Qt::red}, {"ab", {4, 5}, Qt::black}}},
+        {28, 8, Qt::black, AlignLeft, 5, {{"ab", {6, 7}, Qt::black}}},
+        {208, kNoShadow, Qt::red, AlignCentred, -9, {{"ab", {14, 4}, Qt::black}}},
+        {208, kNoShadow, Qt::red, AlignRight, 0, {{"ab", {24, 0}, Qt::black}}},
+        {208, kNoShadow, Qt::red, 7, 0, {}},
     };
-    for (const auto& [height, position, colour, size, prints] : cases) {
+    for (const auto& [height, position, colour, alignment, top, prints] : cases) {
         FixedMetricSurface s(48, height);
         int shadow = position;
-        ASSERT_TRUE(fitText(s, QStringLiteral("ab"), AlignLeft, 5, shadow, colour));
-        EXPECT_EQ(s.printed, prints) << position;
-        EXPECT_EQ(std::tuple(shadow, s.fontSize(), s.drawingColour()), std::tuple(kNoShadow, size, QColor(Qt::black)));
-    }
-}
-
-TEST(TextFit, AlignmentPlacesEachLine) {
-    // Centred text starts 13 below the given top; an unknown alignment draws nothing, yet fits.
-    for (const auto& [alignment, top, at] : {std::tuple(+AlignCentred, -9, QPointF(14, 4)),
-                                             std::tuple(+AlignRight, 0, QPointF(24, 0)), std::tuple(7, 0, QPointF())}) {
-        FixedMetricSurface s(48, 208);
-        ASSERT_TRUE(fit(s, QStringLiteral("ab"), alignment, top));
-        ASSERT_EQ(s.printed.size(), alignment == 7 ? 0u : 1u);
-        EXPECT_EQ(s.printed.empty() ? QPointF() : s.printed[0].at, at);
+        ASSERT_TRUE(fitText(s, QStringLiteral("ab"), alignment, top, shadow, colour));
+        EXPECT_EQ(s.printed, prints) << position << " " << alignment;
+        EXPECT_EQ(std::tuple(shadow, s.drawingColour()), std::tuple(kNoShadow, QColor(Qt::black)));
     }
 }
 

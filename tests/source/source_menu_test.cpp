@@ -33,7 +33,7 @@ void send(QWidget* target, QEvent::Type type, Qt::MouseButton button = Qt::NoBut
     QApplication::sendEvent(target, &event);
 }
 
-TEST(SourceMenu, FiveRowsAsWideAsTheScreenEntryWhateverItIsCalled) {
+TEST(SourceMenu, FiveRowsAsWideAsTheScreenEntryChecksTheCurrentProgramColoursTheHoveredRowAndReportsALeftClick) {
     // A language file renames the entries; the menu must still hold the screen entry's caption.
     SourceMenu menu;
     EXPECT_EQ(menu.entry(4)->text(), QStringLiteral("Screen capture"));
@@ -42,21 +42,15 @@ TEST(SourceMenu, FiveRowsAsWideAsTheScreenEntryWhateverItIsCalled) {
     const int width = QFontMetrics(menu.entry(4)->font()).horizontalAdvance(renamed) + 30;
     EXPECT_EQ(menu.size(), QSize(width, 100));
     const char* captions[] = {"EasyPal", "MMSSTV", "DM780", "KG-STV", "Captura de pantalla completa"};
-    for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(menu.entry(i)->text(), QString::fromUtf8(captions[i]));
-        EXPECT_EQ(menu.entry(i)->geometry(), QRect(20, 20 * i, width - 20, 20)) << i;
-        EXPECT_EQ(checkMark(menu, i)->pos(), QPoint(0, 20 * i)) << i;
-    }
-}
-
-TEST(SourceMenu, ChecksTheCurrentProgramColoursTheHoveredRowAndReportsALeftClick) {
-    SourceMenu menu;
     std::vector<int> chosen;
     QObject::connect(&menu, &SourceMenu::chosen, [&chosen](int index) { chosen.push_back(index); });
     const char* hovered[] = {"H----", "-H---", "--H--", "---H-", "----H"};
     for (int current : {0, 2, 4, 1}) {
         menu.popup(QPoint(50, 50), current);
         for (int i = 0; i < 5; ++i) {
+            EXPECT_EQ(menu.entry(i)->text(), QString::fromUtf8(captions[i]));
+            EXPECT_EQ(menu.entry(i)->geometry(), QRect(20, 20 * i, width - 20, 20)) << i;
+            EXPECT_EQ(checkMark(menu, i)->pos(), QPoint(0, 20 * i)) << i;
             EXPECT_EQ(checkMark(menu, i)->isHidden(), i != current) << "current " << current << " row " << i;
         }
         EXPECT_EQ(rowColours(menu), "-----") << "a menu opens without a highlight";

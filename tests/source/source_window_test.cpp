@@ -42,7 +42,7 @@ TEST(SourceWindow, TakesTheTopmostWindowWhoseTitleHoldsTheFragment) {
     }
 }
 
-TEST(SourceWindow, FollowsTheWindowAndFallsBackToTheStoredPlaceWhileItIsMissing) {
+TEST(SourceWindow, FollowsTheWindowAndFallsBackToTheStoredPlaceWhileItIsMissingAndTheScreenNeedsNoWindow) {
     FakeDesktop desktop;
     Settings settings;
     settings.captureOffX[EasyPal] = 5;
@@ -87,19 +87,15 @@ TEST(SourceWindow, FollowsTheWindowAndFallsBackToTheStoredPlaceWhileItIsMissing)
     source.searchForRedraw(settings);
     EXPECT_EQ(source.captureRect(settings), QRect(205, 125, 400, 300));
     EXPECT_TRUE(source.missing());
-}
 
-TEST(SourceWindow, ScreenModeUsesTheAbsoluteRectangleNeverSearchesAndNeverMisses) {
-    FakeDesktop desktop;
-    desktop.addWindow("Screen capture", {0, 0, 300, 300}); // a window named like the entry is ignored
-    Settings settings;
+    // The whole screen needs no window: one named like the entry is ignored, no window list is
+    // read, nothing is ever missing and the stored rectangle is taken as it is.
+    desktop.addWindow("Screen capture", {0, 0, 300, 300});
     settings.program = ScreenCapture;
     std::tie(settings.captureLeft[ScreenCapture], settings.captureTop[ScreenCapture],
              settings.captureWidth[ScreenCapture], settings.captureHeight[ScreenCapture]) = std::tuple(30, 40, 640, 480);
     desktop.clearRecord();
-    SourceWindow source(desktop);
     source.setFragment(titleFragmentFor(ScreenCapture, sourceMenuCaption(ScreenCapture)));
-    EXPECT_TRUE(source.screenMode());
     source.check(settings);
     source.searchForRedraw(settings);
     EXPECT_EQ(source.handle(), 0u);
