@@ -58,7 +58,6 @@ public:
 
     const QImage& pic1() const { return pic1_; }
     const QImage& pic3() const { return pic3_; }
-    bool warningDismissed() const { return warningDismissed_; }
 
     // At shutdown: the webcam program that reads Cam_1.bmp shows the off picture once Oculet
     // is gone.

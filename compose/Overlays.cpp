@@ -117,8 +117,4 @@ void Overlays::clockTick() {
     }
 }
 
-QString Overlays::utcText() const { return clockTimeText(clock_.utcNow().toUTC()) + QStringLiteral("z"); }
-
-QString Overlays::localText() const { return clockTimeText(clock_.localNow()); }
-
 } // namespace oculet

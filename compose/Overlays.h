@@ -36,8 +36,6 @@ public:
     // Once a second while a clock is shown: counts seconds and raises the minute flag every 60.
     // With both clocks off it does nothing, so per-minute scrolling text never runs then.
     void clockTick();
-    QString utcText() const;   // "hh:mm:ssz"
-    QString localText() const; // "hh:mm:ss"
     // The picture shown in the last received box on the latest cycle (or the placeholder).
     const QImage& lastReceivedPicture() const { return lastReceived_; }
 

@@ -41,7 +41,6 @@ public:
     // missing flag alone.
     void searchForRedraw(const Settings& settings);
 
-    const WindowEdges& edges() const { return edges_; }
     bool missing() const { return missing_; }
 
     // The rectangle rebuilt from the stored capture position of the current program: the
