@@ -22,18 +22,11 @@
 
 namespace oculet::test {
 
-inline QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // A fresh user (empty config, data and runtime folders) whose settings file holds `ini`.
 inline void freshUser(const QByteArray& ini) {
     TestEnvironment::resetUserFolders();
     QDir().mkpath(QFileInfo(TestEnvironment::settingsFile()).absolutePath());
-    QFile file(TestEnvironment::settingsFile());
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    ASSERT_EQ(file.write(ini), ini.size());
+    ASSERT_TRUE(writeFile(TestEnvironment::settingsFile(), ini));
 }
 
 inline IniFile savedSettings() { return IniFile::read(TestEnvironment::settingsFile()).value_or(IniFile{}); }

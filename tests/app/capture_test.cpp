@@ -2,8 +2,8 @@
 // follows the source window, and a lost source is warned about once, carried on without and
 // found again.
 #include "tests/app/SystemTest.h"
+#include "tests/platform/PixelCheck.h"
 
-#include <QPainter>
 #include <algorithm>
 
 namespace oculet::test {
@@ -16,15 +16,9 @@ const QPoint kOffset(0, 120);
 const QSize kSourceSize(640, 480);
 
 QImage quadrants() {
-    QImage picture(kSourceSize, QImage::Format_RGB32);
-    QPainter painter(&picture);
-    const int w = kSourceSize.width() / 2;
-    const int h = kSourceSize.height() / 2;
-    painter.fillRect(0, 0, w, h, Qt::red);
-    painter.fillRect(w, 0, w, h, Qt::green);
-    painter.fillRect(0, h, w, h, Qt::blue);
-    painter.fillRect(w, h, w, h, Qt::yellow);
-    return picture;
+    const int w = kSourceSize.width() / 2, h = kSourceSize.height() / 2;
+    return painted(kSourceSize, {{{0, 0, w, h}, qRgb(255, 0, 0)}, {{w, 0, w, h}, qRgb(0, 255, 0)},
+                                 {{0, h, w, h}, qRgb(0, 0, 255)}, {{w, h, w, h}, qRgb(255, 255, 0)}});
 }
 
 // The centres and both sides of the dividing lines, where a crop, a kept aspect ratio or a

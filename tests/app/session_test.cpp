@@ -132,8 +132,7 @@ TEST(Session, ASettingsFileThatCannotBeReadIsSaidOnceWithoutStoppingFramesAndNev
                                    TestEnvironment::dataFolder() + "/.Cam_1.bmp.Xy34Zw"};
     QDir().mkpath(TestEnvironment::dataFolder());
     for (const QString& leftover : leftovers) {
-        QFile file(leftover);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("password=secret\n") > 0);
+        ASSERT_TRUE(writeFile(leftover, "password=secret\n"));
     }
 
     OculetProcess oculet;

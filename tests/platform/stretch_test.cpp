@@ -1,30 +1,16 @@
 #include "platform/Stretch.h"
 #include "tests/platform/PixelCheck.h"
 
-#include <QPainter>
-
-#include <vector>
-
 namespace oculet {
 namespace {
 
 using test::allPixels;
-using Fills = std::vector<std::pair<QRect, QRgb>>;
+using test::Fills;
+using test::painted;
 
 constexpr QRgb kBlack = qRgb(0, 0, 0), kWhite = qRgb(255, 255, 255), kRed = qRgb(255, 0, 0),
                kGreen = qRgb(0, 255, 0), kBlue = qRgb(0, 0, 255), kFlat = qRgb(17, 200, 99),
                kGrey = qRgb(8, 8, 8);
-
-QImage painted(QSize size, const Fills& fills, QRgb background = kBlack,
-               QImage::Format format = QImage::Format_RGB32) {
-    QImage image(size, format);
-    image.fill(QColor(background));
-    QPainter painter(&image);
-    for (const auto& [rect, rgb] : fills) {
-        painter.fillRect(rect, QColor(rgb));
-    }
-    return image;
-}
 
 Fills quadrants(int w, int h) {
     return {{{0, 0, w, h}, kRed}, {{w, 0, w, h}, kGreen}, {{0, h, w, h}, kBlue}, {{w, h, w, h}, kWhite}};

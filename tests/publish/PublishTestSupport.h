@@ -2,7 +2,6 @@
 
 #include "platform/MessageBoxes.h"
 
-#include <QFile>
 #include <QStringList>
 
 namespace oculet::test {
@@ -18,15 +17,5 @@ public:
     }
     QStringList shown;
 };
-
-inline QByteArray bytesOf(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-inline bool writeFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 
 } // namespace oculet::test

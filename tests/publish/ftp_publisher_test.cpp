@@ -48,7 +48,7 @@ protected:
         return pollUntil(10000, [&] { return done > 0; }) && done == 1;
     }
     QByteArray published() const { return server.file("cam/cam_1.jpg"); }
-    QByteArray localTemp() const { return test::bytesOf(dataFolder + "/temp.jpg"); }
+    QByteArray localTemp() const { return test::readFile(dataFolder + "/temp.jpg"); }
     qsizetype count(const QString& command) const { return server.log().filter(command).size(); }
 
     FtpServer server;
@@ -130,6 +130,8 @@ TEST_F(PublisherTest, WebcamModeAndShutdownWithdrawOrLeaveTheOffPictureButOnlyWh
     publisher->shutdown();
     EXPECT_EQ(published(), "the off picture");
     EXPECT_FALSE(publisher->canPublish());
+    publisher->testFtpConnection(); // nothing connects again once it has ended
+    EXPECT_FALSE(publisher->isConnecting());
     EXPECT_TRUE(publish(testFrame(2))); // still finishes, sending nothing
 
     settings.ftpOffPic = 0;

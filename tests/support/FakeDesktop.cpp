@@ -48,18 +48,6 @@ void FakeDesktop::retitleWindow(WindowId id, const QString& title) {
     }
 }
 
-void FakeDesktop::raiseWindow(WindowId id) {
-    if (auto it = find(id); it != windows_.end()) {
-        std::rotate(windows_.begin(), it, it + 1);
-    }
-}
-
-void FakeDesktop::lowerWindow(WindowId id) {
-    if (auto it = find(id); it != windows_.end()) {
-        std::rotate(it, it + 1, windows_.end());
-    }
-}
-
 void FakeDesktop::clearRecord() {
     listCount_ = 0;
     grabs_.clear();

@@ -1,7 +1,8 @@
 #pragma once
 
 // A scripted desktop for tests: windows with ids, titles, rectangles and a stacking order that a
-// test changes at will, and a screen picture the test paints, from which grab() copies.
+// test changes at will, and a screen picture the test paints, from which grab() copies; pixel
+// (0, 0) of that picture is the virtual screen's top-left corner.
 
 #include "platform/Desktop.h"
 
@@ -17,8 +18,6 @@ public:
     // like a second monitor placed there).
     explicit FakeDesktop(const QRect& virtualScreen = QRect(0, 0, 1920, 1080));
 
-    // The screen picture; pixel (0, 0) is the virtual screen's top-left corner.
-    QImage& screen() { return screen_; }
     // Paints a rectangle given in screen coordinates.
     void fill(const QRect& screenRect, const QColor& colour);
 
@@ -27,8 +26,6 @@ public:
     void removeWindow(WindowId id);
     void moveWindow(WindowId id, const QRect& rect);
     void retitleWindow(WindowId id, const QString& title);
-    void raiseWindow(WindowId id);
-    void lowerWindow(WindowId id);
     // Makes grab() answer with a null image, as a desktop that can no longer be read does.
     void setBroken(bool broken) { broken_ = broken; }
 

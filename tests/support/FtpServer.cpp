@@ -55,40 +55,15 @@ void FtpServer::stop() {
     }
 }
 
-bool FtpServer::restart() {
-    const int port = port_;
-    stop();
-    return start(port);
-}
-
-void FtpServer::setFaults(const QStringList& faults) {
-    QFile file(controlFile_);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        file.write(faults.join(u'\n').toUtf8() + '\n');
-    }
-}
+void FtpServer::setFaults(const QStringList& faults) { writeFile(controlFile_, faults.join(u'\n').toUtf8() + '\n'); }
 
 QStringList FtpServer::log() const {
-    QFile file(logFile_);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {};
-    }
-    return QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+    return QString::fromUtf8(readFile(logFile_)).split(u'\n', Qt::SkipEmptyParts);
 }
 
 void FtpServer::clearLog() { QFile::remove(logFile_); }
 
-QByteArray FtpServer::file(const QString& relativePath) const {
-    QFile file(root_ + u'/' + relativePath);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {};
-    }
-    QByteArray bytes = file.readAll();
-    if (bytes.isNull()) {
-        bytes = QByteArray("");
-    }
-    return bytes;
-}
+QByteArray FtpServer::file(const QString& relativePath) const { return readFile(root_ + u'/' + relativePath); }
 
 bool FtpServer::exists(const QString& relativePath) const {
     return QFileInfo::exists(root_ + u'/' + relativePath);
@@ -97,10 +72,7 @@ bool FtpServer::exists(const QString& relativePath) const {
 void FtpServer::putFile(const QString& relativePath, const QByteArray& bytes) {
     const QString path = root_ + u'/' + relativePath;
     QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        file.write(bytes);
-    }
+    writeFile(path, bytes);
 }
 
 } // namespace oculet::test

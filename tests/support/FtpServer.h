@@ -23,12 +23,8 @@ public:
     // Starts the server (on `port`, or a free one when 0); false when it did not come up.
     bool start(int port = 0);
     void stop();
-    // Stops and starts again on the same port and root, as a server restart would.
-    bool restart();
-
     int port() const { return port_; }
     QString address() const { return QStringLiteral("127.0.0.1:%1").arg(port_); }
-    QString root() const { return root_; }
     static QString user() { return QStringLiteral("oculet"); }
     static QString password() { return QStringLiteral("s3cret-pass"); }
 
@@ -39,7 +35,7 @@ public:
     QStringList log() const;
     void clearLog();
 
-    // The file's bytes below the root; null when it does not exist.
+    // The file's bytes below the root; empty when it does not exist.
     QByteArray file(const QString& relativePath) const;
     bool exists(const QString& relativePath) const;
     void putFile(const QString& relativePath, const QByteArray& bytes);

@@ -57,7 +57,9 @@ std::optional<ShownWindow> OculetProcess::waitForMessageBox(int timeout_ms) { re
 
 bool OculetProcess::answer(const QString& key, int timeout_ms) {
     const auto box = waitForMessageBox(timeout_ms);
-    return box && pressKey(box->id, key) && pollUntil(timeout_ms, [&] {
+    // Focus, then the key through XTest: for the program indistinguishable from a real keyboard.
+    const QString id = box ? QString::number(box->id) : QString();
+    return box && xdotool({"windowraise", id, "windowfocus", "--sync", id, "key", key}) && pollUntil(timeout_ms, [&] {
                const QList<ShownWindow> shown = shownWindows(pid_);
                return std::none_of(shown.begin(), shown.end(), [&](const ShownWindow& w) { return w.id == box->id; });
            });

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFile>
 #include <QString>
 
 namespace oculet::test {
@@ -9,12 +10,10 @@ namespace oculet::test {
 // XDG_RUNTIME_DIR and XDG_CACHE_HOME below a fresh temporary root, so no test ever touches the
 // real user's settings, data or screen.
 struct TestEnvironment {
-    static QString root();
     static QString home();
     static QString configHome();   // $XDG_CONFIG_HOME
     static QString dataHome();     // $XDG_DATA_HOME
     static QString runtimeDir();   // $XDG_RUNTIME_DIR
-    static QString display();      // ":N"
     static QString settingsFile(); // $XDG_CONFIG_HOME/Oculet/Oculet.ini
     static QString dataFolder();   // $XDG_DATA_HOME/Oculet
 
@@ -29,5 +28,17 @@ struct TestEnvironment {
     static bool startWindowManager();
     static void stopWindowManager();
 };
+
+// The file's bytes; empty when it cannot be read.
+inline QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Writes the file whole; false when it could not.
+inline bool writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
 
 } // namespace oculet::test

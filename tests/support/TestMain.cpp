@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <X11/Xlib.h>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -21,7 +20,6 @@ namespace oculet::test {
 namespace {
 
 QString g_root;
-QString g_display;
 pid_t g_xvfb = -1;
 pid_t g_openbox = -1;
 
@@ -76,19 +74,16 @@ bool startXvfb() {
     if (number.empty()) {
         return false;
     }
-    g_display = QStringLiteral(":") + QString::fromStdString(number);
-    setEnv("DISPLAY", g_display);
+    ::setenv("DISPLAY", (":" + number).c_str(), 1);
     return true;
 }
 
 } // namespace
 
-QString TestEnvironment::root() { return g_root; }
 QString TestEnvironment::home() { return g_root + QStringLiteral("/home"); }
 QString TestEnvironment::configHome() { return g_root + QStringLiteral("/config"); }
 QString TestEnvironment::dataHome() { return g_root + QStringLiteral("/data"); }
 QString TestEnvironment::runtimeDir() { return g_root + QStringLiteral("/runtime"); }
-QString TestEnvironment::display() { return g_display; }
 QString TestEnvironment::settingsFile() { return configHome() + QStringLiteral("/Oculet/Oculet.ini"); }
 QString TestEnvironment::dataFolder() { return dataHome() + QStringLiteral("/Oculet"); }
 
@@ -111,44 +106,17 @@ bool TestEnvironment::startWindowManager() {
     if (g_openbox > 0) {
         return true;
     }
+    // openbox runs its startup command once it manages windows; a window mapped while it is still
+    // taking over the display can stay unmanaged.
+    const QString ready = g_root + QStringLiteral("/openbox-ready");
+    QFile::remove(ready);
+    const std::string command = "touch " + ready.toStdString(); // the root has no blanks
     g_openbox = ::fork();
     if (g_openbox == 0) {
-        ::execlp("openbox", "openbox", "--sm-disable", static_cast<char*>(nullptr));
+        ::execlp("openbox", "openbox", "--sm-disable", "--startup", command.c_str(), static_cast<char*>(nullptr));
         ::_exit(127);
     }
-    if (g_openbox < 0) {
-        return false;
-    }
-    // openbox owns the WM_S0 selection before it manages windows, and a window mapped in that
-    // moment can stay unmanaged: ready means a throwaway window has been managed (given WM_STATE).
-    Display* dpy = XOpenDisplay(g_display.toLocal8Bit().constData());
-    if (dpy == nullptr) {
-        return false;
-    }
-    const Atom wmS0 = XInternAtom(dpy, "WM_S0", False);
-    const Atom wmState = XInternAtom(dpy, "WM_STATE", False);
-    const bool ready = pollUntil(5000, [&] {
-        if (XGetSelectionOwner(dpy, wmS0) == None) {
-            return false;
-        }
-        const Window probe = XCreateSimpleWindow(dpy, DefaultRootWindow(dpy), 0, 0, 1, 1, 0, 0, 0);
-        XMapWindow(dpy, probe);
-        const bool managed = pollUntil(500, [&] {
-            Atom type = None;
-            int format = 0;
-            unsigned long items = 0;
-            unsigned long after = 0;
-            unsigned char* data = nullptr;
-            XGetWindowProperty(dpy, probe, wmState, 0, 2, False, AnyPropertyType, &type, &format, &items, &after, &data);
-            XFree(data);
-            return type != None;
-        });
-        XDestroyWindow(dpy, probe);
-        XSync(dpy, False);
-        return managed;
-    });
-    XCloseDisplay(dpy);
-    return ready;
+    return g_openbox > 0 && pollUntil(5000, [&] { return QFile::exists(ready); });
 }
 
 void TestEnvironment::stopWindowManager() { stopChild(g_openbox); }

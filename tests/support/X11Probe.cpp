@@ -68,13 +68,6 @@ QList<ShownWindow> shownWindows(qint64 pid) {
     return windows;
 }
 
-bool pressKey(WindowId id, const QString& key) {
-    const QString window = QString::number(id);
-    return xdotool({QStringLiteral("windowraise"), window, QStringLiteral("windowfocus"), QStringLiteral("--sync"),
-                    window, QStringLiteral("key"), key})
-        .has_value();
-}
-
 bool requestClose(WindowId id) {
     xcb_connection_t* c = xcb_connect(nullptr, nullptr);
     auto atom = [c](const char* name) {

@@ -1,7 +1,7 @@
 #pragma once
 
 // Looks at the test display the way a person at the screen would, and acts on it: which windows
-// a process shows and where, a key press, the window manager's close request. Works through
+// a process shows and where, the window manager's close request. Works through
 // xdotool, as a user's own scripts would. Test-only; the program itself reaches X11 through
 // platform/.
 
@@ -30,10 +30,6 @@ struct ShownWindow {
 
 // The mapped windows of a process (by the _NET_WM_PID its toolkit sets).
 QList<ShownWindow> shownWindows(qint64 pid);
-
-// Gives the window the keyboard focus and presses `key` ("Return", "Escape") through XTest,
-// indistinguishable from a real keyboard for the receiving program.
-bool pressKey(WindowId id, const QString& key);
 
 // Asks the window to close the way a window manager's close button does: the WM_DELETE_WINDOW
 // client message of the ICCCM (xdotool has no command for it).

@@ -1,20 +1,16 @@
 #!/usr/bin/python3
-"""A small FTP server on 127.0.0.1 for Oculet's publishing tests.
-
-Prints the port it listens on as the first line of stdout, then serves until killed.
-
-Faults are read from the control file (--control) before every command, one word a line, so a
-test can switch them while the server runs:
-  refuse_stor      STOR is answered 553 and nothing is written
-  drop_data        the data connection is dropped after the first bytes of an upload
-  disk_full        the upload is received but answered 452 (insufficient storage)
-  rnto_no_replace  RNTO onto a file that exists is answered 550 (a server that will not replace)
-  rnto_busy        RNTO is answered 450 (transient)
-Every command the server receives is appended to the log file (--log), with the PASS argument
-hidden, and "CONNECT" for each new control connection, so a test can see what reached it.
-
-With --hang the program accepts TCP connections and never answers: a dead server.
-"""
+# A small FTP server on 127.0.0.1 for Oculet's publishing tests (pyftpdlib). Prints the port it
+# listens on as the first line of stdout, then serves until killed.
+#
+# Faults are read from the control file before every command, one word a line, so a test can
+# switch them while the server runs:
+#   refuse_stor      STOR is answered 553 and nothing is written
+#   drop_data        the data connection is dropped after the first bytes of an upload
+#   disk_full        the upload is received but answered 452 (insufficient storage)
+#   rnto_no_replace  RNTO onto a file that exists is answered 550 (a server that will not replace)
+#   rnto_busy        RNTO is answered 450 (transient)
+# Every command received goes to the log file, PASS hidden, and "CONNECT" for each new control
+# connection. With --hang the program accepts TCP connections and never answers: a dead server.
 import argparse
 import logging
 import os
@@ -23,8 +19,6 @@ import sys
 import time
 
 def read_faults(path):
-    if not path:
-        return set()
     try:
         with open(path) as f:
             return {line.strip() for line in f if line.strip()}
@@ -33,15 +27,11 @@ def read_faults(path):
 
 
 def serve_hang(port):
-    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    listener.bind(("127.0.0.1", port))
-    listener.listen(16)
+    listener = socket.create_server(("127.0.0.1", port), backlog=16)
     print(listener.getsockname()[1], flush=True)
-    held = []
+    # The kernel completes the connections of the backlog; nobody ever answers them.
     while True:
-        conn, _ = listener.accept()
-        held.append(conn)  # kept open, never answered
+        time.sleep(3600)
 
 
 def serve_ftp(args):
@@ -52,9 +42,8 @@ def serve_ftp(args):
     logging.basicConfig(level=logging.CRITICAL)
 
     def log(line):
-        if args.log:
-            with open(args.log, "a") as f:
-                f.write(line + "\n")
+        with open(args.log, "a") as f:
+            f.write(line + "\n")
 
     class FaultyDTP(DTPHandler):
         def handle_read(self):
@@ -128,11 +117,8 @@ def serve_ftp(args):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--port", type=int, default=0)
-    parser.add_argument("--root", default=".")
-    parser.add_argument("--user", default="oculet")
-    parser.add_argument("--password", default="secret")
-    parser.add_argument("--control", default="")
-    parser.add_argument("--log", default="")
+    for option in ("--root", "--user", "--password", "--control", "--log"):
+        parser.add_argument(option)
     parser.add_argument("--hang", action="store_true")
     args = parser.parse_args()
     if args.hang:
