@@ -11,7 +11,7 @@ packages=(
   fonts-liberation2
 )
 if [[ "${1:-}" == "--tests" ]]; then
-  packages+=(libgtest-dev libbenchmark-dev xvfb openbox xdotool x11-utils python3 python3-pyftpdlib python3-pil)
+  packages+=(libgtest-dev libbenchmark-dev xvfb openbox xdotool python3 python3-pyftpdlib)
 fi
 
 missing=()
