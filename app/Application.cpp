@@ -44,8 +44,8 @@ void Application::start() {
     moveOffPictureIntoDataFolder(Paths::programFolder(), dataFolder_);
     // A kill in the moment before a rename leaves the temporary file behind; this copy holds the
     // instance lock, so nothing else is writing them.
-    for (const QString& written : {Paths::settingsFile(), dataFolder_ + QStringLiteral("/Cam_1.bmp"),
-                                   Paths::programFolder() + QStringLiteral("/Cam_1.bmp"),
+    for (const QString& written : {Paths::settingsFile(), dataFolder_ + u'/' + FrameCycle::camBitmapName(),
+                                   Paths::programFolder() + u'/' + FrameCycle::camBitmapName(),
                                    dataFolder_ + QStringLiteral("/temp.jpg"), dataFolder_ + QStringLiteral("/CamOff.jpg")}) {
         removeStaleTemporaries(written);
     }
@@ -71,7 +71,7 @@ void Application::start() {
                                           FrameFiles{dataFolder_, Paths::programFolder()});
     overlays_ = std::make_unique<Overlays>(settings_, boxes_, clock_, messages_, texts_, Paths::easyPalFolder());
     cycle_->setOverlays(overlays_.get());
-    if (settings_.current(settings_.clockOnZ) >= 1 || settings_.current(settings_.clockOnL) >= 1) {
+    if (settings_.clockShown()) {
         clockTimer_.start();
     }
     source_.setFragment(titleFragmentFor(settings_.program, window_.programCaption()));

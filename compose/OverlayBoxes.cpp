@@ -8,7 +8,6 @@
 namespace oculet {
 namespace {
 
-bool clockShown(const Settings& s) { return s.current(s.clockOnZ) >= 1 || s.current(s.clockOnL) >= 1; }
 
 // The signal-meter and AUX boxes stand where they are stored, at start-up as after a source choice.
 void placeCopiedBoxes(const Settings& s, OverlayBoxes& b) {
@@ -26,7 +25,7 @@ OverlayBoxes placeBoxesAtStartup(const Settings& s) {
     // a size that can be seen and taken with the mouse.
     b[BoxId::Clock].rect = QRect(std::clamp(s.current(s.clockLeft), 0, 270),
                          std::clamp(s.current(s.clockTop), 0, 210), 50, 30);
-    b[BoxId::Clock].visible = clockShown(s);
+    b[BoxId::Clock].visible = s.clockShown();
 
     b[BoxId::FixedText].rect = QRect(std::min(s.current(s.fTxtLeft), 300), std::min(s.current(s.fTxtTop), 210), 60, 20);
     b[BoxId::FixedText].visible = s.current(s.fTxtOn) > 0;
@@ -52,7 +51,7 @@ void placeBoxesForProgram(const Settings& s, OverlayBoxes& b) {
     b[BoxId::FixedText].rect.moveTopLeft(QPoint(s.current(s.fTxtLeft), s.current(s.fTxtTop)));
     b[BoxId::FixedText].visible = s.current(s.fTxtOn) >= 1;
     b[BoxId::Clock].rect.moveTopLeft(QPoint(s.current(s.clockLeft), s.current(s.clockTop)));
-    b[BoxId::Clock].visible = clockShown(s);
+    b[BoxId::Clock].visible = s.clockShown();
     b[BoxId::LastRx].rect.moveLeft(s.current(s.lastRxLeft));
     b[BoxId::LastRx].rect.setWidth(s.current(s.lastRxWidth));
     b[BoxId::LastRx].visible = s.current(s.lastRx);

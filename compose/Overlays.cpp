@@ -103,12 +103,8 @@ void Overlays::drawClock(QImage& frame) {
     boxes_[BoxId::Clock].rect.setSize(oculet::drawClock(frame, boxes_[BoxId::Clock].rect.topLeft(), face, s.clockFont, s.clockColour));
 }
 
-bool Overlays::clockShown() const {
-    return settings_.current(settings_.clockOnZ) >= 1 || settings_.current(settings_.clockOnL) >= 1;
-}
-
 void Overlays::clockTick() {
-    if (!clockShown()) {
+    if (!settings_.clockShown()) {
         return;
     }
     if (++secondCounter_ >= 60) {

@@ -43,7 +43,6 @@ public:
     int secondCounter() const { return secondCounter_; }
 
 private:
-    bool clockShown() const;
     const QImage& placeholder();
 
     const Settings& settings_;

@@ -171,6 +171,9 @@ struct Settings {
     template <class T> const T& current(const PerProgram<T>& values) const {
         return values[clampedProgram()];
     }
+    // Either clock (UTC or local) is on for the current program: the clock box shows and the
+    // clock ticks.
+    bool clockShown() const { return current(clockOnZ) >= 1 || current(clockOnL) >= 1; }
     // The stored program index is used as read; an index outside 0..4 must not reach an array.
     int clampedProgram() const { return program < 0 || program >= kProgramCount ? 0 : program; }
 };
