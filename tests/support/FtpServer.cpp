@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <csignal>
+
 namespace oculet::test {
 
 FtpServer::FtpServer(Kind kind) : kind_(kind) {
@@ -47,11 +49,18 @@ bool FtpServer::start(int port) {
 
 void FtpServer::stop() {
     if (process_.state() != QProcess::NotRunning) {
+        freeze(false);
         process_.terminate();
         if (!process_.waitForFinished(3000)) {
             process_.kill();
             process_.waitForFinished(3000);
         }
+    }
+}
+
+void FtpServer::freeze(bool frozen) {
+    if (process_.state() == QProcess::Running) {
+        ::kill(static_cast<pid_t>(process_.processId()), frozen ? SIGSTOP : SIGCONT);
     }
 }
 

@@ -23,13 +23,16 @@ public:
     // Starts the server (on `port`, or a free one when 0); false when it did not come up.
     bool start(int port = 0);
     void stop();
+    // Stops the server process where it stands (SIGSTOP) and lets it go on: a frozen server
+    // keeps every connection open and answers nothing.
+    void freeze(bool frozen);
     int port() const { return port_; }
     QString address() const { return QStringLiteral("127.0.0.1:%1").arg(port_); }
     static QString user() { return QStringLiteral("oculet"); }
     static QString password() { return QStringLiteral("s3cret-pass"); }
 
     // Faults, by the names ftp_server.py knows: refuse_stor, drop_data, disk_full,
-    // rnto_no_replace, rnto_busy. Take effect from the next command.
+    // rnto_no_replace, rnto_busy, no_rename, refuse_login. Take effect from the next command.
     void setFaults(const QStringList& faults);
     // The commands received so far, one a line ("CONNECT" for each new connection).
     QStringList log() const;

@@ -9,6 +9,8 @@
 #   disk_full        the upload is received but answered 452 (insufficient storage)
 #   rnto_no_replace  RNTO onto a file that exists is answered 550 (a server that will not replace)
 #   rnto_busy        RNTO is answered 450 (transient)
+#   no_rename        RNFR is answered 502: a server that cannot rename at all
+#   refuse_login     every login is answered 530
 # Every command received goes to the log file, PASS hidden, and "CONNECT" for each new control
 # connection. With --hang the program accepts TCP connections and never answers: a dead server.
 import argparse
@@ -81,6 +83,18 @@ def serve_ftp(args):
                 self.respond("553 Could not create file.")
                 return None
             return super().ftp_STOR(file, mode)
+
+        def ftp_RNFR(self, path):
+            if "no_rename" in read_faults(args.control):
+                self.respond("502 Command not implemented.")
+                return None
+            return super().ftp_RNFR(path)
+
+        def ftp_PASS(self, line):
+            if "refuse_login" in read_faults(args.control):
+                self.respond("530 Authentication failed.")
+                return None
+            return super().ftp_PASS(line)
 
         def ftp_RNTO(self, path):
             faults = read_faults(args.control)
