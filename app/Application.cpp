@@ -95,6 +95,7 @@ void Application::startPublishing() {
     publisher_ = std::make_unique<FtpPublisher>(settings_, texts_, messages_);
     cycle_->setPublisher(publisher_.get());
     connect(publisher_.get(), &FtpPublisher::busy, &window_, &MainWindow::showMessage);
+    connect(publisher_.get(), &FtpPublisher::statusChanged, &window_, &MainWindow::showPublishingStatus);
     connect(publisher_.get(), &FtpPublisher::idle, this, [this] {
         if (!shuttingDown_) {
             window_.hideMessage();

@@ -69,6 +69,14 @@ MainWindow::MainWindow() {
     lblOpt->setGeometry(75, 1, 85, 21);
     auto* lblFtp = new MenuLabel(QStringLiteral("lblFtp"), QStringLiteral("Cam mode"), picMenuBar);
     lblFtp->setGeometry(160, 1, 100, 21);
+    lblFtpStatus_ = new QLabel(picMenuBar);
+    lblFtpStatus_->setObjectName(QStringLiteral("lblFtpStatus"));
+    lblFtpStatus_->setGeometry(261, 0, 58, 20);
+    lblFtpStatus_->setAlignment(Qt::AlignCenter);
+    lblFtpStatus_->setWordWrap(true);
+    QFont small = lblFtpStatus_->font();
+    small.setPixelSize(9);
+    lblFtpStatus_->setFont(small);
     connect(lblProg_, &MenuLabel::clicked, this, &MainWindow::sourceMenuRequested);
     connect(lblFtp, &MenuLabel::clicked, this, &MainWindow::publishingPanelRequested);
 
@@ -125,6 +133,29 @@ QPoint MainWindow::menuPosition() const { return mapToGlobal(QPoint(0, 22)); }
 void MainWindow::showMessage(const QString& text) { picMsg_->showMessage(text, QPoint(15, 150)); }
 
 void MainWindow::hideMessage() { picMsg_->hide(); }
+
+void MainWindow::showPublishingStatus(const LinkStatus& status) {
+    QColor colour = Qt::black;
+    switch (status.state) {
+    case LinkState::Connected:
+        colour = QColor(0, 120, 0);
+        break;
+    case LinkState::Retrying:
+        colour = QColor(176, 96, 0);
+        break;
+    case LinkState::LoginRefused:
+        colour = QColor(192, 0, 0);
+        break;
+    case LinkState::Off:
+    case LinkState::Connecting:
+        break;
+    }
+    QPalette pal = lblFtpStatus_->palette();
+    pal.setColor(QPalette::WindowText, colour);
+    lblFtpStatus_->setPalette(pal);
+    lblFtpStatus_->setText(status.caption());
+    lblFtpStatus_->setToolTip(status.toolTip());
+}
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     if (closeAllowed_) {

@@ -7,6 +7,7 @@
 
 #include "compose/FrameCycle.h"
 #include "compose/OverlayBoxes.h"
+#include "publish/LinkStatus.h"
 
 #include <QImage>
 #include <QLabel>
@@ -70,6 +71,8 @@ public:
     // The message panel over the frame (connecting, closing).
     void showMessage(const QString& text);
     void hideMessage();
+    // The publishing state at the right end of the menu bar, the last error in its tool tip.
+    void showPublishingStatus(const LinkStatus& status);
 
     // Lets the next close go through (after the shutdown has run).
     void allowClose() { closeAllowed_ = true; }
@@ -88,6 +91,7 @@ private:
     FrameView* picImg_;
     std::array<QLabel*, kBoxCount> boxLabels_{};
     MessagePanel* picMsg_;
+    QLabel* lblFtpStatus_;
     bool closeAllowed_ = false;
 };
 

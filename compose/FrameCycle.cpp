@@ -133,15 +133,6 @@ void FrameCycle::writeCamBitmap() {
 
 void FrameCycle::run(std::function<void()> finished) {
     Settings& s = settings_;
-    // The cycle ends exactly once however it ends: a publisher that fails after taking the step
-    // may still report done later, and the timer must not be armed twice (or never).
-    auto ended = std::make_shared<bool>(false);
-    auto endOnce = [ended, finished = std::move(finished)] {
-        if (!*ended) {
-            *ended = true;
-            finished();
-        }
-    };
     try {
         source_.check(s);
         capture(true);
@@ -177,13 +168,12 @@ void FrameCycle::run(std::function<void()> finished) {
             view_.hideDragPreview();
         }
         if (publisher_ != nullptr && !edit_.layoutEditing && publisher_->canPublish()) {
-            publisher_->publishFrame(pic1_, endOnce);
-            return;
+            publisher_->publishFrame(pic1_);
         }
     } catch (...) {
         // A failure anywhere in the cycle skips the rest of it; the next cycle starts as usual.
     }
-    endOnce();
+    finished();
 }
 
 void FrameCycle::startupRedraw() {

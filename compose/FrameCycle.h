@@ -47,9 +47,9 @@ public:
     void setOverlays(FrameOverlays* overlays) { overlays_ = overlays; }
     void setPublisher(FramePublisher* publisher) { publisher_ = publisher; }
 
-    // One cycle. `finished` is called exactly once when the cycle is over (after the publish
-    // step when there is one), also after a failure part way; it is not called when the user
-    // chose to end the program from the missing-source warning.
+    // One cycle. `finished` is called once when the cycle is over, also after a failure part
+    // way; it is not called when the user chose to end the program from the missing-source
+    // warning.
     void run(std::function<void()> finished);
 
     // The one-off composition at start-up: capture, boxes, progress strip, clock and fixed text;

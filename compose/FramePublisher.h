@@ -2,22 +2,19 @@
 
 #include <QImage>
 
-#include <functional>
-
 namespace oculet {
 
-// The publish step as the frame cycle sees it. Publishing runs off the GUI thread; the cycle
-// re-arms its timer only from `done`, so the next cycle never starts before this one's
-// publish step has finished.
+// The publish step as the frame cycle sees it. Publishing runs off the GUI thread and never
+// holds the cycle: Cam_1.bmp keeps coming four times a second whatever the server does.
 class FramePublisher {
 public:
     virtual ~FramePublisher() = default;
 
     // FTP publishing is on and a connection is open.
     virtual bool canPublish() const = 0;
-    // Publishes the composed frame (or skips it when unchanged) and calls `done` on the GUI
-    // thread exactly once when the step is over, whatever its outcome.
-    virtual void publishFrame(const QImage& frame, std::function<void()> done) = 0;
+    // Hands the composed frame over and returns at once. A frame that arrives while the last one
+    // is still on its way, or that equals the published one, is not sent.
+    virtual void publishFrame(const QImage& frame) = 0;
 };
 
 } // namespace oculet

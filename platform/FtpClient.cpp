@@ -220,6 +220,9 @@ struct CurlFtpClient::Impl {
         }
         if (rc != CURLE_OK) {
             result.cancelled = rc == CURLE_ABORTED_BY_CALLBACK;
+            result.failure = rc == CURLE_LOGIN_DENIED            ? FtpFailure::Login
+                             : rc == CURLE_REMOTE_ACCESS_DENIED ? FtpFailure::Folder
+                                                                : FtpFailure::Other;
             const QString detail = errors[0] != 0 ? QString::fromUtf8(errors)
                                                   : QString::fromUtf8(curl_easy_strerror(rc));
             result.message = hidePassword(detail.trimmed(), endpoint.password);
@@ -229,6 +232,7 @@ struct CurlFtpClient::Impl {
             return result;
         }
         result.ok = true;
+        result.failure = FtpFailure::None;
         return result;
     }
 

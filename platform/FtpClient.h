@@ -28,11 +28,20 @@ struct FtpTimeouts {
     int totalMs = 60000;          // one whole request, however it stalls
 };
 
+// What went wrong, as far as the next step depends on it.
+enum class FtpFailure {
+    None,
+    Login,    // the server refused the user name or password
+    Folder,   // the remote folder could not be entered
+    Other,    // no connection, a time-out, a refused command, a short transfer
+};
+
 // The outcome of one request. `replyCode` is the server's last reply (0 when none came, for
 // example when the connection failed); `message` never contains the password.
 struct FtpResult {
     bool ok = false;
     bool cancelled = false;
+    FtpFailure failure = FtpFailure::Other; // None once ok
     long replyCode = 0;
     QString message;
 

@@ -9,22 +9,27 @@
 #include "publish/JpegWriter.h"
 #include "publish/RemotePath.h"
 
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QSemaphore>
 #include <QThread>
 
+#include <chrono>
+#include <cstdio>
 #include <exception>
 #include <mutex>
+#include <optional>
 
 namespace oculet {
 namespace {
 
 const QString kInternetFailed = QStringLiteral("Internet connection failed");
 const QString kFtpFailed = QStringLiteral("Ftp connection failed");
+// Where a frame is parked to learn whether this server can rename at all.
+const QString kRenameCheckName = QStringLiteral("temp2.jpg");
 
-bool isReplaceRefusal(const FtpResult& result) {
-    return !result.ok && !result.cancelled && (result.replyCode == 550 || result.replyCode == 553);
+qint64 steadyMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
 // Copies a file over another so that a reader sees the old or the new content, never a mix.
@@ -33,14 +38,36 @@ bool copyAtomically(const QString& from, const QString& to) {
     return source.open(QIODevice::ReadOnly) && replaceFile(to, source.readAll()) == 0;
 }
 
+// How a finished upload takes the published name on this server.
+enum class Placement {
+    RenameOver,       // rename temp.jpg over the published file (tried first)
+    DeleteThenRename, // the server will not rename over a file, but renames to a free name
+    Direct,           // the server cannot rename at all: upload straight under the published name
+};
+
+struct TransferRequest {
+    FtpEndpoint endpoint;
+    QString localPath;
+    QString remoteDir;
+    QString filename;
+};
+
 } // namespace
 
 // What lives on the worker thread and is touched only there.
 struct FtpPublisher::Worker {
     std::unique_ptr<FtpClient> client;
-    // Set once this server has refused to rename over an existing file; the published file is
-    // then deleted first. Forgotten with the connection.
-    bool deleteBeforeRename = false;
+    Placement placement = Placement::RenameOver;
+    QString placementServer; // the server `placement` was learnt on
+
+    FtpClient& on(const FtpEndpoint& endpoint) {
+        const QString server = endpoint.host + u':' + QString::number(endpoint.port);
+        if (server != placementServer) {
+            placement = Placement::RenameOver;
+            placementServer = server;
+        }
+        return *client;
+    }
 };
 
 // The worker's way back to the GUI thread. Closed when the publisher goes, so a request that
@@ -63,54 +90,88 @@ struct FtpPublisher::Backchannel {
 
 struct FtpPublisher::TransferOutcome {
     bool published = false;
-    bool reconnected = false;     // a reconnect was tried after a failed upload
-    bool reconnectOk = false;
-};
-
-struct TransferRequest {
-    FtpEndpoint endpoint;
-    QString localPath;
-    QString remoteDir;
-    QString filename;
+    // A request failed (not merely cancelled): the connection is gone and the cause is here.
+    std::optional<FtpResult> failure;
+    // Set when the worker has just learnt that this server cannot rename.
+    bool directFromNowOn = false;
 };
 
 namespace {
 
-// Renames temp.jpg over the published name. A server that will not replace an existing file
-// answers 550/553: only then is the published file deleted and the rename repeated. A transient
-// refusal (4xx) deletes nothing; the next frame tries again.
-bool renameOver(FtpClient& client, bool& deleteBeforeRename, const TransferRequest& request,
-                const FtpStop& stop) {
+// Puts the uploaded temp.jpg under the published name. The published picture is deleted only on
+// a server known to refuse a rename over a file while renaming to a free name works; a server
+// that cannot rename at all gets the picture uploaded under its name instead. A transient refusal
+// (4xx) or a broken connection deletes nothing.
+FtpResult place(FtpClient& client, Placement& placement, bool& learntDirect,
+                const TransferRequest& request, const FtpStop& stop) {
     const QString temp = tempJpegName();
-    if (deleteBeforeRename) {
+    auto uploadDirect = [&] {
+        return client.upload(request.endpoint, request.localPath, request.remoteDir, request.filename, stop);
+    };
+    auto deleteAndRename = [&](const QString& from) {
         client.remove(request.endpoint, request.remoteDir, request.filename, stop);
-        return client.rename(request.endpoint, request.remoteDir, temp, request.filename, stop).ok;
+        const FtpResult renamed = client.rename(request.endpoint, request.remoteDir, from, request.filename, stop);
+        // The picture is gone from the server now: never leave it missing until the next frame.
+        return renamed.permanentRefusal() ? uploadDirect() : renamed;
+    };
+
+    if (placement == Placement::DeleteThenRename) {
+        return deleteAndRename(temp);
     }
-    FtpResult renamed =
-        client.rename(request.endpoint, request.remoteDir, temp, request.filename, stop);
-    if (isReplaceRefusal(renamed)) {
-        client.remove(request.endpoint, request.remoteDir, request.filename, stop);
-        renamed = client.rename(request.endpoint, request.remoteDir, temp, request.filename, stop);
-        deleteBeforeRename = renamed.ok;
+    const FtpResult renamed = client.rename(request.endpoint, request.remoteDir, temp, request.filename, stop);
+    if (renamed.ok || !renamed.permanentRefusal()) {
+        return renamed;
     }
-    return renamed.ok;
+    // Refused for good: find out, without touching the published picture, whether renaming works
+    // on this server at all.
+    const FtpResult check = client.rename(request.endpoint, request.remoteDir, temp, kRenameCheckName, stop);
+    if (check.ok) {
+        placement = Placement::DeleteThenRename;
+        return deleteAndRename(kRenameCheckName);
+    }
+    if (!check.permanentRefusal()) {
+        return check;
+    }
+    placement = Placement::Direct;
+    learntDirect = true;
+    client.remove(request.endpoint, request.remoteDir, temp, stop);
+    return uploadDirect();
+}
+
+// One frame: upload and place it. Returns the failed request's result, if one failed.
+std::optional<FtpResult> transfer(FtpClient& client, Placement& placement, bool& learntDirect,
+                                  const TransferRequest& request, const FtpStop& uploadStop,
+                                  const FtpStop& placeStop) {
+    if (placement == Placement::Direct) {
+        const FtpResult sent = client.upload(request.endpoint, request.localPath, request.remoteDir,
+                                             request.filename, uploadStop);
+        return sent.ok ? std::nullopt : std::optional(sent);
+    }
+    const FtpResult sent =
+        client.upload(request.endpoint, request.localPath, request.remoteDir, tempJpegName(), uploadStop);
+    if (!sent.ok) {
+        return sent;
+    }
+    const FtpResult placed = place(client, placement, learntDirect, request, placeStop);
+    return placed.ok ? std::nullopt : std::optional(placed);
 }
 
 } // namespace
 
-FtpPublisher::FtpPublisher(Settings& settings, const InterfaceTexts& texts,
-                           MessageBoxes& messages, std::unique_ptr<FtpClient> client,
-                           FtpPublisherOptions options, QObject* parent)
-    : QObject(parent), settings_(settings), texts_(texts), messages_(messages),
-      options_(std::move(options)), worker_(std::make_shared<Worker>()),
-      back_(std::make_shared<Backchannel>()),
+FtpPublisher::FtpPublisher(Settings& settings, const InterfaceTexts& texts, MessageBoxes& messages,
+                           std::unique_ptr<FtpClient> client, FtpPublisherOptions options, QObject* parent)
+    : QObject(parent), settings_(settings), texts_(texts), messages_(messages), options_(std::move(options)),
+      worker_(std::make_shared<Worker>()), back_(std::make_shared<Backchannel>()),
       cancelGeneration_(std::make_shared<std::atomic<int>>(0)),
-      abortAll_(std::make_shared<std::atomic<bool>>(false)) {
+      abortAll_(std::make_shared<std::atomic<bool>>(false)),
+      closingDeadline_(std::make_shared<std::atomic<qint64>>(0)), backoff_(options_.backoff) {
     worker_->client = client ? std::move(client) : std::make_unique<CurlFtpClient>();
     worker_->client->setTimeouts(options_.timeouts);
     if (!options_.saveJpeg) {
         options_.saveJpeg = &saveFrameAsJpeg;
     }
+    retryTimer_.setSingleShot(true);
+    connect(&retryTimer_, &QTimer::timeout, this, &FtpPublisher::retryTick);
     back_->publisher = this;
     thread_ = new QThread;
     thread_->setObjectName(QStringLiteral("ftp"));
@@ -150,8 +211,12 @@ QString FtpPublisher::dataFolder() const {
 }
 
 FtpEndpoint FtpPublisher::endpoint() const {
-    return FtpEndpoint::fromAddress(settings_.ftpAddress, settings_.ftpUsername,
-                                    settings_.ftpPassword);
+    return FtpEndpoint::fromAddress(settings_.ftpAddress, settings_.ftpUsername, settings_.ftpPassword);
+}
+
+QString FtpPublisher::loginDetails() const {
+    return settings_.ftpAddress + QChar(0) + settings_.ftpUsername + QChar(0) + settings_.ftpPassword +
+           QChar(0) + settings_.ftpDir;
 }
 
 QString FtpPublisher::currentRemoteDir() const { return remoteDirectory(settings_.ftpDir); }
@@ -161,10 +226,19 @@ QString FtpPublisher::withdrawalDir() const {
     return lastRemoteDir_.isEmpty() ? currentRemoteDir() : lastRemoteDir_;
 }
 
-void FtpPublisher::setConnected(bool connected) {
-    if (connected_ != connected) {
-        connected_ = connected;
-        emit connectedChanged(connected);
+void FtpPublisher::setConnected(bool connected) { connected_ = connected; }
+
+void FtpPublisher::setStatus(LinkState state, const QString& detail) {
+    LinkStatus next{state, 0, detail};
+    if (state == LinkState::Retrying) {
+        next.retryInSeconds = static_cast<int>((std::max<qint64>(retryAtMs_ - steadyMs(), 0) + 999) / 1000);
+    }
+    if (state == LinkState::Connected && detail.isEmpty()) {
+        next.detail = serverRemark_;
+    }
+    if (next != status_) {
+        status_ = next;
+        emit statusChanged(status_);
     }
 }
 
@@ -176,13 +250,16 @@ void FtpPublisher::post(std::function<void()> job) {
 
 FtpStop FtpPublisher::transferStop() const {
     const int generation = cancelGeneration_->load();
-    return [cancel = cancelGeneration_, abort = abortAll_, generation] {
-        return abort->load() || cancel->load() != generation;
+    return [cancel = cancelGeneration_, stop = abortStop(), generation] {
+        return stop() || cancel->load() != generation;
     };
 }
 
 FtpStop FtpPublisher::abortStop() const {
-    return [abort = abortAll_] { return abort->load(); };
+    return [abort = abortAll_, closing = closingDeadline_] {
+        const qint64 deadline = closing->load();
+        return abort->load() || (deadline != 0 && steadyMs() >= deadline);
+    };
 }
 
 bool FtpPublisher::canPublish() const { return settings_.ftpOn && connected_ && !shutDown_; }
@@ -194,37 +271,22 @@ void FtpPublisher::testFtpConnection() {
         return;
     }
     if (settings_.ftpOn) {
-        if (connected_ || connecting_) {
+        const bool waitingOnFailure =
+            status_.state == LinkState::Retrying || status_.state == LinkState::LoginRefused;
+        if (connected_ || connecting_ || (waitingOnFailure && loginDetails() == failedLogin_)) {
             return;
         }
-        connecting_ = true;
-        emit busy(texts_[Text::Connecting]);
-        post([this, back = back_, worker = worker_, endpoint = endpoint(), stop = abortStop()] {
-            const bool available = worker->client->available();
-            const bool ok = available && worker->client->checkLogin(endpoint, stop).ok;
-            if (!ok) {
-                worker->client->disconnect();
-            }
-            worker->deleteBeforeRename = false;
-            back->post([this, available, ok] {
-                    connecting_ = false;
-                    emit idle();
-                    if (!available) {
-                        messages_.inform(kInternetFailed);
-                    }
-                    if (!ok) {
-                        messages_.inform(kFtpFailed);
-                    }
-                    setConnected(ok);
-                    emit connectionTested(ok);
-                });
-        });
+        backoff_.reset();
+        connectNow(true);
         return;
     }
 
     // Webcam mode: the web page should no longer show a picture this program stopped updating.
     const bool wasConnected = connected_;
     setConnected(false);
+    retryTimer_.stop();
+    backoff_.reset();
+    setStatus(LinkState::Off, {});
     // Nothing is published any more, so no frame is the one on the server: when FTP upload is
     // chosen again, the very next frame must go up even if the picture has not changed.
     reference_ = QImage();
@@ -234,25 +296,96 @@ void FtpPublisher::testFtpConnection() {
             worker->client->remove(endpoint, dir, filename, stop);
         }
         worker->client->disconnect();
-        worker->deleteBeforeRename = false;
         if (wasConnected) {
             back->post([this] { emit withdrawn(); });
         }
     });
 }
 
-void FtpPublisher::publishFrame(const QImage& frame, std::function<void()> done) {
-    auto finishLater = [this, done] {
-        QMetaObject::invokeMethod(this, [done] { if (done) { done(); } }, Qt::QueuedConnection);
-    };
-    if (shutDown_ || thread_ == nullptr) {
-        finishLater();
+void FtpPublisher::connectNow(bool askedByUser) {
+    connecting_ = true;
+    retryTimer_.stop();
+    setStatus(LinkState::Connecting, status_.detail);
+    if (askedByUser) {
+        emit busy(texts_[Text::Connecting]);
+    }
+    const QString triedWith = loginDetails();
+    post([this, back = back_, worker = worker_, endpoint = endpoint(), stop = abortStop(), askedByUser,
+          triedWith] {
+        const bool available = worker->client->available();
+        FtpResult result;
+        if (available) {
+            result = worker->client->checkLogin(endpoint, stop);
+        } else {
+            result.message = kInternetFailed;
+        }
+        if (!result.ok) {
+            worker->client->disconnect();
+        }
+        back->post([this, result, askedByUser, triedWith] {
+            connecting_ = false;
+            if (askedByUser) {
+                emit idle();
+            }
+            if (shutDown_ || !settings_.ftpOn) {
+                return;
+            }
+            if (result.ok) {
+                // The pause shrinks back only once a frame gets through: a server that logs in
+                // but refuses every upload must not be tried every two seconds.
+                setConnected(true);
+                setStatus(LinkState::Connected, {});
+            } else {
+                connectionFailed(result, triedWith);
+            }
+        });
+    });
+}
+
+void FtpPublisher::connectionFailed(const FtpResult& result, const QString& triedWith) {
+    setConnected(false);
+    failedLogin_ = triedWith;
+    if (!failureReported_) {
+        // Once a run: after that the menu bar tells, and nobody has to click anything away.
+        failureReported_ = true;
+        messages_.notify(result.message == kInternetFailed ? kInternetFailed : kFtpFailed);
+    }
+    if (result.failure == FtpFailure::Login || !endpoint().addressError.isEmpty()) {
+        // Trying the same login again cannot help, and servers lock out accounts that keep trying.
+        setStatus(LinkState::LoginRefused, result.message);
+        return;
+    }
+    QString detail = result.message;
+    if (result.failure == FtpFailure::Folder) {
+        detail = QStringLiteral("The folder \"%1\" cannot be entered on the server. (%2)")
+                     .arg(currentRemoteDir(), result.message);
+    }
+    retryAtMs_ = steadyMs() + backoff_.nextPauseMs();
+    setStatus(LinkState::Retrying, detail);
+    retryTick();
+}
+
+void FtpPublisher::retryTick() {
+    if (shutDown_ || status_.state != LinkState::Retrying) {
+        return;
+    }
+    const qint64 left = retryAtMs_ - steadyMs();
+    if (left <= 0) {
+        connectNow(false);
+        return;
+    }
+    setStatus(LinkState::Retrying, status_.detail);
+    // Wake at each whole second still to wait, so the count on the menu bar runs down evenly.
+    retryTimer_.start(static_cast<int>(left % 1000 == 0 ? 1000 : left % 1000));
+}
+
+void FtpPublisher::publishFrame(const QImage& frame) {
+    if (!canPublish() || publishing_ || thread_ == nullptr) {
         return;
     }
     // The off picture is sent as it stands and is never taken for an unchanged frame.
     if (!offPictureReady_) {
         if (imagesEqual(frame, reference_)) {
-            finishLater();
             return;
         }
         try {
@@ -260,7 +393,6 @@ void FtpPublisher::publishFrame(const QImage& frame, std::function<void()> done)
         } catch (const std::exception&) {
             // Without a fresh temp.jpg there is nothing to send: an older one must not go up in
             // this frame's place.
-            finishLater();
             return;
         }
     }
@@ -269,46 +401,37 @@ void FtpPublisher::publishFrame(const QImage& frame, std::function<void()> done)
                             settings_.ftpFilename};
     lastRemoteDir_ = request.remoteDir;
     publishing_ = true;
-    post([this, back = back_, worker = worker_, request, frame, done, stop = transferStop(),
-          abort = abortStop()] {
+    post([this, back = back_, worker = worker_, request, frame, stop = transferStop(), placeStop = abortStop()] {
         TransferOutcome outcome;
-        FtpClient& client = *worker->client;
-        if (!QFile::exists(request.localPath)) {
-            // Nothing to send; the connection is not at fault.
-        } else if (const FtpResult sent = client.upload(request.endpoint, request.localPath,
-                                                        request.remoteDir, tempJpegName(), stop);
-                   sent.ok) {
-            outcome.published = renameOver(client, worker->deleteBeforeRename, request, abort);
-        } else if (!sent.cancelled) {
-            // The server refused the file or the connection broke: log in again now, so that a
-            // dead connection is noticed (and reported) and the next frame finds a live one.
-            outcome.reconnected = true;
-            back->post([this] { emit busy(texts_[Text::Reconnecting]); });
-            client.disconnect();
-            worker->deleteBeforeRename = false;
-            outcome.reconnectOk = client.checkLogin(request.endpoint, abort).ok;
+        if (QFile::exists(request.localPath)) {
+            FtpClient& client = worker->on(request.endpoint);
+            const std::optional<FtpResult> failed =
+                transfer(client, worker->placement, outcome.directFromNowOn, request, stop, placeStop);
+            outcome.published = !failed;
+            if (failed && !failed->cancelled) {
+                client.disconnect();
+                outcome.failure = failed;
+            }
         }
-        back->post([this, outcome, frame, done] { finishTransfer(outcome, frame, done); });
+        back->post([this, outcome, frame] { finishTransfer(outcome, frame); });
     });
 }
 
-void FtpPublisher::finishTransfer(const TransferOutcome& outcome, const QImage& frame,
-                                  const std::function<void()>& done) {
+void FtpPublisher::finishTransfer(const TransferOutcome& outcome, const QImage& frame) {
     publishing_ = false;
-    if (outcome.reconnected) {
-        emit idle();
-        if (!outcome.reconnectOk && !shutDown_) {
-            setConnected(false);
-            messages_.inform(kFtpFailed);
-        }
-        emit connectionTested(outcome.reconnectOk);
+    if (outcome.directFromNowOn) {
+        serverRemark_ = QStringLiteral("This server cannot rename files, so the picture is uploaded straight under "
+                                       "its published name.");
+        std::fprintf(stderr, "Oculet: %s\n", qPrintable(serverRemark_));
     }
     if (outcome.published) {
+        backoff_.reset();
         reference_ = frame;
+        setStatus(LinkState::Connected, {});
         emit framePublished();
     }
-    if (done) {
-        done();
+    if (outcome.failure && !shutDown_ && settings_.ftpOn) {
+        connectionFailed(*outcome.failure, loginDetails());
     }
 }
 
@@ -317,6 +440,9 @@ void FtpPublisher::shutdown() {
         return;
     }
     shutDown_ = true;
+    retryTimer_.stop();
+    // Every request from here on, the one in flight included, ends by this time.
+    closingDeadline_->store(steadyMs() + options_.shutdownBudgetMs);
     const bool keepPicture = settings_.ftpOffPic != 0;
     const QString folder = dataFolder();
     if (keepPicture) {
@@ -327,27 +453,23 @@ void FtpPublisher::shutdown() {
     }
     offPictureReady_ = true;
 
-    if (!(settings_.ftpOn && connected_) || thread_ == nullptr) {
-        stopWorker(options_.shutdownBudgetMs);
+    const bool wasConnected = settings_.ftpOn && connected_;
+    setConnected(false);
+    setStatus(LinkState::Off, {});
+    if (!wasConnected || thread_ == nullptr) {
+        stopWorker(500);
         return;
     }
     cancelTransfer();
 
-    const QDeadlineTimer deadline(options_.shutdownBudgetMs);
     auto finished = std::make_shared<QSemaphore>();
-    // Every request of the closing sequence ends at the deadline, whatever the server does.
-    FtpStop stop = [abort = abortAll_, deadline] { return abort->load() || deadline.hasExpired(); };
-    TransferRequest request{endpoint(), folder + u'/' + tempJpegName(), currentRemoteDir(),
-                            settings_.ftpFilename};
-    const QString withdrawFrom = withdrawalDir();
-    post([worker = worker_, request, withdrawFrom, keepPicture, stop, finished] {
-        FtpClient& client = *worker->client;
+    TransferRequest request{endpoint(), folder + u'/' + tempJpegName(), currentRemoteDir(), settings_.ftpFilename};
+    post([worker = worker_, request, withdrawFrom = withdrawalDir(), keepPicture, stop = abortStop(), finished] {
+        FtpClient& client = worker->on(request.endpoint);
         if (keepPicture) {
-            if (QFile::exists(request.localPath) &&
-                client.upload(request.endpoint, request.localPath, request.remoteDir,
-                              tempJpegName(), stop)
-                    .ok) {
-                renameOver(client, worker->deleteBeforeRename, request, stop);
+            bool learntDirect = false;
+            if (QFile::exists(request.localPath)) {
+                transfer(client, worker->placement, learntDirect, request, stop, stop);
             }
         } else {
             // The picture is withdrawn, so there is no point sending a last one first.
@@ -356,12 +478,12 @@ void FtpPublisher::shutdown() {
         client.disconnect();
         finished->release();
     });
-    // The window may wait here, but only this long: a dead server must not hold the closing.
-    if (!finished->tryAcquire(1, options_.shutdownBudgetMs + 1500)) {
+    // The window waits here, but only this long: a dead server must not hold the closing. A
+    // request notices the deadline within about a second.
+    if (!finished->tryAcquire(1, options_.shutdownBudgetMs + 1200)) {
         abortAll_->store(true);
     }
-    setConnected(false);
-    stopWorker(1500);
+    stopWorker(300);
 }
 
 } // namespace oculet

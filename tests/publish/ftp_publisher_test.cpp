@@ -7,6 +7,7 @@
 #include "tests/support/TestEnvironment.h"
 #include "tests/support/X11Probe.h"
 
+#include <QElapsedTimer>
 #include <gtest/gtest.h>
 
 namespace oculet {
@@ -33,6 +34,7 @@ protected:
     void makePublisher(FtpTimeouts timeouts = {2000, 2000, 4000}, decltype(FtpPublisherOptions::saveJpeg) save = {}) {
         FtpPublisherOptions options;
         options.timeouts = timeouts, options.dataFolder = dataFolder, options.saveJpeg = save;
+        options.backoff = Backoff(100, 800);
         publisher = std::make_unique<FtpPublisher>(settings, texts, messages, nullptr, options);
         QObject::connect(publisher.get(), &FtpPublisher::busy, [this](const QString& t) { seen << t; });
         QObject::connect(publisher.get(), &FtpPublisher::idle, [this] { seen << "idle"; });
@@ -41,11 +43,13 @@ protected:
         publisher->testFtpConnection();
         return pollUntil(10000, [this] { return !publisher->isConnecting(); }) && publisher->isConnected();
     }
-    // Runs one publish step to its end; false when `done` never came.
+    bool reconnected() {
+        return pollUntil(8000, [this] { return publisher->canPublish(); });
+    }
+    // Hands one frame over and waits until its transfer is over; false when it never ended.
     bool publish(const QImage& frame) {
-        int done = 0;
-        publisher->publishFrame(frame, [&] { ++done; });
-        return pollUntil(10000, [&] { return done > 0; }) && done == 1;
+        publisher->publishFrame(frame);
+        return pollUntil(10000, [&] { return !publisher->isPublishing(); });
     }
     QByteArray published() const { return server.file("cam/cam_1.jpg"); }
     QByteArray localTemp() const { return test::readFile(dataFolder + "/temp.jpg"); }
@@ -60,6 +64,19 @@ protected:
     QStringList seen; // busy texts and "idle", in order
 };
 
+TEST(Backoff, DoublesFromTheFirstPauseUpToTheLongestAndStartsOverAfterASuccess) {
+    Backoff backoff;
+    std::vector<int> pauses;
+    for (int i = 0; i < 40; ++i) {
+        pauses.push_back(backoff.nextPauseMs());
+    }
+    EXPECT_EQ(std::vector<int>(pauses.begin(), pauses.begin() + 9),
+              std::vector<int>({2000, 4000, 8000, 16000, 32000, 64000, 128000, 256000, 300000}));
+    EXPECT_EQ(pauses.back(), 300000);
+    backoff.reset();
+    EXPECT_EQ(backoff.nextPauseMs(), 2000);
+}
+
 TEST_F(PublisherTest, PublishesChangedFramesUnderTheirNameAndSkipsUnchangedOrUnencodedOnes) {
     bool encoderFails = false;
     makePublisher({2000, 2000, 4000}, [&](const QImage& frame, const QString& folder) {
@@ -68,48 +85,109 @@ TEST_F(PublisherTest, PublishesChangedFramesUnderTheirNameAndSkipsUnchangedOrUne
     EXPECT_FALSE(publisher->canPublish());
     ASSERT_TRUE(connect());
     EXPECT_EQ(seen, QStringList({texts[Text::Connecting], "idle"}));
+    EXPECT_EQ(publisher->status().caption(), "connected");
     // A black frame is a frame like any other; nothing was published before it.
     ASSERT_TRUE(publish(testFrame(0)));
     EXPECT_EQ(published(), localTemp());
     EXPECT_FALSE(server.exists("cam/temp.jpg"));
     ASSERT_TRUE(publish(testFrame(1)));
     ASSERT_TRUE(publish(testFrame(1)));
+    // A frame that comes while the last is on its way is not sent: the next one will be.
+    publisher->publishFrame(testFrame(3));
+    ASSERT_TRUE(publish(testFrame(4)));
     encoderFails = true; // an older temp.jpg must not go up in its place
     ASSERT_TRUE(publish(testFrame(2)));
-    EXPECT_EQ(count("STOR"), 2);
-    EXPECT_EQ(published(), localTemp());
-    EXPECT_EQ(publisher->reference(), testFrame(1));
+    EXPECT_EQ(count("STOR"), 3);
+    EXPECT_EQ(publisher->reference(), testFrame(3));
     EXPECT_EQ(count("CONNECT"), 1); // one connection for all of it
     EXPECT_TRUE(messages.shown.isEmpty());
 }
 
-TEST_F(PublisherTest, ServerFaultsLeaveThePublishedPictureAloneUntilItCanBeReplaced) {
-    makePublisher();
-    ASSERT_TRUE(connect());
-    ASSERT_TRUE(publish(testFrame(1)));
-    // A frame that did not go up is tried again with the next one; a server that will not rename
-    // over a file gets it deleted first from then on, but a busy one never loses it.
-    int seed = 2;
-    for (const auto& [fault, replaced] : {std::pair{"refuse_stor", false}, {"drop_data", false}, {"disk_full", false},
-                                          {"rnto_busy", false}, {"rnto_no_replace", true}, {"rnto_no_replace", true},
-                                          {"", true}}) {
-        const QByteArray before = published();
-        server.setFaults({fault});
-        ASSERT_TRUE(publish(testFrame(seed))) << fault;
-        EXPECT_EQ(published() != before, replaced) << fault;
-        EXPECT_EQ(published() == localTemp(), replaced) << fault;
-        EXPECT_TRUE(publisher->canPublish()) << fault;
-        seed += replaced ? 1 : 0;
+TEST_F(PublisherTest, ServerFaultsNeverLeaveThePublishedPictureMissingAndPublishingComesBackByItself) {
+    // A frame that did not go up costs a reconnect after a pause, and a busy server never loses
+    // the picture. One that will not rename over a file gets it deleted just before the rename;
+    // one that cannot rename at all gets it uploaded under its name, never deleted.
+    struct Case {
+        const char* fault;
+        bool replaced;
+        int publishedDeleted;
+    };
+    const std::vector<std::vector<Case>> servers = {
+        {{"refuse_stor", false, 0}, {"drop_data", false, 0}, {"disk_full", false, 0}, {"rnto_busy", false, 0}},
+        {{"rnto_no_replace", true, 1}, {"rnto_no_replace", true, 1}},
+        {{"no_rename", true, 0}, {"no_rename", true, 0}}};
+    int seed = 1;
+    for (const std::vector<Case>& cases : servers) {
+        server.setFaults({});
+        makePublisher();
+        ASSERT_TRUE(connect());
+        ASSERT_TRUE(publish(testFrame(seed++)));
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.fault);
+            const QByteArray before = published();
+            server.setFaults({c.fault});
+            server.clearLog();
+            ASSERT_TRUE(publish(testFrame(seed)));
+            EXPECT_EQ(published() != before, c.replaced);
+            EXPECT_EQ(published() == localTemp(), c.replaced);
+            EXPECT_EQ(count("DELE cam_1.jpg"), c.publishedDeleted);
+            EXPECT_EQ(publisher->status().state, c.replaced ? LinkState::Connected : LinkState::Retrying);
+            ASSERT_TRUE(reconnected());
+            seed += c.replaced ? 1 : 0;
+        }
     }
-    EXPECT_EQ(count("DELE"), 3);
+    EXPECT_TRUE(publisher->status().detail.contains("cannot rename")) << "the direct upload is not told";
     EXPECT_FALSE(server.exists("cam/temp.jpg"));
-    EXPECT_TRUE(seen.contains(texts[Text::Reconnecting]));
-    EXPECT_TRUE(messages.shown.isEmpty());
-    // A server gone for good ends publishing, with the message.
+    EXPECT_EQ(messages.shown, QStringList{"Ftp connection failed"}) << "one message a run, never more";
+
+    // A server gone and back: retried with growing pauses until it answers again.
+    server.setFaults({});
+    const int port = server.port();
     server.stop();
     ASSERT_TRUE(publish(testFrame(seed)));
-    EXPECT_FALSE(publisher->canPublish());
-    EXPECT_EQ(messages.shown, QStringList{"Ftp connection failed"});
+    ASSERT_TRUE(pollUntil(3000, [&] { return publisher->status().state == LinkState::Retrying; }));
+    ASSERT_TRUE(server.start(port));
+    ASSERT_TRUE(reconnected());
+    ASSERT_TRUE(publish(testFrame(seed)));
+    EXPECT_EQ(published(), localTemp());
+}
+
+TEST_F(PublisherTest, RefusedLoginsAndUploadsBackOffInsteadOfStorming) {
+    makePublisher();
+    ASSERT_TRUE(connect());
+    // Every frame refused, four frames a second for two seconds.
+    server.setFaults({"refuse_stor"});
+    server.clearLog();
+    for (int i = 0; i < 8; ++i) {
+        publisher->publishFrame(testFrame(i + 1));
+        pollUntil(250, [] { return false; });
+    }
+    EXPECT_LE(count("CONNECT"), 4) << server.log().join(' ').toStdString();
+
+    // A refused login is not tried again until the login details change.
+    server.setFaults({"refuse_login"});
+    ASSERT_TRUE(pollUntil(8000, [&] { return publisher->status().state == LinkState::LoginRefused; }));
+    server.clearLog();
+    publisher->testFtpConnection(); // the panel closed with nothing changed
+    pollUntil(1500, [] { return false; });
+    EXPECT_EQ(count("CONNECT"), 0);
+    EXPECT_EQ(publisher->status().caption(), "login refused");
+    EXPECT_FALSE(publisher->status().toolTip().contains(FtpServer::password()));
+    server.setFaults({});
+    settings.ftpUsername = FtpServer::user() + " ";
+    settings.ftpUsername = FtpServer::user(); // typed away and back: the same details
+    publisher->testFtpConnection();
+    EXPECT_FALSE(publisher->isConnecting());
+    settings.ftpDir = "cam/";
+    publisher->testFtpConnection();
+    ASSERT_TRUE(reconnected());
+
+    // A folder that cannot be entered is said in the status; nothing goes anywhere else.
+    settings.ftpDir = "no-such-folder";
+    ASSERT_TRUE(publish(testFrame(20)));
+    EXPECT_EQ(publisher->status().state, LinkState::Retrying);
+    EXPECT_TRUE(publisher->status().detail.contains("no-such-folder/")) << publisher->status().detail.toStdString();
+    EXPECT_FALSE(server.exists("cam_1.jpg") || server.exists("temp.jpg"));
 }
 
 TEST_F(PublisherTest, WebcamModeAndShutdownWithdrawOrLeaveTheOffPictureButOnlyWhenConnected) {
@@ -132,7 +210,6 @@ TEST_F(PublisherTest, WebcamModeAndShutdownWithdrawOrLeaveTheOffPictureButOnlyWh
     EXPECT_FALSE(publisher->canPublish());
     publisher->testFtpConnection(); // nothing connects again once it has ended
     EXPECT_FALSE(publisher->isConnecting());
-    EXPECT_TRUE(publish(testFrame(2))); // still finishes, sending nothing
 
     settings.ftpOffPic = 0;
     makePublisher();
@@ -147,7 +224,7 @@ TEST_F(PublisherTest, WebcamModeAndShutdownWithdrawOrLeaveTheOffPictureButOnlyWh
     EXPECT_TRUE(server.log().isEmpty());
 }
 
-TEST_F(PublisherTest, FailedConnectionsAreReportedAndNeverHoldTheWindow) {
+TEST_F(PublisherTest, FailedOrFrozenServersNeverHoldTheWindow) {
     settings.ftpPassword = "not-the-password";
     makePublisher();
     EXPECT_FALSE(connect());
@@ -160,6 +237,18 @@ TEST_F(PublisherTest, FailedConnectionsAreReportedAndNeverHoldTheWindow) {
     ASSERT_TRUE(pollUntil(8000, [&] { return !publisher->isConnecting(); }));
     EXPECT_EQ(messages.shown, QStringList({"Ftp connection failed", "Ftp connection failed"}));
     EXPECT_FALSE(publisher->canPublish());
+
+    // A server that freezes in the middle of an upload, with time limits far beyond the closing's.
+    settings.ftpAddress = server.address(), settings.ftpPassword = FtpServer::password();
+    makePublisher({20000, 20000, 60000});
+    ASSERT_TRUE(connect());
+    server.freeze(true);
+    publisher->publishFrame(testFrame(5));
+    QElapsedTimer closing;
+    closing.start();
+    publisher->shutdown();
+    EXPECT_LT(closing.elapsed(), 5200);
+    server.freeze(false);
 }
 
 } // namespace
