@@ -96,6 +96,9 @@ void Application::startPublishing() {
     cycle_->setPublisher(publisher_.get());
     connect(publisher_.get(), &FtpPublisher::busy, &window_, &MainWindow::showMessage);
     connect(publisher_.get(), &FtpPublisher::statusChanged, &window_, &MainWindow::showPublishingStatus);
+    connect(publisher_.get(), &FtpPublisher::statusChanged, ftpPanel_,
+            [this](const LinkStatus& status) { ftpPanel_->offerHostKey(status.unknownHostKey); });
+    connect(ftpPanel_, &FtpPanel::hostKeyAccepted, publisher_.get(), &FtpPublisher::acceptHostKey);
     connect(publisher_.get(), &FtpPublisher::idle, this, [this] {
         if (!shuttingDown_) {
             window_.hideMessage();

@@ -144,6 +144,7 @@ void MainWindow::showPublishingStatus(const LinkStatus& status) {
         colour = QColor(176, 96, 0);
         break;
     case LinkState::LoginRefused:
+    case LinkState::Untrusted:
         colour = QColor(192, 0, 0);
         break;
     case LinkState::Off:

@@ -1,10 +1,14 @@
 #include "platform/FtpClient.h"
 
+#include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QStringList>
 #include <QUrl>
 
 #include <curl/curl.h>
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
 
 #include <algorithm>
 #include <mutex>
@@ -58,6 +62,84 @@ size_t onRead(char* buffer, size_t size, size_t count, void* data) {
 
 long toSecondsRoundedUp(int ms) { return std::max(1L, (static_cast<long>(ms) + 999) / 1000); }
 
+// The first certificate of the server's chain that did not verify, and why.
+struct CertificateProblem {
+    QString subject;
+    QString reason;
+};
+// The verification runs inside curl_easy_perform, on the calling thread.
+thread_local CertificateProblem* currentCertificateProblem = nullptr;
+
+int onVerify(int preverifyOk, X509_STORE_CTX* store) {
+    if (!preverifyOk && currentCertificateProblem != nullptr && currentCertificateProblem->subject.isEmpty()) {
+        char subject[512] = {};
+        if (X509* cert = X509_STORE_CTX_get_current_cert(store)) {
+            X509_NAME_oneline(X509_get_subject_name(cert), subject, sizeof subject);
+        }
+        currentCertificateProblem->subject = QString::fromUtf8(subject);
+        currentCertificateProblem->reason =
+            QString::fromUtf8(X509_verify_cert_error_string(X509_STORE_CTX_get_error(store)));
+    }
+    return preverifyOk; // the verdict stays curl's; this only learns what to tell the user
+}
+
+CURLcode onSslContext(CURL*, void* context, void*) {
+    auto* ctx = static_cast<SSL_CTX*>(context);
+    SSL_CTX_set_verify(ctx, SSL_CTX_get_verify_mode(ctx), &onVerify);
+    return CURLE_OK;
+}
+
+// What the SSH host key check saw.
+struct HostKeyCheck {
+    QString accepted;   // the fingerprint the user accepted, if any
+    QString found;      // the fingerprint the server showed
+    bool changed = false;
+};
+
+QString fingerprint(const curl_khkey* key) {
+    const QByteArray raw = key->len == 0 ? QByteArray::fromBase64(QByteArray(key->key))
+                                         : QByteArray(key->key, static_cast<qsizetype>(key->len));
+    return QStringLiteral("SHA256:") +
+           QString::fromLatin1(QCryptographicHash::hash(raw, QCryptographicHash::Sha256)
+                                   .toBase64(QByteArray::OmitTrailingEquals));
+}
+
+int onHostKey(CURL*, const curl_khkey*, const curl_khkey* found, curl_khmatch match, void* data) {
+    auto* check = static_cast<HostKeyCheck*>(data);
+    check->found = fingerprint(found);
+    switch (match) {
+    case CURLKHMATCH_OK:
+        return CURLKHSTAT_FINE;
+    case CURLKHMATCH_MISMATCH:
+        // Never accepted, whatever the user said before: it may be another machine.
+        check->changed = true;
+        return CURLKHSTAT_REJECT;
+    default:
+        return !check->accepted.isEmpty() && check->found == check->accepted ? CURLKHSTAT_FINE_ADD_TO_FILE
+                                                                               : CURLKHSTAT_REJECT;
+    }
+}
+
+QString sshFolder() { return QDir::homePath() + QStringLiteral("/.ssh"); }
+
+// The key file SFTP offers when no password is given: the user's first default key.
+QString defaultKeyFile() {
+    for (const char* name : {"id_ed25519", "id_ecdsa", "id_rsa"}) {
+        const QString path = sshFolder() + u'/' + QLatin1String(name);
+        if (QFile::exists(path)) {
+            return path;
+        }
+    }
+    return {};
+}
+
+// A path for an SFTP command: relative to the login folder unless it starts with "/", quoted.
+QString sftpPath(const QString& remoteDir, const QString& name) {
+    QString path = (remoteDir.isEmpty() || remoteDir == QStringLiteral("/")) ? name : remoteDir + name;
+    path.replace(u'\\', QStringLiteral("\\\\")).replace(u'"', QStringLiteral("\\\""));
+    return u'"' + path + u'"';
+}
+
 } // namespace
 
 FtpEndpoint FtpEndpoint::fromAddress(const QString& address, const QString& username,
@@ -74,8 +156,19 @@ FtpEndpoint FtpEndpoint::fromAddress(const QString& address, const QString& user
     }
 
     QString text = address.trimmed();
-    if (text.startsWith(QStringLiteral("ftp://"), Qt::CaseInsensitive)) {
-        text = text.mid(6);
+    if (const qsizetype sep = text.indexOf(QStringLiteral("://")); sep >= 0) {
+        const QString scheme = text.left(sep).toLower();
+        if (scheme == QStringLiteral("ftps")) {
+            endpoint.scheme = FtpScheme::Ftps;
+        } else if (scheme == QStringLiteral("sftp")) {
+            endpoint.scheme = FtpScheme::Sftp;
+            endpoint.port = 22;
+        } else if (scheme != QStringLiteral("ftp")) {
+            endpoint.addressError =
+                QStringLiteral("Only ftp://, ftps:// and sftp:// addresses can be used.");
+            return endpoint;
+        }
+        text = text.mid(sep + 3);
     }
     while (text.endsWith(u'/')) {
         text.chop(1);
@@ -131,15 +224,21 @@ QString ftpUrl(const FtpEndpoint& endpoint, const QString& remoteDir, const QStr
         return {};
     }
     const bool v6 = endpoint.host.contains(u':');
-    QString url = QStringLiteral("ftp://") + (v6 ? u'[' + endpoint.host + u']' : endpoint.host) +
-                  u':' + QString::number(endpoint.port) + u'/';
-    // A folder that starts at the server's top is written with an encoded first slash, which
-    // tells the client to change to "/" first instead of starting in the login folder.
+    const bool sftp = endpoint.scheme == FtpScheme::Sftp;
+    QString url = (sftp ? QStringLiteral("sftp://") : QStringLiteral("ftp://")) +
+                  (v6 ? u'[' + endpoint.host + u']' : endpoint.host) + u':' + QString::number(endpoint.port) + u'/';
     QStringList parts;
     for (const QString& part : remoteDir.split(u'/', Qt::SkipEmptyParts)) {
         parts << QString::fromLatin1(QUrl::toPercentEncoding(part));
     }
-    if (remoteDir.startsWith(u'/')) {
+    if (sftp) {
+        // An SFTP path is absolute; "~" is the login folder.
+        if (!remoteDir.startsWith(u'/') || parts.isEmpty()) {
+            parts.prepend(QStringLiteral("~"));
+        }
+    } else if (remoteDir.startsWith(u'/')) {
+        // A folder that starts at the server's top is written with an encoded first slash, which
+        // tells the client to change to "/" first instead of starting in the login folder.
         if (parts.isEmpty()) {
             parts << QString();
         }
@@ -160,6 +259,37 @@ struct CurlFtpClient::Impl {
             handle.reset(curl_easy_init());
         }
         return handle.get();
+    }
+
+    static void setSecurity(CURL* curl, const FtpEndpoint& endpoint, HostKeyCheck& hostKey,
+                            const QByteArray& knownHosts, const QByteArray& keyFile,
+                            const QByteArray& caFile) {
+        if (endpoint.scheme == FtpScheme::Sftp) {
+            curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "sftp");
+            curl_easy_setopt(curl, CURLOPT_SSH_KNOWNHOSTS, knownHosts.constData());
+            curl_easy_setopt(curl, CURLOPT_SSH_KEYFUNCTION, &onHostKey);
+            curl_easy_setopt(curl, CURLOPT_SSH_KEYDATA, &hostKey);
+            if (endpoint.password.isEmpty()) {
+                curl_easy_setopt(curl, CURLOPT_SSH_AUTH_TYPES, long(CURLSSH_AUTH_AGENT | CURLSSH_AUTH_PUBLICKEY));
+                curl_easy_setopt(curl, CURLOPT_SSH_PRIVATE_KEYFILE, keyFile.isEmpty() ? nullptr : keyFile.constData());
+                // Empty: the public half is derived from the private key.
+                curl_easy_setopt(curl, CURLOPT_SSH_PUBLIC_KEYFILE, "");
+            } else {
+                curl_easy_setopt(curl, CURLOPT_SSH_AUTH_TYPES, long(CURLSSH_AUTH_PASSWORD | CURLSSH_AUTH_KEYBOARD));
+            }
+            return;
+        }
+        curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "ftp");
+        if (endpoint.scheme == FtpScheme::Ftps) {
+            // Explicit TLS for the login and every transfer: nothing goes out in clear text.
+            curl_easy_setopt(curl, CURLOPT_USE_SSL, long(CURLUSESSL_ALL));
+            curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+            curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+            curl_easy_setopt(curl, CURLOPT_SSL_CTX_FUNCTION, &onSslContext);
+            if (!caFile.isEmpty()) {
+                curl_easy_setopt(curl, CURLOPT_CAINFO, caFile.constData());
+            }
+        }
     }
 
     // Runs one request. `prepare` adds the options of this kind of request; `expectedUpload`
@@ -188,22 +318,33 @@ struct CurlFtpClient::Impl {
         const QByteArray user = endpoint.username.toUtf8();
         const QByteArray password = endpoint.password.toUtf8();
         curl_easy_setopt(curl, CURLOPT_URL, urlBytes.constData());
-        curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "ftp");
         curl_easy_setopt(curl, CURLOPT_USERNAME, user.constData());
         curl_easy_setopt(curl, CURLOPT_PASSWORD, password.constData());
         curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
         curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errors);
         curl_easy_setopt(curl, CURLOPT_TRANSFERTEXT, 0L);
         curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeouts.connectMs));
-        curl_easy_setopt(curl, CURLOPT_SERVER_RESPONSE_TIMEOUT,
-                         toSecondsRoundedUp(timeouts.serverResponseMs));
+        curl_easy_setopt(curl, CURLOPT_SERVER_RESPONSE_TIMEOUT, toSecondsRoundedUp(timeouts.serverResponseMs));
         curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(timeouts.totalMs));
         curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
         curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &onProgress);
         curl_easy_setopt(curl, CURLOPT_XFERINFODATA, const_cast<FtpStop*>(&stop));
+        HostKeyCheck hostKey{endpoint.acceptedHostKey, {}, false};
+        const QByteArray knownHosts = QFile::encodeName(sshFolder() + QStringLiteral("/known_hosts"));
+        const QByteArray keyFile = QFile::encodeName(defaultKeyFile());
+        const QByteArray caFile = qgetenv("SSL_CERT_FILE");
+        if (endpoint.scheme == FtpScheme::Sftp && !endpoint.acceptedHostKey.isEmpty()) {
+            // Where the accepted key is written.
+            QDir().mkpath(sshFolder());
+            QFile::setPermissions(sshFolder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        }
+        setSecurity(curl, endpoint, hostKey, knownHosts, keyFile, caFile);
         prepare(curl);
 
+        CertificateProblem certificate;
+        currentCertificateProblem = &certificate;
         const CURLcode rc = curl_easy_perform(curl);
+        currentCertificateProblem = nullptr;
         long reply = 0;
         curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &reply);
         result.replyCode = reply;
@@ -211,21 +352,33 @@ struct CurlFtpClient::Impl {
             curl_off_t sent = 0;
             curl_easy_getinfo(curl, CURLINFO_SIZE_UPLOAD_T, &sent);
             if (sent != expectedUpload) {
-                result.message = QStringLiteral("Only %1 of %2 bytes reached the server.")
-                                     .arg(sent)
-                                     .arg(expectedUpload);
+                result.message = QStringLiteral("Only %1 of %2 bytes reached the server.").arg(sent).arg(expectedUpload);
                 handle.reset();
                 return result;
             }
         }
         if (rc != CURLE_OK) {
+            const bool sftp = endpoint.scheme == FtpScheme::Sftp;
             result.cancelled = rc == CURLE_ABORTED_BY_CALLBACK;
-            result.failure = rc == CURLE_LOGIN_DENIED            ? FtpFailure::Login
-                             : rc == CURLE_REMOTE_ACCESS_DENIED ? FtpFailure::Folder
-                                                                : FtpFailure::Other;
-            const QString detail = errors[0] != 0 ? QString::fromUtf8(errors)
-                                                  : QString::fromUtf8(curl_easy_strerror(rc));
+            result.refused = !result.cancelled && (sftp ? rc == CURLE_QUOTE_ERROR : reply >= 500 && reply < 600);
+            result.failure = rc == CURLE_LOGIN_DENIED                 ? FtpFailure::Login
+                             : rc == CURLE_PEER_FAILED_VERIFICATION   ? FtpFailure::Trust
+                             : rc == CURLE_REMOTE_ACCESS_DENIED ||
+                                       (sftp && rc == CURLE_REMOTE_FILE_NOT_FOUND && expectedUpload >= 0)
+                                 ? FtpFailure::Folder
+                                 : FtpFailure::Other;
+            const QString detail = errors[0] != 0 ? QString::fromUtf8(errors) : QString::fromUtf8(curl_easy_strerror(rc));
             result.message = hidePassword(detail.trimmed(), endpoint.password);
+            if (hostKey.changed) {
+                result.message = QStringLiteral("host key changed: the server now shows %1, which is not the key "
+                                                "known_hosts holds for it; refused.").arg(hostKey.found);
+            } else if (sftp && result.failure == FtpFailure::Trust && !hostKey.found.isEmpty()) {
+                result.unknownHostKey = hostKey.found;
+                result.message = QStringLiteral("unknown host key %1: accept it in the publishing panel if it is your "
+                                                "server's.").arg(hostKey.found);
+            } else if (!certificate.subject.isEmpty()) {
+                result.message = QStringLiteral("certificate not trusted: %1, %2").arg(certificate.subject, certificate.reason);
+            }
             // Whatever state the server and the connection are in now, the next request should
             // not inherit it.
             handle.reset();
@@ -236,8 +389,8 @@ struct CurlFtpClient::Impl {
         return result;
     }
 
-    FtpResult quote(const FtpEndpoint& endpoint, const QString& remoteDir,
-                    const QStringList& commands, const FtpStop& stop) {
+    FtpResult quote(const FtpEndpoint& endpoint, const QString& remoteDir, const QStringList& commands,
+                    const FtpStop& stop) {
         CurlList list;
         for (const QString& command : commands) {
             curl_slist* grown = curl_slist_append(list.get(), command.toUtf8().constData());
@@ -249,10 +402,12 @@ struct CurlFtpClient::Impl {
             list.release();
             list.reset(grown);
         }
-        // No transfer: log in, change to the folder, then send the commands there.
+        // No transfer: log in, change to the folder, then send the commands there. SFTP has no
+        // current folder; its commands carry whole paths.
+        const bool sftp = endpoint.scheme == FtpScheme::Sftp;
         return perform(endpoint, ftpUrl(endpoint, remoteDir, QString()), stop, [&](CURL* curl) {
             curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
-            curl_easy_setopt(curl, CURLOPT_POSTQUOTE, list.get());
+            curl_easy_setopt(curl, sftp ? CURLOPT_QUOTE : CURLOPT_POSTQUOTE, list.get());
         });
     }
 };
@@ -297,6 +452,11 @@ FtpResult CurlFtpClient::rename(const FtpEndpoint& endpoint, const QString& remo
         result.message = QStringLiteral("The file name cannot be used on the server.");
         return result;
     }
+    if (endpoint.scheme == FtpScheme::Sftp) {
+        return impl_->quote(endpoint, remoteDir,
+                            {QStringLiteral("rename ") + sftpPath(remoteDir, from) + u' ' + sftpPath(remoteDir, to)},
+                            stop);
+    }
     return impl_->quote(endpoint, remoteDir,
                         {QStringLiteral("RNFR ") + from, QStringLiteral("RNTO ") + to}, stop);
 }
@@ -308,7 +468,9 @@ FtpResult CurlFtpClient::remove(const FtpEndpoint& endpoint, const QString& remo
         result.message = QStringLiteral("The file name cannot be used on the server.");
         return result;
     }
-    return impl_->quote(endpoint, remoteDir, {QStringLiteral("DELE ") + name}, stop);
+    const QString command = endpoint.scheme == FtpScheme::Sftp ? QStringLiteral("rm ") + sftpPath(remoteDir, name)
+                                                               : QStringLiteral("DELE ") + name;
+    return impl_->quote(endpoint, remoteDir, {command}, stop);
 }
 
 void CurlFtpClient::disconnect() { impl_->handle.reset(); }

@@ -7,16 +7,24 @@
 
 namespace oculet {
 
-// Where and as whom to log in. Built from the address box ("host" or "host:port", port 21 by
-// default; "[v6-address]:port" for IPv6; a leading "ftp://" is accepted) and the two boxes for
-// the user name and password.
+// How the picture travels: plain FTP, FTP with explicit TLS (control and data protected), or
+// SFTP over SSH.
+enum class FtpScheme { Ftp, Ftps, Sftp };
+
+// Where and as whom to log in. Built from the address box ("host" or "host:port"; "[v6-address]"
+// for IPv6; a leading "ftp://", "ftps://" or "sftp://" chooses the scheme, plain FTP without one;
+// the port defaults to 21, 21 and 22) and the two boxes for the user name and password.
 struct FtpEndpoint {
+    FtpScheme scheme = FtpScheme::Ftp;
     QString host;
     int port = 21;
     QString username;
     QString password;
     // Empty when the address is usable; otherwise why not (shown instead of a server reply).
     QString addressError;
+    // An SSH host key the user has accepted for this server ("SHA256:..."): when it is the key
+    // the server shows and known_hosts does not know the server, it is added there.
+    QString acceptedHostKey;
 
     static FtpEndpoint fromAddress(const QString& address, const QString& username,
                                    const QString& password);
@@ -33,6 +41,7 @@ enum class FtpFailure {
     None,
     Login,    // the server refused the user name or password
     Folder,   // the remote folder could not be entered
+    Trust,    // the server's certificate or host key is not trusted
     Other,    // no connection, a time-out, a refused command, a short transfer
 };
 
@@ -42,21 +51,26 @@ struct FtpResult {
     bool ok = false;
     bool cancelled = false;
     FtpFailure failure = FtpFailure::Other; // None once ok
+    // The server answered the command with a no that asking again will not change (an FTP 5xx
+    // reply; any refusal of an SFTP command, which carries no such distinction).
+    bool refused = false;
     long replyCode = 0;
     QString message;
-
-    // The server refused with a permanent negative reply (5xx).
-    bool permanentRefusal() const { return replyCode >= 500 && replyCode < 600; }
+    // An SSH host key known_hosts does not know ("SHA256:..."), which the user may accept.
+    QString unknownHostKey;
 };
 
 // Asked again and again while a request runs; true ends the request at once (a transfer in
 // flight is abandoned and the connection dropped).
 using FtpStop = std::function<bool()>;
 
-// An FTP connection to one server, kept open between requests. Every request carries the
-// details it needs; the connection is reused while they stay the same. After a request fails,
-// the next one starts on a fresh connection. Passive mode and binary transfers, always.
-// Requests block: call them from a worker thread.
+// An FTP, FTPS or SFTP connection to one server, kept open between requests. Every request
+// carries the details it needs; the connection is reused while they stay the same. After a
+// request fails, the next one starts on a fresh connection. FTP: passive mode and binary
+// transfers, always. TLS certificates are checked against the system's store (or the bundle
+// SSL_CERT_FILE names), SSH host keys against ~/.ssh/known_hosts; SFTP logs in with the password,
+// or without one with the SSH agent or the user's default key file. Requests block: call them
+// from a worker thread.
 class FtpClient {
 public:
     virtual ~FtpClient() = default;
@@ -107,6 +121,8 @@ private:
 
 // The URL of a file (or, with an empty name, a folder) on the server. Exposed for tests.
 // Returns an empty string when a name or folder holds characters that cannot be sent safely.
+// Over SFTP a folder is taken from the login folder unless it starts with "/"; the top folder
+// "/" itself is the login folder, as it is on most FTP hosts.
 QString ftpUrl(const FtpEndpoint& endpoint, const QString& remoteDir, const QString& name);
 
 } // namespace oculet

@@ -76,6 +76,8 @@ FtpPanel::FtpPanel(Settings& settings, MessageBoxes& messages, QWidget* parent,
     image1_->setFixedSize(80, 60);
     image1_->setAlignment(Qt::AlignCenter);
     cmdCloseFtp_ = named(new QPushButton(QStringLiteral("Close"), this), "cmdCloseFtp");
+    cmdTrustKey_ = named(new QPushButton(QStringLiteral("Trust host key"), this), "cmdTrustKey");
+    cmdTrustKey_->hide();
 
     auto* grid = new QGridLayout(this);
     grid->setContentsMargins(6, 4, 6, 4);
@@ -93,6 +95,7 @@ FtpPanel::FtpPanel(Settings& settings, MessageBoxes& messages, QWidget* parent,
     grid->addWidget(ckCamOff_, row++, 0, 1, 2);
     grid->addWidget(cmdFtpBrowse_, row, 0, Qt::AlignLeft | Qt::AlignTop);
     grid->addWidget(image1_, row++, 1, Qt::AlignLeft);
+    grid->addWidget(cmdTrustKey_, row, 0, Qt::AlignLeft);
     grid->addWidget(cmdCloseFtp_, row, 1, Qt::AlignRight);
 
     connect(optFtp0_, &QRadioButton::toggled, this, [this](bool on) { setFtpMode(on); });
@@ -104,6 +107,11 @@ FtpPanel::FtpPanel(Settings& settings, MessageBoxes& messages, QWidget* parent,
     connect(ckCamOff_, &QCheckBox::toggled, this, [this](bool on) { settings_.ftpOffPic = on ? 1 : 0; });
     connect(cmdFtpBrowse_, &QPushButton::clicked, this, &FtpPanel::browseOffPicture);
     connect(cmdCloseFtp_, &QPushButton::clicked, this, &FtpPanel::closePanel);
+    connect(cmdTrustKey_, &QPushButton::clicked, this, [this] {
+        const QString accepted = offeredHostKey_;
+        offerHostKey({});
+        emit hostKeyAccepted(accepted);
+    });
 
     chooser_ = [this] {
         return QFileDialog::getOpenFileName(this, QStringLiteral("Oculet"), Paths::programFolder(),
@@ -117,6 +125,14 @@ FtpPanel::FtpPanel(Settings& settings, MessageBoxes& messages, QWidget* parent,
     showOffPicture();
     refreshFromSettings();
     hide();
+}
+
+void FtpPanel::offerHostKey(const QString& fingerprint) {
+    offeredHostKey_ = fingerprint;
+    cmdTrustKey_->setToolTip(QStringLiteral("The server shows the host key %1, which ~/.ssh/known_hosts does not "
+                                            "know. Trust it only if it is your server's key.")
+                                 .arg(fingerprint));
+    cmdTrustKey_->setVisible(!fingerprint.isEmpty());
 }
 
 void FtpPanel::refreshFromSettings() {

@@ -50,9 +50,14 @@ public:
     // Puts the settings into the controls (called by openPanel()).
     void refreshFromSettings();
 
+    // An SFTP server whose host key ~/.ssh/known_hosts does not know: offers the user to trust
+    // it. An empty fingerprint takes the offer back.
+    void offerHostKey(const QString& fingerprint);
+
 signals:
     void opened();
     void closed();
+    void hostKeyAccepted(const QString& fingerprint);
 
 private:
     void setFtpMode(bool ftpOn);
@@ -80,6 +85,8 @@ private:
     QPushButton* cmdFtpBrowse_ = nullptr;
     QLabel* image1_ = nullptr;
     QPushButton* cmdCloseFtp_ = nullptr;
+    QPushButton* cmdTrustKey_ = nullptr;
+    QString offeredHostKey_;
 };
 
 } // namespace oculet

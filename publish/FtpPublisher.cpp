@@ -112,14 +112,14 @@ FtpResult place(FtpClient& client, Placement& placement, bool& learntDirect,
         client.remove(request.endpoint, request.remoteDir, request.filename, stop);
         const FtpResult renamed = client.rename(request.endpoint, request.remoteDir, from, request.filename, stop);
         // The picture is gone from the server now: never leave it missing until the next frame.
-        return renamed.permanentRefusal() ? uploadDirect() : renamed;
+        return renamed.refused ? uploadDirect() : renamed;
     };
 
     if (placement == Placement::DeleteThenRename) {
         return deleteAndRename(temp);
     }
     const FtpResult renamed = client.rename(request.endpoint, request.remoteDir, temp, request.filename, stop);
-    if (renamed.ok || !renamed.permanentRefusal()) {
+    if (renamed.ok || !renamed.refused) {
         return renamed;
     }
     // Refused for good: find out, without touching the published picture, whether renaming works
@@ -129,7 +129,7 @@ FtpResult place(FtpClient& client, Placement& placement, bool& learntDirect,
         placement = Placement::DeleteThenRename;
         return deleteAndRename(kRenameCheckName);
     }
-    if (!check.permanentRefusal()) {
+    if (!check.refused) {
         return check;
     }
     placement = Placement::Direct;
@@ -211,12 +211,20 @@ QString FtpPublisher::dataFolder() const {
 }
 
 FtpEndpoint FtpPublisher::endpoint() const {
-    return FtpEndpoint::fromAddress(settings_.ftpAddress, settings_.ftpUsername, settings_.ftpPassword);
+    FtpEndpoint endpoint = FtpEndpoint::fromAddress(settings_.ftpAddress, settings_.ftpUsername, settings_.ftpPassword);
+    endpoint.acceptedHostKey = acceptedHostKey_;
+    return endpoint;
 }
 
 QString FtpPublisher::loginDetails() const {
-    return settings_.ftpAddress + QChar(0) + settings_.ftpUsername + QChar(0) + settings_.ftpPassword +
-           QChar(0) + settings_.ftpDir;
+    return QStringList{settings_.ftpAddress, settings_.ftpUsername, settings_.ftpPassword, settings_.ftpDir,
+                       acceptedHostKey_}
+        .join(QChar(0));
+}
+
+void FtpPublisher::acceptHostKey(const QString& fingerprint) {
+    acceptedHostKey_ = fingerprint;
+    testFtpConnection();
 }
 
 QString FtpPublisher::currentRemoteDir() const { return remoteDirectory(settings_.ftpDir); }
@@ -228,8 +236,8 @@ QString FtpPublisher::withdrawalDir() const {
 
 void FtpPublisher::setConnected(bool connected) { connected_ = connected; }
 
-void FtpPublisher::setStatus(LinkState state, const QString& detail) {
-    LinkStatus next{state, 0, detail};
+void FtpPublisher::setStatus(LinkState state, const QString& detail, const QString& unknownHostKey) {
+    LinkStatus next{state, 0, detail, unknownHostKey};
     if (state == LinkState::Retrying) {
         next.retryInSeconds = static_cast<int>((std::max<qint64>(retryAtMs_ - steadyMs(), 0) + 999) / 1000);
     }
@@ -271,8 +279,9 @@ void FtpPublisher::testFtpConnection() {
         return;
     }
     if (settings_.ftpOn) {
-        const bool waitingOnFailure =
-            status_.state == LinkState::Retrying || status_.state == LinkState::LoginRefused;
+        const bool waitingOnFailure = status_.state == LinkState::Retrying ||
+                                      status_.state == LinkState::LoginRefused ||
+                                      status_.state == LinkState::Untrusted;
         if (connected_ || connecting_ || (waitingOnFailure && loginDetails() == failedLogin_)) {
             return;
         }
@@ -353,6 +362,11 @@ void FtpPublisher::connectionFailed(const FtpResult& result, const QString& trie
     if (result.failure == FtpFailure::Login || !endpoint().addressError.isEmpty()) {
         // Trying the same login again cannot help, and servers lock out accounts that keep trying.
         setStatus(LinkState::LoginRefused, result.message);
+        return;
+    }
+    if (result.failure == FtpFailure::Trust) {
+        // Only the user can decide to trust another key or certificate.
+        setStatus(LinkState::Untrusted, result.message, result.unknownHostKey);
         return;
     }
     QString detail = result.message;

@@ -67,6 +67,10 @@ public:
     // webcam mode it withdraws the published picture, if connected, and drops the connection.
     void testFtpConnection();
 
+    // The user trusts this SSH host key (as offered in status().unknownHostKey): the next
+    // connection, made now, adds it to known_hosts when the server still shows it.
+    void acceptHostKey(const QString& fingerprint);
+
     // Abandons an upload in flight (the frame is not published). For anything that must not be
     // disturbed by a transfer: option panels, the region editor, shutdown.
     void cancelTransfer();
@@ -112,7 +116,7 @@ private:
     void connectionFailed(const FtpResult& result, const QString& triedWith);
     void retryTick();
     void setConnected(bool connected);
-    void setStatus(LinkState state, const QString& detail);
+    void setStatus(LinkState state, const QString& detail, const QString& unknownHostKey = {});
     void post(std::function<void()> job);
     FtpStop transferStop() const;
     FtpStop abortStop() const;
@@ -138,6 +142,7 @@ private:
     QTimer retryTimer_;
     qint64 retryAtMs_ = 0;       // steady clock
     QString failedLogin_;        // the login details of the last failed attempt
+    QString acceptedHostKey_;
     QString serverRemark_;       // what the tool tip keeps saying about this server
     bool failureReported_ = false;
 

@@ -16,6 +16,8 @@ QString LinkStatus::caption() const {
         return QStringLiteral("retrying in %1 s").arg(retryInSeconds);
     case LinkState::LoginRefused:
         return QStringLiteral("login refused");
+    case LinkState::Untrusted:
+        return QStringLiteral("not trusted");
     }
     return {};
 }

@@ -11,6 +11,7 @@ enum class LinkState {
     Connected,    // frames are published
     Retrying,     // the last attempt failed; the next one waits for the back-off pause
     LoginRefused, // the login or the address cannot work: nothing is tried until they change
+    Untrusted,    // the server's certificate or host key is not trusted: the same
 };
 
 struct LinkStatus {
@@ -18,8 +19,12 @@ struct LinkStatus {
     int retryInSeconds = 0; // while Retrying
     // Why the last attempt failed, or a standing remark about the server; never the password.
     QString detail;
+    // The SSH host key ("SHA256:...") of a server known_hosts does not know, which the user may
+    // accept in the publishing panel.
+    QString unknownHostKey;
 
-    // The short text for the menu bar: "connected", "retrying in 12 s", "login refused".
+    // The short text for the menu bar: "connected", "retrying in 12 s", "login refused",
+    // "not trusted".
     QString caption() const;
     // The caption and the detail, for the tool tip.
     QString toolTip() const;

@@ -18,7 +18,8 @@ TEST(FtpEndpoint, AddressMayCarryAPort) {
                            Row{"[::1]", "::1", 21}, Row{"h:1", "h", 1}, Row{"h:65535", "h", 65535},
                            Row{"h:0", nullptr, 0}, Row{"h:65536", nullptr, 0}, Row{"h:abc", nullptr, 0},
                            Row{"", nullptr, 0}, Row{"evil@host", nullptr, 0}, Row{"host/path", nullptr, 0},
-                           Row{"[::1", nullptr, 0}, Row{"[::1]x", nullptr, 0}}) {
+                           Row{"[::1", nullptr, 0}, Row{"[::1]x", nullptr, 0}, Row{"ftps://h", "h", 21},
+                           Row{"SFTP://h", "h", 22}, Row{"sftp://h:2222/", "h", 2222}, Row{"http://h", nullptr, 0}}) {
         const FtpEndpoint e = FtpEndpoint::fromAddress(QString::fromLatin1(row.address), "u", "p");
         EXPECT_EQ(e.addressError.isEmpty(), row.host != nullptr) << row.address;
         if (row.host != nullptr) {
@@ -26,6 +27,8 @@ TEST(FtpEndpoint, AddressMayCarryAPort) {
             EXPECT_EQ(e.port, row.port) << row.address;
         }
     }
+    EXPECT_EQ(FtpEndpoint::fromAddress("ftps://h", {}, {}).scheme, FtpScheme::Ftps);
+    EXPECT_EQ(FtpEndpoint::fromAddress("Sftp://h", {}, {}).scheme, FtpScheme::Sftp);
 }
 
 TEST(FtpUrl, FoldersAndNamesAreEncodedAndUnsafeOnesRefused) {
@@ -39,6 +42,12 @@ TEST(FtpUrl, FoldersAndNamesAreEncodedAndUnsafeOnesRefused) {
         EXPECT_EQ(ftpUrl(e, remoteDirectory(webDirectory), name), QString(url)) << webDirectory << " " << name;
     }
     EXPECT_EQ(ftpUrl(FtpEndpoint::fromAddress("[::1]", {}, {}), "/", "a.jpg"), "ftp://[::1]:21/%2F/a.jpg");
+    // SFTP paths are absolute: the login folder is "~", and the top folder is taken for it.
+    const FtpEndpoint sftp = FtpEndpoint::fromAddress("sftp://h", {}, {});
+    for (const auto& [dir, url] : {std::pair{"/", "sftp://h:22/~/a.jpg"}, {"cam/", "sftp://h:22/~/cam/a.jpg"},
+                                   {"/srv/cam/", "sftp://h:22/srv/cam/a.jpg"}}) {
+        EXPECT_EQ(ftpUrl(sftp, dir, "a.jpg"), QString(url)) << dir;
+    }
 }
 
 TEST(FtpClient, AFailedRequestShowsNoPasswordAndTheNextStartsAfreshAsDoesAStoppedOne) {
@@ -51,7 +60,7 @@ TEST(FtpClient, AFailedRequestShowsNoPasswordAndTheNextStartsAfreshAsDoesAStoppe
     const FtpStop never = [] { return false; };
     const FtpResult login = client.checkLogin(endpoint("wrong pw/123"), never);
     EXPECT_EQ(login.replyCode, 530);
-    EXPECT_TRUE(!login.ok && login.permanentRefusal());
+    EXPECT_TRUE(!login.ok && login.refused);
     EXPECT_FALSE(login.message.contains("wrong pw/123") || login.message.contains("wrong%20pw%2F123"));
     EXPECT_TRUE(client.checkLogin(endpoint(FtpServer::password()), never).ok);
     EXPECT_EQ(server.log().count("CONNECT"), 2);

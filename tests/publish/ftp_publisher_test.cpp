@@ -4,9 +4,11 @@
 #include "settings/Settings.h"
 #include "tests/publish/PublishTestSupport.h"
 #include "tests/support/FtpServer.h"
+#include "tests/support/SshServer.h"
 #include "tests/support/TestEnvironment.h"
 #include "tests/support/X11Probe.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <gtest/gtest.h>
 
@@ -249,6 +251,83 @@ TEST_F(PublisherTest, FailedOrFrozenServersNeverHoldTheWindow) {
     publisher->shutdown();
     EXPECT_LT(closing.elapsed(), 5200);
     server.freeze(false);
+}
+
+// The same publishing rules whatever the scheme: each frame arrives whole under its name, and the
+// picture is withdrawn at the end.
+TEST_F(PublisherTest, EverySchemePublishesWholeFramesAndWithdrawsThemAtTheEnd) {
+    FtpServer ftps(FtpServer::Kind::Ftps);
+    ASSERT_TRUE(ftps.start());
+    ftps.putFile("cam/.keep", "");
+    test::SshServer sshd;
+    ASSERT_TRUE(sshd.start());
+    QDir().mkpath(sshd.folder() + "/cam");
+    qputenv("SSL_CERT_FILE", FtpServer::testCertificateAuthority().toUtf8());
+    const std::shared_ptr<void> trustNoMore(nullptr, [](void*) { qunsetenv("SSL_CERT_FILE"); });
+    struct Row {
+        const char* scheme;
+        QString address, user, password, dir;
+        std::function<QByteArray(const QString&)> file;
+    };
+    const Row rows[] = {
+        {"ftp", server.address(), FtpServer::user(), FtpServer::password(), "cam",
+         [&](const QString& name) { return server.file("cam/" + name); }},
+        {"ftps", ftps.address(), FtpServer::user(), FtpServer::password(), "cam",
+         [&](const QString& name) { return ftps.file("cam/" + name); }},
+        {"sftp", sshd.address(), test::SshServer::user(), "", sshd.folder() + "/cam",
+         [&](const QString& name) { return test::readFile(sshd.folder() + "/cam/" + name); }}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.scheme);
+        std::tie(settings.ftpAddress, settings.ftpUsername, settings.ftpPassword, settings.ftpDir, settings.ftpOffPic) =
+            std::tuple(row.address, row.user, row.password, row.dir, 0);
+        makePublisher();
+        publisher->acceptHostKey(sshd.hostKeyFingerprint()); // connects
+        ASSERT_TRUE(pollUntil(10000, [&] { return !publisher->isConnecting(); }) && publisher->isConnected())
+            << publisher->status().toolTip().toStdString();
+        for (int i = 1; i <= 20; ++i) {
+            ASSERT_TRUE(publish(testFrame(i)));
+            ASSERT_EQ(row.file("cam_1.jpg"), localTemp()) << "frame " << i << ": " << publisher->status().toolTip().toStdString();
+        }
+        EXPECT_TRUE(row.file("temp.jpg").isEmpty() && row.file("temp2.jpg").isEmpty());
+        publisher->shutdown();
+        EXPECT_TRUE(row.file("cam_1.jpg").isEmpty()) << "not withdrawn";
+    }
+}
+
+TEST_F(PublisherTest, UntrustedCertificatesAndHostKeysAreRefusedAndNothingIsSent) {
+    FtpServer ftps(FtpServer::Kind::Ftps);
+    ASSERT_TRUE(ftps.start());
+    settings.ftpAddress = ftps.address();
+    makePublisher();
+    EXPECT_FALSE(connect());
+    EXPECT_EQ(publisher->status().state, LinkState::Untrusted);
+    EXPECT_TRUE(publisher->status().detail.startsWith("certificate not trusted: /CN=127.0.0.1, unable to get local issuer"))
+        << publisher->status().detail.toStdString();
+    EXPECT_TRUE(ftps.log().filter("USER").isEmpty() && ftps.log().filter("PASS").isEmpty()) << "the login went out";
+
+    // An unknown host key is offered to the user; once accepted it is known from then on, but a
+    // key that changes is refused whatever the user accepts.
+    test::SshServer sshd;
+    ASSERT_TRUE(sshd.start());
+    QDir().mkpath(sshd.folder() + "/cam");
+    std::tie(settings.ftpAddress, settings.ftpUsername, settings.ftpPassword, settings.ftpDir) =
+        std::tuple(sshd.address(), test::SshServer::user(), "", sshd.folder() + "/cam");
+    makePublisher();
+    EXPECT_FALSE(connect());
+    EXPECT_EQ(publisher->status().unknownHostKey, sshd.hostKeyFingerprint()) << publisher->status().toolTip().toStdString();
+    EXPECT_TRUE(publisher->status().detail.contains(sshd.hostKeyFingerprint()));
+    publisher->acceptHostKey(sshd.hostKeyFingerprint());
+    ASSERT_TRUE(pollUntil(10000, [&] { return publisher->isConnected(); }));
+    makePublisher();
+    ASSERT_TRUE(connect()) << "the accepted key was not kept";
+    sshd.stop();
+    ASSERT_TRUE(sshd.newHostKey() && sshd.start(sshd.port()));
+    makePublisher();
+    publisher->acceptHostKey(sshd.hostKeyFingerprint());
+    ASSERT_TRUE(pollUntil(10000, [&] { return !publisher->isConnecting(); }));
+    EXPECT_FALSE(publisher->isConnected());
+    EXPECT_TRUE(publisher->status().detail.startsWith("host key changed")) << publisher->status().detail.toStdString();
+    EXPECT_FALSE(publish(testFrame(1)) && QFile::exists(sshd.folder() + "/cam/temp.jpg"));
 }
 
 } // namespace

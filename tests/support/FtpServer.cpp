@@ -6,9 +6,44 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <QProcess>
+
 #include <csignal>
 
 namespace oculet::test {
+
+namespace {
+
+bool runTool(const QString& program, const QStringList& args) {
+    QProcess tool;
+    tool.setStandardOutputFile(QProcess::nullDevice());
+    tool.setStandardErrorFile(QProcess::nullDevice());
+    tool.start(program, args);
+    return tool.waitForFinished(30000) && tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0;
+}
+
+// A test authority and a certificate for 127.0.0.1 issued by it, made with the openssl tool.
+QString certificateFolder() {
+    static const QString folder = [] {
+        const QString dir = TestEnvironment::makeTempDir(QStringLiteral("certificates"));
+        const auto path = [&](const char* name) { return dir + u'/' + QLatin1String(name); };
+        writeFile(path("server.ext"), "subjectAltName=IP:127.0.0.1\n");
+        const bool made =
+            runTool("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
+                                "/CN=Oculet Test Authority", "-keyout", path("ca.key"), "-out", path("ca.pem")}) &&
+            runTool("openssl", {"req", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=127.0.0.1", "-keyout",
+                                path("server.key"), "-out", path("server.csr")}) &&
+            runTool("openssl", {"x509", "-req", "-in", path("server.csr"), "-CA", path("ca.pem"), "-CAkey",
+                                path("ca.key"), "-CAcreateserial", "-days", "2", "-extfile", path("server.ext"),
+                                "-out", path("server.pem")});
+        return made ? dir : QString();
+    }();
+    return folder;
+}
+
+} // namespace
+
+QString FtpServer::testCertificateAuthority() { return certificateFolder() + QStringLiteral("/ca.pem"); }
 
 FtpServer::FtpServer(Kind kind) : kind_(kind) {
     const QString base = TestEnvironment::makeTempDir(QStringLiteral("ftp"));
@@ -29,6 +64,10 @@ bool FtpServer::start(int port) {
         args << QStringLiteral("--root") << root_ << QStringLiteral("--user") << user()
              << QStringLiteral("--password") << password() << QStringLiteral("--control")
              << controlFile_ << QStringLiteral("--log") << logFile_;
+    }
+    if (kind_ == Kind::Ftps) {
+        args << QStringLiteral("--cert") << certificateFolder() + QStringLiteral("/server.pem")
+             << QStringLiteral("--key") << certificateFolder() + QStringLiteral("/server.key");
     }
     // Debian's interpreter, which sees Debian's pyftpdlib whatever python3 is first on PATH.
     process_.setProcessChannelMode(QProcess::SeparateChannels);

@@ -12,6 +12,7 @@ class FtpServer {
 public:
     enum class Kind {
         Ftp,  // a working FTP server
+        Ftps, // the same with explicit TLS required, its certificate issued by testCertificateAuthority()
         Hang, // accepts connections and never answers
     };
 
@@ -27,7 +28,9 @@ public:
     // keeps every connection open and answers nothing.
     void freeze(bool frozen);
     int port() const { return port_; }
-    QString address() const { return QStringLiteral("127.0.0.1:%1").arg(port_); }
+    QString address() const {
+        return (kind_ == Kind::Ftps ? QStringLiteral("ftps://127.0.0.1:%1") : QStringLiteral("127.0.0.1:%1")).arg(port_);
+    }
     static QString user() { return QStringLiteral("oculet"); }
     static QString password() { return QStringLiteral("s3cret-pass"); }
 
@@ -42,6 +45,10 @@ public:
     QByteArray file(const QString& relativePath) const;
     bool exists(const QString& relativePath) const;
     void putFile(const QString& relativePath, const QByteArray& bytes);
+
+    // The certificate authority (PEM) that issued the FTPS server's certificate, made once per test
+    // program. No system store knows it: a client trusts the server only when told to use it.
+    static QString testCertificateAuthority();
 
 private:
     Kind kind_;

@@ -144,6 +144,9 @@ int main(int argc, char** argv) {
     oculet::test::setEnv("XDG_RUNTIME_DIR", TestEnvironment::runtimeDir());
     oculet::test::setEnv("XDG_CACHE_HOME", oculet::test::g_root + QStringLiteral("/cache"));
     ::unsetenv("WAYLAND_DISPLAY");
+    // Nothing of the real user's SSH agent or certificate choices.
+    ::unsetenv("SSH_AUTH_SOCK");
+    ::unsetenv("SSL_CERT_FILE");
     ::setenv("QT_QPA_PLATFORM", "xcb", 1);
     ::setenv("LC_ALL", "C.UTF-8", 1);
 

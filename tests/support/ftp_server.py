@@ -12,7 +12,7 @@
 #   no_rename        RNFR is answered 502: a server that cannot rename at all
 #   refuse_login     every login is answered 530
 # Every command received goes to the log file, PASS hidden, and "CONNECT" for each new control
-# connection. With --hang the program accepts TCP connections and never answers: a dead server.
+# connection. With --cert and --key it speaks FTP with explicit TLS only. With --hang the program accepts TCP connections and never answers: a dead server.
 import argparse
 import logging
 import os
@@ -40,6 +40,9 @@ def serve_ftp(args):
     from pyftpdlib.authorizers import DummyAuthorizer
     from pyftpdlib.handlers import FTPHandler, DTPHandler
     from pyftpdlib.servers import FTPServer
+    if args.cert:
+        # FTP with explicit TLS: the login and every transfer must be protected.
+        from pyftpdlib.handlers import TLS_FTPHandler as FTPHandler, TLS_DTPHandler as DTPHandler
 
     logging.basicConfig(level=logging.CRITICAL)
 
@@ -59,8 +62,16 @@ def serve_ftp(args):
                 return
             super().handle_read()
 
-        # The base class binds its own reader to the event the loop calls.
-        handle_read_event = handle_read
+        if args.cert:
+            def readable(self):
+                # curl starts TLS on a data connection as soon as it is made, before the transfer
+                # command; pyftpdlib would take that early handshake for a hang-up.
+                if self._ssl_accepting or self._ssl_want_read:
+                    return True
+                return (self.receive or self._initialized) and super().readable()
+        else:
+            # The base class binds its own reader to the event the loop calls.
+            handle_read_event = handle_read
 
         def close(self):
             if not self._closed and self.receive and self.transfer_finished \
@@ -114,6 +125,9 @@ def serve_ftp(args):
     FaultyHandler.passive_ports = None
     FaultyHandler.timeout = 60
     FaultyHandler.auth_failed_timeout = 0.1
+    if args.cert:
+        FaultyHandler.certfile, FaultyHandler.keyfile = args.cert, args.key
+        FaultyHandler.tls_control_required = FaultyHandler.tls_data_required = True
 
     for attempt in range(50):
         try:
@@ -131,7 +145,7 @@ def serve_ftp(args):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--port", type=int, default=0)
-    for option in ("--root", "--user", "--password", "--control", "--log"):
+    for option in ("--root", "--user", "--password", "--control", "--log", "--cert", "--key"):
         parser.add_argument(option)
     parser.add_argument("--hang", action="store_true")
     args = parser.parse_args()
