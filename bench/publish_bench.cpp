@@ -1,5 +1,5 @@
 // Publishing speed: JPEG encoding of one frame, and a composed frame's way to the published
-// file on a loopback FTP server (encode, upload as temp.jpg, rename over the published name).
+// file on a loopback FTP, FTPS or SFTP server.
 #include "bench/BenchApplication.h"
 #include "settings/InterfaceTexts.h"
 #include "settings/Settings.h"
@@ -8,17 +8,19 @@
 #include "publish/DibSection.h"
 #include "publish/FtpPublisher.h"
 #include "publish/JpegWriter.h"
+#include "tests/support/FtpServer.h"
+#include "tests/support/SshServer.h"
+#include "tests/support/TestEnvironment.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
+#include <QElapsedTimer>
 #include <QImage>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -69,56 +71,60 @@ void waitFor(const std::function<bool()>& condition) {
     }
 }
 
+// A composed frame's way to the published file on a loopback server, by scheme (0 FTP, 1 FTPS,
+// 2 SFTP): encode, upload as temp.jpg, put it under the published name. The login is timed once,
+// as the "connect_ms" counter. The servers are the tests' own, in a private HOME.
 void BM_FrameToPublishedOnLoopback(benchmark::State& state) {
+    static const bool privateRoot = oculet::test::TestEnvironment::createPrivateRoot();
     oculet::ensureApplication();
-    QTemporaryDir root;
-    QTemporaryDir data;
-    const QString script = QFileInfo(QStringLiteral(__FILE__)).absolutePath() +
-                           QStringLiteral("/../tests/support/ftp_server.py");
-    QProcess server;
-    server.start(QStringLiteral("/usr/bin/python3"),
-                 {script, QStringLiteral("--root"), root.path(), QStringLiteral("--user"),
-                  QStringLiteral("bench"), QStringLiteral("--password"), QStringLiteral("bench")});
-    while (server.waitForReadyRead(10000) && !server.canReadLine()) {
-    }
-    const int port = QString::fromLatin1(server.readLine()).trimmed().toInt();
-    if (port <= 0) {
-        state.SkipWithError("the loopback FTP server did not start");
-        return;
-    }
-
+    const auto scheme = static_cast<oculet::FtpScheme>(state.range(0));
+    oculet::test::FtpServer ftp(scheme == oculet::FtpScheme::Ftps ? oculet::test::FtpServer::Kind::Ftps
+                                                                   : oculet::test::FtpServer::Kind::Ftp);
+    std::optional<oculet::test::SshServer> sshd;
     oculet::Settings settings;
     settings.ftpOn = true;
-    settings.ftpAddress = QStringLiteral("127.0.0.1:%1").arg(port);
-    settings.ftpUsername = QStringLiteral("bench");
-    settings.ftpPassword = QStringLiteral("bench");
+    settings.ftpDir = QStringLiteral("/");
+    if (scheme == oculet::FtpScheme::Sftp) {
+        sshd.emplace();
+        std::tie(settings.ftpAddress, settings.ftpUsername, settings.ftpPassword, settings.ftpDir) =
+            std::tuple(sshd->address(), oculet::test::SshServer::user(), QString(), sshd->folder());
+    } else {
+        std::tie(settings.ftpAddress, settings.ftpUsername, settings.ftpPassword) =
+            std::tuple(ftp.address(), oculet::test::FtpServer::user(), oculet::test::FtpServer::password());
+        qputenv("SSL_CERT_FILE", oculet::test::FtpServer::testCertificateAuthority().toUtf8());
+    }
+    if (!privateRoot || !(sshd ? sshd->start() : ftp.start())) {
+        state.SkipWithError("the loopback server did not start");
+        return;
+    }
+    settings.ftpAddress = sshd ? sshd->address() : ftp.address();
     oculet::InterfaceTexts texts;
     SilentMessages messages;
     oculet::FtpPublisherOptions options;
+    QTemporaryDir data;
     options.dataFolder = data.path();
-    {
-        oculet::FtpPublisher publisher(settings, texts, messages, nullptr, options);
-        publisher.testFtpConnection();
-        waitFor([&] { return !publisher.isConnecting(); });
-        if (!publisher.isConnected()) {
-            state.SkipWithError("could not log in to the loopback FTP server");
-        } else {
-            const QImage frames[2] = {benchFrame(3), benchFrame(4)};
-            int i = 0;
-            int published = 0;
-            QObject::connect(&publisher, &oculet::FtpPublisher::framePublished,
-                             [&] { ++published; });
-            for (auto _ : state) {
-                const int before = published;
-                publisher.publishFrame(frames[i++ % 2]);
-                waitFor([&] { return published > before; });
-            }
-            state.counters["published"] = published;
-        }
+    oculet::FtpPublisher publisher(settings, texts, messages, nullptr, options);
+    QElapsedTimer connecting;
+    connecting.start();
+    publisher.acceptHostKey(sshd ? sshd->hostKeyFingerprint() : QString()); // connects
+    waitFor([&] { return !publisher.isConnecting(); });
+    state.counters["connect_ms"] = static_cast<double>(connecting.nsecsElapsed()) / 1e6;
+    if (!publisher.isConnected()) {
+        state.SkipWithError(qPrintable(publisher.status().toolTip()));
+        return;
     }
-    server.terminate();
-    server.waitForFinished(3000);
+    const QImage frames[2] = {benchFrame(3), benchFrame(4)};
+    int i = 0;
+    int published = 0;
+    QObject::connect(&publisher, &oculet::FtpPublisher::framePublished, [&] { ++published; });
+    for (auto _ : state) {
+        const int before = published;
+        publisher.publishFrame(frames[i++ % 2]);
+        waitFor([&] { return published > before || !publisher.isConnected(); });
+    }
+    state.counters["published"] = published;
+    qunsetenv("SSL_CERT_FILE");
 }
-BENCHMARK(BM_FrameToPublishedOnLoopback)->Unit(benchmark::kMillisecond)->Iterations(100);
+BENCHMARK(BM_FrameToPublishedOnLoopback)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->Iterations(50);
 
 } // namespace

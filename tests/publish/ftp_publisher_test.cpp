@@ -167,8 +167,11 @@ TEST_F(PublisherTest, RefusedLoginsAndUploadsBackOffInsteadOfStorming) {
     EXPECT_LE(count("CONNECT"), 4) << server.log().join(' ').toStdString();
 
     // A refused login is not tried again until the login details change.
-    server.setFaults({"refuse_login"});
-    ASSERT_TRUE(pollUntil(8000, [&] { return publisher->status().state == LinkState::LoginRefused; }));
+    server.setFaults({"refuse_login", "refuse_stor"});
+    ASSERT_TRUE(pollUntil(8000, [&] {
+        publisher->publishFrame(testFrame(99)); // the open connection fails, then logging in again does
+        return publisher->status().state == LinkState::LoginRefused;
+    }));
     server.clearLog();
     publisher->testFtpConnection(); // the panel closed with nothing changed
     pollUntil(1500, [] { return false; });

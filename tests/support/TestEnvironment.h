@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QString>
 
+#include <sys/types.h>
+
 namespace oculet::test {
 
 // What the test program's private environment looks like. Set up once by the test main before
@@ -10,6 +12,11 @@ namespace oculet::test {
 // XDG_RUNTIME_DIR and XDG_CACHE_HOME below a fresh temporary root, so no test ever touches the
 // real user's settings, data or screen.
 struct TestEnvironment {
+    // Makes the fresh temporary root and points HOME, the XDG folders and the rest of the
+    // environment at it; false when it cannot be made.
+    static bool createPrivateRoot();
+    static void removePrivateRoot();
+
     static QString home();
     static QString configHome();   // $XDG_CONFIG_HOME
     static QString dataHome();     // $XDG_DATA_HOME
@@ -28,6 +35,9 @@ struct TestEnvironment {
     static bool startWindowManager();
     static void stopWindowManager();
 };
+
+// Stops a child process, politely first.
+void stopChild(pid_t& pid);
 
 // The file's bytes; empty when it cannot be read.
 inline QByteArray readFile(const QString& path) {
