@@ -1,14 +1,17 @@
 #include "app/Application.h"
 
 #include "app/StartupRules.h"
+#include "app/Version.h"
 #include "platform/AtomicFile.h"
 #include "platform/Paths.h"
 #include "publish/FtpPanel.h"
 #include "publish/FtpPublisher.h"
 #include "settings/SettingsTable.h"
 #include "source/SourcePrograms.h"
+#include "ui/HelpWindow.h"
+#include "ui/UpdateCheck.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDir>
 
 #include <cstdio>
@@ -80,6 +83,12 @@ void Application::start() {
     }
     startPublishing();
     armFrameTimer();
+    // The update question never comes over a panel or the region editor; it waits for them.
+    UpdateCheck::Hooks hooks;
+    hooks.mayAsk = [this] { return !edit_.layoutEditing && QApplication::activeModalWidget() == nullptr; };
+    updateCheck_ = std::make_unique<UpdateCheck>(settings_.updateVersionPage, settings_.updateDownloadPage,
+                                                 versionText(), texts_, messages_, hooks);
+    updateCheck_->start();
     if (!settingsSavable_) {
         messages_.notify(QStringLiteral("The settings file %1 cannot be read (%2).\n\nOculet runs on its default "
                                         "settings this time and will not save over that file. Make it readable "
@@ -142,6 +151,16 @@ void Application::runFrameCycle() {
     });
 }
 
+void Application::openHelpWindow() {
+    if (!helpWindow_) {
+        helpWindow_ = std::make_unique<HelpWindow>();
+        helpWindow_->placeOver(window_);
+    }
+    helpWindow_->show();
+    helpWindow_->raise();
+    helpWindow_->activateWindow();
+}
+
 void Application::applySourceChoice() {
     window_.setProgramCaption(sourceMenu_.caption(settings_.clampedProgram()));
     placeBoxesForProgram(settings_, boxes_);
@@ -185,6 +204,10 @@ void Application::shutdown() {
     clockTimer_.stop();
     sourceChoiceTimer_.stop();
     sourceMenu_.hide();
+    updateCheck_.reset(); // a page still on its way is dropped, not waited for
+    if (helpWindow_) {
+        helpWindow_->close();
+    }
 
     window_.showMessage(texts_[Text::Closing]);
     if (settings_.ftpOffPic == 1 && ftpPanel_ != nullptr) {

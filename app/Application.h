@@ -26,6 +26,8 @@ namespace oculet {
 
 class FtpPanel;
 class FtpPublisher;
+class HelpWindow;
+class UpdateCheck;
 
 class Application : public QObject {
     Q_OBJECT
@@ -42,6 +44,8 @@ public:
     void saveSettingsIfNotShutDown();
 
     MainWindow& window() { return window_; }
+    // The help window, opened (once; shown again and raised later) over the main window.
+    void openHelpWindow();
 
 private:
     void runFrameCycle();
@@ -67,6 +71,8 @@ private:
     std::unique_ptr<Overlays> overlays_;
     std::unique_ptr<FtpPublisher> publisher_;
     FtpPanel* ftpPanel_ = nullptr;
+    std::unique_ptr<HelpWindow> helpWindow_;
+    std::unique_ptr<UpdateCheck> updateCheck_;
 
     QTimer frameTimer_;        // one frame cycle, re-armed when the cycle ends
     QTimer clockTimer_;        // once a second while a clock is shown

@@ -22,6 +22,12 @@ void QtMessageBoxes::notify(const QString& text) {
     box->show();
 }
 
+bool QtMessageBoxes::askQuestion(const QString& text) {
+    QMessageBox box(QMessageBox::Question, kTitle, text, QMessageBox::Yes | QMessageBox::No, parent_);
+    box.setDefaultButton(QMessageBox::Yes);
+    return box.exec() == QMessageBox::Yes;
+}
+
 bool QtMessageBoxes::askYesNo(const QString& text) {
     QMessageBox box(QMessageBox::Warning, kTitle, text, QMessageBox::Yes | QMessageBox::No, parent_);
     box.setDefaultButton(QMessageBox::Yes);

@@ -19,6 +19,8 @@ public:
     virtual bool askYesNo(const QString& text) = 0;
     // An OK-only warning that does not wait: frames go on being made while it is shown.
     virtual void notify(const QString& text) { warn(text); }
+    // A Yes/No question (question icon) with Yes as the default button; true for Yes.
+    virtual bool askQuestion(const QString& text) { return askYesNo(text); }
 };
 
 class QtMessageBoxes final : public MessageBoxes {
@@ -29,6 +31,7 @@ public:
     void warn(const QString& text) override;
     bool askYesNo(const QString& text) override;
     void notify(const QString& text) override;
+    bool askQuestion(const QString& text) override;
 
 private:
     QWidget* parent_;

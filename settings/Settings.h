@@ -164,6 +164,11 @@ struct Settings {
 
     int language = 0; // 0 English, 1 Spanish, 2 German, 3 French, 4 Dutch
 
+    // Where the update check looks for a newer version (http or https; empty: never checked) and
+    // where it sends the user for it (empty: the version page's host with the download path).
+    QString updateVersionPage = QStringLiteral(OCULET_UPDATE_PAGE);
+    QString updateDownloadPage;
+
     bool operator==(const Settings&) const = default;
 
     // The current program's entry of a per-program setting.

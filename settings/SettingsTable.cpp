@@ -209,6 +209,8 @@ std::vector<SettingEntry> buildTable() {
     t.push_back(boolValue("Ftp", "FtpOn", &S::ftpOn));
     t.push_back(int16Value("ftpOff", "Pic", &S::ftpOffPic));
     t.push_back(int16Value("Default", "Language", &S::language));
+    t.push_back(textValue("update", "versionpage", &S::updateVersionPage));
+    t.push_back(textValue("update", "downloadpage", &S::updateDownloadPage));
     t.push_back(textValue("Path", "File1", &S::file1));
     t.push_back(textValue("Path", "File2", &S::file2));
     t.push_back(int16Value("ck", "File1", &S::ckFile1));

@@ -1,0 +1,122 @@
+#include "ui/UpdateCheck.h"
+
+#include "settings/InterfaceTexts.h"
+#include "tests/publish/PublishTestSupport.h"
+#include "tests/support/TestEnvironment.h"
+#include "tests/support/X11Probe.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace oculet {
+namespace {
+
+using test::pollUntil;
+
+TEST(UpdateCheck, TheOfferedVersionIsFourCharactersElevenAfterTheNameReadAsANumber) {
+    struct Row {
+        const char* page;
+        std::optional<double> offered; // none: no product name, nothing asked
+    };
+    // Name, five other characters, then the version.
+    for (const Row& row : {Row{"<b>Oculet (v. 2.22)</b>", 2.22}, Row{"Oculet 12342.21", 2.21},
+                           Row{"Oculet abc 2.3 and more", 2.3}, Row{"xOculetxxxxx2.2.1", 2.2},
+                           Row{"Oculet abcd  7x", 7}, Row{"Oculet 12342.", 2}, Row{"Oculet abc", 0},
+                           Row{"oculet (v. 9.99)", std::nullopt}, Row{"", std::nullopt}}) {
+        const std::optional<QString> text = offeredVersionText(row.page);
+        ASSERT_EQ(text.has_value(), row.offered.has_value()) << row.page;
+        if (text) {
+            EXPECT_DOUBLE_EQ(versionValue(*text), *row.offered) << row.page;
+        }
+    }
+    EXPECT_DOUBLE_EQ(installedVersion("Oculet 2.21"), 2.21);
+    EXPECT_DOUBLE_EQ(installedVersion("Oculet 2.3"), 2.3);
+    EXPECT_EQ(defaultDownloadPage("https://user@example.org:8080/v/x.html?q=1"),
+              "https://example.org:8080/_mgxroot/page_10728.html");
+}
+
+class UpdateServer {
+public:
+    UpdateServer() {
+        server_.start("/usr/bin/python3", {OCULET_SOURCE_DIR "/tests/support/http_server.py", log_});
+        server_.waitForReadyRead(10000);
+        port_ = server_.readLine().trimmed().toInt();
+    }
+    ~UpdateServer() {
+        server_.kill();
+        server_.waitForFinished(3000);
+    }
+    QString page(const char* path) const { return QStringLiteral("http://127.0.0.1:%1%2").arg(port_).arg(path); }
+    QByteArray requests() const { return test::readFile(log_); }
+
+private:
+    QString log_ = test::TestEnvironment::makeTempDir("http") + "/requests.log";
+    QProcess server_;
+    int port_ = 0;
+};
+
+TEST(UpdateCheck, ANewerVersionAsksOnceWhenNoPanelIsOpenAndFailuresShowNothing) {
+    UpdateServer server;
+    InterfaceTexts texts;
+    // The desktop's browser is a stand-in on PATH that notes the address it is given.
+    const QString bin = test::TestEnvironment::makeTempDir("bin");
+    const QString opened = bin + "/opened";
+    test::writeFile(bin + "/xdg-open", QStringLiteral("#!/bin/sh\necho \"$1\" >> %1\n").arg(opened).toUtf8());
+    QFile::setPermissions(bin + "/xdg-open", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("PATH", bin.toUtf8() + ":" + qgetenv("PATH"));
+    QTcpServer closed;
+    closed.listen(QHostAddress::LocalHost);
+    const QString refused = QStringLiteral("http://127.0.0.1:%1/").arg(closed.serverPort());
+    closed.close();
+
+    struct Row {
+        QString page;
+        bool asks;
+    };
+    for (const Row& row : {Row{server.page("/newer"), true}, Row{server.page("/same"), false},
+                           Row{server.page("/slow"), false}, Row{server.page("/missing"), false},
+                           Row{server.page("/huge"), false}, Row{refused, false}}) {
+        SCOPED_TRACE(row.page.toStdString());
+        test::RecordingMessageBoxes messages;
+        bool panelOpen = true;
+        UpdateCheck::Hooks hooks;
+        hooks.mayAsk = [&] { return !panelOpen; };
+        hooks.limits = {1000, 2000, 1024 * 1024};
+        UpdateCheck check(row.page, {}, "Oculet 2.21", texts, messages, hooks);
+        bool finished = false;
+        QObject::connect(&check, &UpdateCheck::finished, [&] { finished = true; });
+        int ticks = 0;
+        QTimer tick;
+        QObject::connect(&tick, &QTimer::timeout, [&] { ++ticks; });
+        tick.start(50);
+        check.start(0);
+        pollUntil(row.asks ? 1500 : 3500, [&] { return finished; });
+        EXPECT_TRUE(messages.shown.isEmpty()) << "asked over an open panel";
+        panelOpen = false;
+        EXPECT_EQ(pollUntil(2000, [&] { return finished; }), true);
+        EXPECT_EQ(messages.shown.size(), row.asks ? 1 : 0);
+        if (row.page.endsWith("/slow")) {
+            EXPECT_GT(ticks, 20) << "the window waited for the page";
+        }
+        if (row.asks) {
+            EXPECT_EQ(messages.shown.value(0), texts[Text::UpdateQuestion] + "\n\n" +
+                                                    texts[Text::UpdateQuestionMore] + " 2.22?");
+            EXPECT_TRUE(pollUntil(3000, [&] { return QFile::exists(opened); }));
+            EXPECT_EQ(test::readFile(opened).trimmed(), server.page("/_mgxroot/page_10728.html").toUtf8());
+        }
+    }
+    // Without a version page nothing is ever contacted.
+    const QByteArray before = server.requests();
+    test::RecordingMessageBoxes messages;
+    UpdateCheck silent({}, {}, "Oculet 2.21", texts, messages, {});
+    silent.start(0);
+    pollUntil(500, [] { return false; });
+    EXPECT_EQ(server.requests(), before);
+}
+
+} // namespace
+} // namespace oculet

@@ -1,0 +1,120 @@
+#include "ui/UpdateCheck.h"
+
+#include "platform/MessageBoxes.h"
+#include "settings/InterfaceTexts.h"
+
+#include <QDesktopServices>
+
+namespace oculet {
+namespace {
+const QString kProduct = QStringLiteral("Oculet");
+}
+
+std::optional<QString> offeredVersionText(const QByteArray& page) {
+    // One character per byte, as the page's own code page is unknown and only digits matter.
+    const QString text = QString::fromLatin1(page);
+    const qsizetype at = text.indexOf(kProduct);
+    if (at < 0) {
+        return std::nullopt;
+    }
+    return text.mid(at + 11, 4);
+}
+
+double versionValue(const QString& text) {
+    qsizetype i = 0;
+    while (i < text.size() && text[i] == u' ') {
+        ++i;
+    }
+    QString number;
+    bool point = false;
+    for (; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == u'.' && !point) {
+            point = true;
+        } else if (c < u'0' || c > u'9') {
+            break;
+        }
+        number += c;
+    }
+    return number.toDouble(); // "" and "." give 0
+}
+
+double installedVersion(const QString& programVersionText) {
+    const QString version = programVersionText.section(u' ', -1);
+    const QString major = version.section(u'.', 0, 0);
+    const QString minor = version.section(u'.', 1, 1);
+    // "2.3" is read as 2 + .3: a one-digit minor number is worth more than "21".
+    return versionValue(major) + versionValue(QStringLiteral(".") + minor);
+}
+
+QString defaultDownloadPage(const QString& versionPage) {
+    const QUrl url(versionPage);
+    if (!url.isValid() || url.host().isEmpty()) {
+        return {};
+    }
+    return url.adjusted(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment | QUrl::RemoveUserInfo)
+               .toString() +
+           QStringLiteral("/_mgxroot/page_10728.html");
+}
+
+UpdateCheck::UpdateCheck(QString versionPage, QString downloadPage, QString programVersionText,
+                         const InterfaceTexts& texts, MessageBoxes& messages, Hooks hooks, QObject* parent)
+    : QObject(parent), versionPage_(std::move(versionPage)),
+      downloadPage_(downloadPage.isEmpty() ? defaultDownloadPage(versionPage_) : std::move(downloadPage)),
+      installed_(installedVersion(programVersionText)), texts_(texts), messages_(messages),
+      hooks_(std::move(hooks)) {
+    if (!hooks_.openUrl) {
+        hooks_.openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+    }
+    startTimer_.setSingleShot(true);
+    connect(&startTimer_, &QTimer::timeout, this, &UpdateCheck::fetch);
+    waitTimer_.setInterval(500);
+    connect(&waitTimer_, &QTimer::timeout, this, [this] {
+        if (hooks_.mayAsk()) {
+            waitTimer_.stop();
+            ask();
+        }
+    });
+}
+
+UpdateCheck::~UpdateCheck() = default;
+
+void UpdateCheck::start(int delayMs) {
+    if (started_ || versionPage_.isEmpty()) {
+        return;
+    }
+    started_ = true;
+    startTimer_.start(delayMs);
+}
+
+void UpdateCheck::fetch() {
+    fetch_ = std::make_unique<HttpFetch>(versionPage_, this,
+                                         [this](std::optional<QByteArray> page) { received(page); },
+                                         hooks_.limits);
+}
+
+void UpdateCheck::received(const std::optional<QByteArray>& page) {
+    const std::optional<QString> offered = page ? offeredVersionText(*page) : std::nullopt;
+    if (!offered || !(installed_ < versionValue(*offered))) {
+        emit finished();
+        return;
+    }
+    offered_ = *offered;
+    // While a modal panel or the region editor is open, the question waits until it has closed.
+    if (hooks_.mayAsk()) {
+        ask();
+    } else {
+        waitTimer_.start();
+    }
+}
+
+void UpdateCheck::ask() {
+    const QString question = texts_[Text::UpdateQuestion] + QStringLiteral("\n\n") +
+                             texts_[Text::UpdateQuestionMore] + u' ' + offered_ + u'?';
+    if (messages_.askQuestion(question) && !downloadPage_.isEmpty()) {
+        hooks_.openUrl(QUrl(downloadPage_));
+    }
+    emit finished();
+}
+
+} // namespace oculet
