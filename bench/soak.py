@@ -126,6 +126,28 @@ class Watcher(threading.Thread):
             time.sleep(POLL_S)
 
 
+class BoxAnswerer(threading.Thread):
+    """Stands in for someone at the keyboard: a message box of Oculet's is answered with Return
+    half a second after it shows, and counted for the phase."""
+
+    def __init__(self, pid, env, watcher):
+        super().__init__(daemon=True)
+        self.pid, self.env, self.watcher, self.running = pid, env, watcher, True
+        self.boxes, self.main = [], None
+
+    def xdotool(self, *args):
+        return subprocess.run(["xdotool", *args], env=self.env, capture_output=True, text=True).stdout.split()
+
+    def run(self):
+        while self.running:
+            time.sleep(0.5)
+            shown = self.xdotool("search", "--onlyvisible", "--pid", str(self.pid))
+            self.main = self.main or (shown[0] if len(shown) == 1 else None)
+            for box in (w for w in shown if self.main and w != self.main):
+                self.boxes.append(self.watcher.phase)
+                self.xdotool("windowfocus", "--sync", box, "key", "--clearmodifiers", "Return")
+
+
 def windows(frames, timeline, end):
     """Frames per second in each whole 5 s window from the first phase on, with the phase the
     window began in."""
@@ -142,6 +164,8 @@ def main():
     parser.add_argument("--build", default="build", help="build folder holding the oculet binary")
     parser.add_argument("--minutes", type=float, default=10)
     parser.add_argument("--phase-seconds", type=float, help="default: the run split in seven, at most 30 s")
+    parser.add_argument("--answer-boxes", action="store_true",
+                        help="answer Oculet's message boxes (xdotool) instead of leaving them up, as on an unattended station")
     parser.add_argument("--keep", action="store_true", help="keep the temporary root for a look afterwards")
     args = parser.parse_args()
     total_s = args.minutes * 60
@@ -174,6 +198,9 @@ def main():
         if not watcher.frames:
             sys.exit("Oculet wrote no frame within 20 s")
         rss_start, start = rss_kib(oculet.pid), time.monotonic()
+        answerer = BoxAnswerer(oculet.pid, env, watcher)
+        if args.answer_boxes:
+            answerer.start()
         phase_time = {p: 0.0 for p in PHASES}
         timeline, index = [], 0
         while time.monotonic() - start < total_s and oculet.poll() is None:
@@ -194,6 +221,7 @@ def main():
             phase_time[phase] += time.monotonic() - began
             index += 1
         end = time.monotonic()
+        answerer.running = False
         died = oculet.poll()
         rss_end = rss_kib(oculet.pid) if died is None else 0
         oculet.send_signal(signal.SIGTERM)
@@ -216,7 +244,8 @@ def main():
             shutil.rmtree(root, ignore_errors=True)
 
     rates = windows(watcher.frames, timeline, end)
-    print(f"{'phase':<14}{'time s':>8}{'min fps':>9}{'fps':>7}{'connects':>10}{'per min':>9}{'missing s':>11}")
+    print(f"{'phase':<14}{'time s':>8}{'min fps':>9}{'fps':>7}{'connects':>10}{'per min':>9}{'missing s':>11}"
+          + ("  boxes" if args.answer_boxes else ""))
     for phase in PHASES:
         span = phase_time[phase]
         if span == 0:
@@ -226,7 +255,7 @@ def main():
         connects = sum(1 for (t, p) in watcher.connects if p == phase)
         low = f"{min(in_phase):.1f}" if in_phase else "-"
         print(f"{phase:<14}{span:8.1f}{low:>9}{frames / span:7.1f}{connects:10d}{connects * 60 / span:9.1f}"
-              f"{watcher.missing[phase]:11.2f}")
+              f"{watcher.missing[phase]:11.2f}" + (f"{answerer.boxes.count(phase):7d}" if args.answer_boxes else ""))
     # Counted from the launch, so the connection start-up makes is in the first minute.
     per_minute = [sum(1 for (t, _) in watcher.connects if m * 60 <= t - launched < (m + 1) * 60)
                   for m in range(int((end - launched) // 60) + 1)]
