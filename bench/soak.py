@@ -87,7 +87,8 @@ def rss_kib(pid):
 
 class Watcher(threading.Thread):
     """Polls Cam_1.bmp (a new inode per frame, as each is renamed into place), the published
-    picture and the server's command log, and books what it sees to the current phase."""
+    picture and the server's command log (connections and uploads), and books what it sees to
+    the current phase."""
 
     def __init__(self, frame_file, published, log):
         super().__init__(daemon=True)
@@ -95,6 +96,7 @@ class Watcher(threading.Thread):
         self.phase, self.running = PHASES[0], True
         self.frames = []                   # (time, phase) of each frame seen
         self.connects = []                 # (time, phase) of each control connection
+        self.uploads = []                  # phase of each upload begun (STOR)
         self.missing = {p: 0.0 for p in PHASES}
         self.seen_published = False
 
@@ -119,7 +121,9 @@ class Watcher(threading.Thread):
                     f.seek(log_offset)
                     complete, newline, _ = f.read().rpartition(b"\n")  # a line still being written waits
                 log_offset += len(complete) + len(newline)
-                self.connects += [(now, phase)] * complete.split(b"\n").count(b"CONNECT")
+                lines = complete.split(b"\n")
+                self.connects += [(now, phase)] * lines.count(b"CONNECT")
+                self.uploads += [phase] * sum(line.startswith(b"STOR ") for line in lines)
             except FileNotFoundError:
                 pass
             previous = now
@@ -244,8 +248,8 @@ def main():
             shutil.rmtree(root, ignore_errors=True)
 
     rates = windows(watcher.frames, timeline, end)
-    print(f"{'phase':<14}{'time s':>8}{'min fps':>9}{'fps':>7}{'connects':>10}{'per min':>9}{'missing s':>11}"
-          + ("  boxes" if args.answer_boxes else ""))
+    print(f"{'phase':<14}{'time s':>8}{'min fps':>9}{'fps':>7}{'connects':>10}{'per min':>9}{'uploads':>9}"
+          f"{'missing s':>11}" + ("  boxes" if args.answer_boxes else ""))
     for phase in PHASES:
         span = phase_time[phase]
         if span == 0:
@@ -255,7 +259,8 @@ def main():
         connects = sum(1 for (t, p) in watcher.connects if p == phase)
         low = f"{min(in_phase):.1f}" if in_phase else "-"
         print(f"{phase:<14}{span:8.1f}{low:>9}{frames / span:7.1f}{connects:10d}{connects * 60 / span:9.1f}"
-              f"{watcher.missing[phase]:11.2f}" + (f"{answerer.boxes.count(phase):7d}" if args.answer_boxes else ""))
+              f"{watcher.uploads.count(phase):9d}{watcher.missing[phase]:11.2f}"
+              + (f"{answerer.boxes.count(phase):7d}" if args.answer_boxes else ""))
     # Counted from the launch, so the connection start-up makes is in the first minute.
     per_minute = [sum(1 for (t, _) in watcher.connects if m * 60 <= t - launched < (m + 1) * 60)
                   for m in range(int((end - launched) // 60) + 1)]
