@@ -72,7 +72,6 @@ TEST(SettingsStore, LoadGivesDefaultsCorrectsRectanglesAndBoxesAndIgnoresValuesN
         // two overflows and no copy costs more than a screenful.
         {"[CaptureWidth]\n0=2147483647\n", "CaptureWidth", "0", "1920"},
         {"[CaptureHeight]\n0=20000\n[CaptureTop]\n0=2147483647\n", "CaptureTop", "0", "0"},
-        {"[CaptureWidth]\n1=5000\n", "CaptureWidth", "1", "3200", leftOfZero},
         {"[smWidth]\n2=-2147483648\n", "smWidth", "2", "0"},
         {"[smLeft]\n2=-1\n", "smLeft", "2", "0"},
         {"[aux1Height]\n3=20000\n", "aux1Height", "3", "1080"},
