@@ -35,9 +35,11 @@ public:
     virtual std::optional<QString> windowTitle(WindowId) = 0;
     // Outer frame (decorations included) in root coordinates; std::nullopt when the window is gone.
     virtual std::optional<QRect> windowRect(WindowId) = 0;
-    // Format_RGB32, exactly screenRect.size(); parts off the screen are black. An empty or
-    // invalid rectangle gives a null image, and so does a desktop that can no longer be read
-    // (the display went away): a caller can tell "nothing copied" from a black screen.
+    // Format_RGB32, screenRect.size(); parts off the screen are black. A rectangle wider or
+    // taller than the whole screen may come back squeezed to the screen's size on that axis
+    // (callers only ever stretch the copy). An empty or invalid rectangle gives a null image,
+    // and so does a desktop that can no longer be read (the display went away): a caller can
+    // tell "nothing copied" from a black screen.
     virtual QImage grab(const QRect& screenRect) = 0;
 };
 

@@ -1,5 +1,7 @@
 #include "platform/X11Desktop.h"
 
+#include "platform/Stretch.h"
+
 #include <xcb/shm.h>
 #include <xcb/xcb.h>
 
@@ -360,6 +362,46 @@ struct X11Desktop::State {
         }
         return result;
     }
+
+    // Copies clip, which lies on the screen, into image at the given place; false when the
+    // server gave nothing.
+    bool readScreen(const QRect& clip, QImage& image, QPoint at) {
+        xcb_connection_t* c = this->c();
+        const int stride = layout.stride(clip.width());
+        const std::size_t bytes = std::size_t(stride) * std::size_t(clip.height());
+
+        if (shmAvailable && segment.size() < bytes) {
+            // Grown past the segment (or the first grab): make one that fits and keep it.
+            if (!segment.create(c, bytes)) {
+                shmAvailable = false; // e.g. a display on another machine: copy over the wire
+            }
+        }
+        if (shmAvailable) {
+            const auto reply = take<xcb_shm_get_image_reply_t>(
+                xcb_shm_get_image_reply, c,
+                xcb_shm_get_image(c, root, std::int16_t(clip.x()), std::int16_t(clip.y()), std::uint16_t(clip.width()),
+                                  std::uint16_t(clip.height()), ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, segment.seg(), 0));
+            if (reply) {
+                convertRows(segment.data(), stride, clip.size(), layout, image, at);
+                return true;
+            }
+            if (!alive()) {
+                return false;
+            }
+            // The server refused this segment; stop using it rather than fail every frame.
+            segment.reset();
+            shmAvailable = false;
+        }
+        const auto reply = take<xcb_get_image_reply_t>(
+            xcb_get_image_reply, c,
+            xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, root, std::int16_t(clip.x()), std::int16_t(clip.y()),
+                          std::uint16_t(clip.width()), std::uint16_t(clip.height()), ~0u));
+        if (!reply || std::size_t(xcb_get_image_data_length(reply.get())) < bytes) {
+            return false;
+        }
+        convertRows(xcb_get_image_data(reply.get()), stride, clip.size(), layout, image, at);
+        return true;
+    }
 };
 
 X11Desktop::X11Desktop(std::unique_ptr<State> state) : d_(std::move(state)) {}
@@ -514,7 +556,10 @@ QImage X11Desktop::grab(const QRect& screenRect) {
     if (screen.isEmpty()) {
         return {};
     }
-    QImage image(screenRect.size(), QImage::Format_RGB32);
+    // Beyond the screen there is only black, and every copy is stretched onto the frame in the
+    // end: a rectangle wider or taller than the screen comes back squeezed to the screen's size
+    // on that axis, so a huge stored rectangle costs a screenful of memory, never gigabytes.
+    QImage image(screenRect.size().boundedTo(screen.size()), QImage::Format_RGB32);
     if (image.isNull()) {
         return {}; // more than memory allows
     }
@@ -523,41 +568,14 @@ QImage X11Desktop::grab(const QRect& screenRect) {
     if (clip.isEmpty()) {
         return image;
     }
-    const QPoint at = clip.topLeft() - screenRect.topLeft();
-    xcb_connection_t* c = d_->c();
-    const int stride = d_->layout.stride(clip.width());
-    const std::size_t bytes = std::size_t(stride) * std::size_t(clip.height());
-
-    if (d_->shmAvailable && d_->segment.size() < bytes) {
-        // Grown past the segment (or the first grab): make one that fits and keep it.
-        if (!d_->segment.create(c, bytes)) {
-            d_->shmAvailable = false; // e.g. a display on another machine: copy over the wire
-        }
+    if (image.size() == screenRect.size()) {
+        return d_->readScreen(clip, image, clip.topLeft() - screenRect.topLeft()) ? image : QImage();
     }
-    if (d_->shmAvailable) {
-        const auto reply = take<xcb_shm_get_image_reply_t>(
-            xcb_shm_get_image_reply, c,
-            xcb_shm_get_image(c, d_->root, std::int16_t(clip.x()), std::int16_t(clip.y()), std::uint16_t(clip.width()),
-                              std::uint16_t(clip.height()), ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, d_->segment.seg(), 0));
-        if (reply) {
-            convertRows(d_->segment.data(), stride, clip.size(), d_->layout, image, at);
-            return image;
-        }
-        if (!d_->alive()) {
-            return {};
-        }
-        // The server refused this segment; stop using it rather than fail every frame.
-        d_->segment.reset();
-        d_->shmAvailable = false;
-    }
-    const auto reply = take<xcb_get_image_reply_t>(
-        xcb_get_image_reply, c,
-        xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, d_->root, std::int16_t(clip.x()), std::int16_t(clip.y()),
-                      std::uint16_t(clip.width()), std::uint16_t(clip.height()), ~0u));
-    if (!reply || std::size_t(xcb_get_image_data_length(reply.get())) < bytes) {
+    QImage onScreen(clip.size(), QImage::Format_RGB32);
+    if (!d_->readScreen(clip, onScreen, QPoint(0, 0))) {
         return {};
     }
-    convertRows(xcb_get_image_data(reply.get()), stride, clip.size(), d_->layout, image, at);
+    stretchInto(image, image.rect(), onScreen, QRect(screenRect.topLeft() - clip.topLeft(), screenRect.size()));
     return image;
 }
 

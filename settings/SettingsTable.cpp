@@ -2,6 +2,8 @@
 
 #include "settings/SettingValues.h"
 
+#include <QSize>
+
 #include <algorithm>
 #include <limits>
 
@@ -14,6 +16,9 @@ constexpr int kInt32Min = std::numeric_limits<std::int32_t>::min();
 constexpr int kInt32Max = std::numeric_limits<std::int32_t>::max();
 
 const QString kPerIndex;
+
+// The frame every box is drawn on.
+constexpr QSize kFrameSide(320, 240);
 
 // Builders for the rows of the table, one per kind of value.
 
@@ -234,12 +239,19 @@ const std::vector<SettingEntry>& settingsTable() {
 }
 
 void clampProgramOnLoad(Settings& s, int p, const VirtualScreen& vs) {
+    // A rectangle larger than the screen copies nothing more than black, and a size near the
+    // integer limit would overflow the left-plus-width sums every later step makes; so sizes are
+    // held to the screen first and the positions below are then tested against bounded sizes.
+    const int screenWidth = std::max(vs.width, 0);
+    const int screenHeight = std::max(vs.height, 0);
     if (s.captureWidth[p] < 100) {
         s.captureWidth[p] = 400;
     }
     if (s.captureHeight[p] < 100) {
         s.captureHeight[p] = 300;
     }
+    s.captureWidth[p] = std::min(s.captureWidth[p], std::max(screenWidth, 100));
+    s.captureHeight[p] = std::min(s.captureHeight[p], std::max(screenHeight, 100));
     // Tested against the screen's width and height rather than its right and bottom edges,
     // as stored captures have always been checked.
     if (s.captureLeft[p] < vs.left) {
@@ -255,21 +267,27 @@ void clampProgramOnLoad(Settings& s, int p, const VirtualScreen& vs) {
         s.captureTop[p] = vs.height - s.captureHeight[p];
     }
 
-    auto auxSource = [&](PerProgram<int>& left, PerProgram<int>& top) {
+    // The signal meter's source is held like the AUX sources here for every program; start-up
+    // still applies its own, stricter rule to the current program.
+    auto source = [&](PerProgram<int>& left, PerProgram<int>& top, PerProgram<int>& width,
+                      PerProgram<int>& height) {
         if (left[p] < vs.left || left[p] > vs.width) {
             left[p] = 0;
         }
         if (top[p] < vs.top || top[p] > vs.height) {
             top[p] = 0;
         }
+        width[p] = std::clamp(width[p], 0, screenWidth);
+        height[p] = std::clamp(height[p], 0, screenHeight);
     };
-    auxSource(s.aux1Left, s.aux1Top);
-    auxSource(s.aux2Left, s.aux2Top);
+    source(s.smLeft, s.smTop, s.smWidth, s.smHeight);
+    source(s.aux1Left, s.aux1Top, s.aux1Width, s.aux1Height);
+    source(s.aux2Left, s.aux2Top, s.aux2Width, s.aux2Height);
 
     auto auxBox = [&](PerProgram<int>& left, PerProgram<int>& top, PerProgram<int>& width,
                       PerProgram<int>& height) {
-        width[p] = std::max(width[p], 20);
-        height[p] = std::max(height[p], 15);
+        width[p] = std::clamp(width[p], 20, kFrameSide.width());
+        height[p] = std::clamp(height[p], 15, kFrameSide.height());
         left[p] = std::clamp(left[p], 0, 300);
         if (top[p] < 0) {
             top[p] = 0;
@@ -280,9 +298,28 @@ void clampProgramOnLoad(Settings& s, int p, const VirtualScreen& vs) {
     };
     auxBox(s.lblAux1Left, s.lblAux1Top, s.lblAux1Width, s.lblAux1Height);
     auxBox(s.lblAux2Left, s.lblAux2Top, s.lblAux2Width, s.lblAux2Height);
+
+    // Boxes on the frame: nothing of a box a whole frame away can be seen, and nothing wider or
+    // taller than the frame can be shown; a thumbnail of 20,000 pixels would only cost memory.
+    for (auto member : {&Settings::lblSMLeft, &Settings::fTxtLeft, &Settings::clockLeft, &Settings::lastRxLeft}) {
+        (s.*member)[p] = std::clamp((s.*member)[p], -kFrameSide.width(), kFrameSide.width());
+    }
+    for (auto member : {&Settings::lblSMTop, &Settings::txtTop, &Settings::fTxtTop, &Settings::clockTop}) {
+        (s.*member)[p] = std::clamp((s.*member)[p], -kFrameSide.height(), kFrameSide.height());
+    }
+    s.lblSMWidth[p] = std::clamp(s.lblSMWidth[p], 0, kFrameSide.width());
+    s.lblSMHeight[p] = std::clamp(s.lblSMHeight[p], 0, kFrameSide.height());
+    s.lastRxWidth[p] = std::clamp(s.lastRxWidth[p], 0, kFrameSide.width());
 }
 
 void clampProgressBarOnLoad(Settings& s, const VirtualScreen& vs) {
+    // The bar is measured from the source window, which lies on the screen: nothing of it
+    // further away than the screen is wide or high can be copied.
+    const int screenWidth = std::max(vs.width, 0);
+    const int screenHeight = std::max(vs.height, 0);
+    s.barX = std::clamp(s.barX, -screenWidth, screenWidth);
+    s.barWt = std::clamp(s.barWt, 0, screenWidth);
+    s.barHt = std::clamp(s.barHt, 0, screenHeight);
     if (s.barY < vs.top) {
         s.barY = vs.top;
     }

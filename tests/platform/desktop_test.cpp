@@ -152,6 +152,11 @@ TEST(X11Desktop, GrabCopiesTheScreenAndBlackBeyondItsEdges) {
         EXPECT_TRUE(allPixels(desktop->grab({-20, -10, 40, 30}), {0, 0, 20, 10}, 0));
         EXPECT_TRUE(allPixels(desktop->grab({3000, 3000, 16, 16}), {0, 0, 16, 16}, 0));
         EXPECT_TRUE(desktop->grab({0, 0, 0, 10}).isNull());
+        // Wider than the screen: squeezed to the screen's width, blue where it would be on the frame.
+        const QImage wide = desktop->grab({-18000, 0, 20000, 1080});
+        ASSERT_EQ(wide.size(), QSize(1920, 1080));
+        EXPECT_TRUE(allPixels(wide, {1778, 400, 35, 300}, 0x0000ff, 8));
+        EXPECT_TRUE(allPixels(wide, {1770, 390, 50, 8}, 0));
     }
 }
 

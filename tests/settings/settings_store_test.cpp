@@ -64,10 +64,26 @@ TEST(SettingsStore, LoadGivesDefaultsCorrectsRectanglesAndBoxesAndIgnoresValuesN
         {"[ClockLeft]\n0=99999\n", "ClockLeft", "0", "220"}, // beyond a 16-bit value
         {"[ClockLeft]\n1=12.5\n", "ClockLeft", "1", "12"},
         {"[ClockLeft]\n2=13.5\n", "ClockLeft", "2", "14"},
-        {"[ClockLeft]\n3=32767.4\n", "ClockLeft", "3", "32767"},
-        {"[ClockLeft]\n3=32767.5\n", "ClockLeft", "3", "220"}, // rounds to 32768
-        {"[ClockLeft]\n4=-32768.5\n", "ClockLeft", "4", "-32768"},
-        {"[ClockLeft]\n4=-32768.6\n", "ClockLeft", "4", "220"},
+        {"[Default]\nLanguage=32767.4\n", "Default", "Language", "32767"},
+        {"[Default]\nLanguage=32767.5\n", "Default", "Language", "0"}, // rounds to 32768
+        {"[Default]\nLanguage=-32768.5\n", "Default", "Language", "-32768"},
+        {"[Default]\nLanguage=-32768.6\n", "Default", "Language", "0"},
+        // No size or position beyond what the screen and the frame can use, so no sum of the
+        // two overflows and no copy costs more than a screenful.
+        {"[CaptureWidth]\n0=2147483647\n", "CaptureWidth", "0", "1920"},
+        {"[CaptureHeight]\n0=20000\n[CaptureTop]\n0=2147483647\n", "CaptureTop", "0", "0"},
+        {"[smWidth]\n2=-2147483648\n", "smWidth", "2", "0"},
+        {"[smLeft]\n2=-1\n", "smLeft", "2", "0"},
+        {"[aux1Height]\n3=20000\n", "aux1Height", "3", "1080"},
+        {"[lblAux2Width]\n4=32767\n", "lblAux2Width", "4", "320"},
+        {"[lblAux1Height]\n0=300\n", "lblAux1Top", "0", "0"},
+        {"[lblSMHeight]\n1=32767\n", "lblSMHeight", "1", "240"},
+        {"[LastRxWidth]\n1=2147483647\n", "LastRxWidth", "1", "320"},
+        {"[LastRxLeft]\n2=-2147483648\n", "LastRxLeft", "2", "-320"},
+        {"[ClockTop]\n3=32767\n", "ClockTop", "3", "240"},
+        {"[Capture]\nbarHt=-2147483648\nbarY=2147483647\n", "Capture", "barY", "1080"},
+        {"[Capture]\nbarX=2147483647\n", "Capture", "barX", "1920"},
+        {"[Capture]\nbarWt=2147483647\n", "Capture", "barWt", "1920"},
         {"[LastRx]\n0=FALSE\n", "LastRx", "0", "False"},
         {"[LastRx]\n0=yes\n", "LastRx", "0", "True"},
         {"[SMOn]\n1=-1\n", "SMOn", "1", "True"},
