@@ -27,7 +27,7 @@ USER, PASSWORD = "soak", "soak-secret"
 WINDOW_S, POLL_S, MIN_FPS = 5.0, 0.02, 3.5
 # The server's state in each phase; the picture may only go missing where it refuses renames.
 PHASES = ["normal", "stopped", "restarted", "frozen", "no_rename", "refuse_login", "normal again"]
-MAY_LOSE_PICTURE = {"no_rename"}
+MAY_LOSE_PICTURE = set()
 
 
 def start_xvfb():
@@ -214,6 +214,10 @@ def main():
             elif phase == "restarted":
                 server.start()
             server.set_faults(*([phase] if phase in ("no_rename", "refuse_login") else []))
+            if phase == "refuse_login":
+                # Drop the open connection, so that the next upload has to log in again.
+                server.stop()
+                server.start()
             watcher.phase = phase
             if phase == "frozen":
                 server.freeze(True)

@@ -18,6 +18,7 @@
 #include <exception>
 #include <mutex>
 #include <optional>
+#include <utility>
 
 namespace oculet {
 namespace {
@@ -394,7 +395,12 @@ void FtpPublisher::retryTick() {
 }
 
 void FtpPublisher::publishFrame(const QImage& frame) {
-    if (!canPublish() || publishing_ || thread_ == nullptr) {
+    if (!canPublish() || thread_ == nullptr) {
+        return;
+    }
+    if (publishing_) {
+        // Only the newest frame waits for the upload in flight; older ones are never sent.
+        waiting_ = frame;
         return;
     }
     // The off picture is sent as it stands and is never taken for an unchanged frame.
@@ -447,6 +453,10 @@ void FtpPublisher::finishTransfer(const TransferOutcome& outcome, const QImage& 
     if (outcome.failure && !shutDown_ && settings_.ftpOn) {
         connectionFailed(*outcome.failure, loginDetails());
     }
+    const QImage next = std::exchange(waiting_, QImage());
+    if (!next.isNull()) {
+        publishFrame(next);
+    }
 }
 
 void FtpPublisher::shutdown() {
@@ -455,6 +465,7 @@ void FtpPublisher::shutdown() {
     }
     shutDown_ = true;
     retryTimer_.stop();
+    waiting_ = QImage();
     // Every request from here on, the one in flight included, ends by this time.
     closingDeadline_->store(steadyMs() + options_.shutdownBudgetMs);
     const bool keepPicture = settings_.ftpOffPic != 0;

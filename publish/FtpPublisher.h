@@ -55,10 +55,10 @@ public:
 
     // FramePublisher: FTP publishing is on and a connection is open.
     bool canPublish() const override;
-    // The publish step: skips a frame equal to the last published one, or any frame while the
-    // last one is still on its way; writes temp.jpg (unless the off picture is ready), uploads it
-    // and puts it under the published name. The frame becomes the reference picture once it is
-    // published.
+    // The publish step: skips a frame equal to the last published one; writes temp.jpg (unless
+    // the off picture is ready), uploads it and puts it under the published name. The frame
+    // becomes the reference picture once it is published. Frames that come while an upload is on
+    // its way are not queued: the newest of them goes up when it is over.
     void publishFrame(const QImage& frame) override;
 
     // Run at the end of start-up and when the publishing panel closes. In FTP mode without a
@@ -147,6 +147,7 @@ private:
     bool failureReported_ = false;
 
     QImage reference_;
+    QImage waiting_; // the newest frame that came during an upload
     QString lastRemoteDir_;
     bool connected_ = false;
     bool connecting_ = false;

@@ -94,13 +94,19 @@ TEST_F(PublisherTest, PublishesChangedFramesUnderTheirNameAndSkipsUnchangedOrUne
     EXPECT_FALSE(server.exists("cam/temp.jpg"));
     ASSERT_TRUE(publish(testFrame(1)));
     ASSERT_TRUE(publish(testFrame(1)));
-    // A frame that comes while the last is on its way is not sent: the next one will be.
-    publisher->publishFrame(testFrame(3));
-    ASSERT_TRUE(publish(testFrame(4)));
+    // Frames that come while an upload hangs are not queued: the newest goes up once it is over.
+    server.freeze(true);
+    for (int seed : {3, 4, 5}) {
+        publisher->publishFrame(testFrame(seed));
+    }
+    pollUntil(1000, [] { return false; });
+    server.freeze(false);
+    ASSERT_TRUE(pollUntil(8000, [&] { return publisher->reference() == testFrame(5) && !publisher->isPublishing(); }));
+    EXPECT_EQ(published(), localTemp());
     encoderFails = true; // an older temp.jpg must not go up in its place
     ASSERT_TRUE(publish(testFrame(2)));
-    EXPECT_EQ(count("STOR"), 3);
-    EXPECT_EQ(publisher->reference(), testFrame(3));
+    EXPECT_EQ(count("STOR"), 4);
+    EXPECT_EQ(publisher->reference(), testFrame(5));
     EXPECT_EQ(count("CONNECT"), 1); // one connection for all of it
     EXPECT_TRUE(messages.shown.isEmpty());
 }
