@@ -378,6 +378,9 @@ struct CurlFtpClient::Impl {
                                                 "server's.").arg(hostKey.found);
             } else if (!certificate.subject.isEmpty()) {
                 result.message = QStringLiteral("certificate not trusted: %1, %2").arg(certificate.subject, certificate.reason);
+            } else if (result.failure == FtpFailure::Trust) {
+                // The chain verified but something else did not, such as the name on it.
+                result.message = QStringLiteral("certificate not trusted: ") + result.message;
             }
             // Whatever state the server and the connection are in now, the next request should
             // not inherit it.

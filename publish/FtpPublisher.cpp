@@ -235,8 +235,6 @@ QString FtpPublisher::withdrawalDir() const {
     return lastRemoteDir_.isEmpty() ? currentRemoteDir() : lastRemoteDir_;
 }
 
-void FtpPublisher::setConnected(bool connected) { connected_ = connected; }
-
 void FtpPublisher::setStatus(LinkState state, const QString& detail, const QString& unknownHostKey) {
     LinkStatus next{state, 0, detail, unknownHostKey};
     if (state == LinkState::Retrying) {
@@ -293,7 +291,7 @@ void FtpPublisher::testFtpConnection() {
 
     // Webcam mode: the web page should no longer show a picture this program stopped updating.
     const bool wasConnected = connected_;
-    setConnected(false);
+    connected_ = false;
     retryTimer_.stop();
     backoff_.reset();
     setStatus(LinkState::Off, {});
@@ -343,7 +341,7 @@ void FtpPublisher::connectNow(bool askedByUser) {
             if (result.ok) {
                 // The pause shrinks back only once a frame gets through: a server that logs in
                 // but refuses every upload must not be tried every two seconds.
-                setConnected(true);
+                connected_ = true;
                 setStatus(LinkState::Connected, {});
             } else {
                 connectionFailed(result, triedWith);
@@ -353,7 +351,7 @@ void FtpPublisher::connectNow(bool askedByUser) {
 }
 
 void FtpPublisher::connectionFailed(const FtpResult& result, const QString& triedWith) {
-    setConnected(false);
+    connected_ = false;
     failedLogin_ = triedWith;
     if (!failureReported_) {
         // Once a run: after that the menu bar tells, and nobody has to click anything away.
@@ -479,7 +477,7 @@ void FtpPublisher::shutdown() {
     offPictureReady_ = true;
 
     const bool wasConnected = settings_.ftpOn && connected_;
-    setConnected(false);
+    connected_ = false;
     setStatus(LinkState::Off, {});
     if (!wasConnected || thread_ == nullptr) {
         stopWorker(500);

@@ -115,7 +115,6 @@ private:
     void connectNow(bool askedByUser);
     void connectionFailed(const FtpResult& result, const QString& triedWith);
     void retryTick();
-    void setConnected(bool connected);
     void setStatus(LinkState state, const QString& detail, const QString& unknownHostKey = {});
     void post(std::function<void()> job);
     FtpStop transferStop() const;
