@@ -19,6 +19,11 @@ public:
     virtual bool askYesNo(const QString& text) = 0;
     // An OK-only warning that does not wait: frames go on being made while it is shown.
     virtual void notify(const QString& text) { warn(text); }
+    // The same under a title of its own.
+    virtual void notifyTitled(const QString& title, const QString& text) {
+        (void)title;
+        notify(text);
+    }
 };
 
 class QtMessageBoxes final : public MessageBoxes {
@@ -29,6 +34,7 @@ public:
     void warn(const QString& text) override;
     bool askYesNo(const QString& text) override;
     void notify(const QString& text) override;
+    void notifyTitled(const QString& title, const QString& text) override;
 
 private:
     QWidget* parent_;

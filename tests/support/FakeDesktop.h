@@ -8,6 +8,7 @@
 
 #include <QColor>
 
+#include <map>
 #include <vector>
 
 namespace oculet::test {
@@ -26,12 +27,16 @@ public:
     void removeWindow(WindowId id);
     void moveWindow(WindowId id, const QRect& rect);
     void retitleWindow(WindowId id, const QString& title);
+    // The process that made a window (0: none recorded).
+    void setWindowProcess(WindowId id, qint64 pid) { pids_[id] = pid; }
     // Makes grab() answer with a null image, as a desktop that can no longer be read does.
     void setBroken(bool broken) { broken_ = broken; }
 
     // What the code under test asked for.
     int listCount() const { return listCount_; }
     const std::vector<QRect>& grabs() const { return grabs_; }
+    // Windows asked to close (the fake obeys at once: the window is gone).
+    const std::vector<WindowId>& closeRequests() const { return closeRequests_; }
     void clearRecord();
 
     QRect virtualScreen() override { return virtualScreen_; }
@@ -39,6 +44,9 @@ public:
     std::optional<QString> windowTitle(WindowId id) override;
     std::optional<QRect> windowRect(WindowId id) override;
     QImage grab(const QRect& screenRect) override;
+    WindowId findWindowOfProcess(qint64 pid) override;
+    void placeWindowOnTop(WindowId id, const QRect& rect) override;
+    void askToClose(WindowId id) override;
 
 private:
     std::vector<TopLevelWindow>::iterator find(WindowId id);
@@ -50,6 +58,8 @@ private:
     bool broken_ = false;
     int listCount_ = 0;
     std::vector<QRect> grabs_;
+    std::map<WindowId, qint64> pids_;
+    std::vector<WindowId> closeRequests_;
 };
 
 } // namespace oculet::test
