@@ -15,7 +15,10 @@
 #include "settings/InterfaceTexts.h"
 #include "settings/Settings.h"
 #include "source/SourceMenu.h"
+#include "source/RegionEditor.h"
 #include "source/SourceWindow.h"
+#include "ui/BoxHandles.h"
+#include "ui/BoxLayoutEditor.h"
 
 #include <QObject>
 #include <QTimer>
@@ -43,6 +46,9 @@ public:
 
     MainWindow& window() { return window_; }
 
+    // Opens the capture-region editor for a target; nothing while one is open.
+    void openRegionEditor(RegionTarget target);
+
 private:
     void runFrameCycle();
     void applySourceChoice();
@@ -51,6 +57,7 @@ private:
     void closePublishingPanel();
     void armFrameTimer();
     void saveSettings();
+    void regionEditorClosed();
 
     std::unique_ptr<Desktop> desktop_;
     Settings settings_;
@@ -67,6 +74,11 @@ private:
     std::unique_ptr<Overlays> overlays_;
     std::unique_ptr<FtpPublisher> publisher_;
     FtpPanel* ftpPanel_ = nullptr;
+    BoxLayoutEditor boxEditor_{settings_, boxes_, edit_};
+    std::unique_ptr<BoxPreviewPainter> boxPreview_;
+    BoxHandles* boxHandles_ = nullptr;
+    ProcessFrameProgram frameProgram_;
+    std::unique_ptr<RegionEditor> regionEditor_;
 
     QTimer frameTimer_;        // one frame cycle, re-armed when the cycle ends
     QTimer clockTimer_;        // once a second while a clock is shown
