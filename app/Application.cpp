@@ -141,7 +141,9 @@ void Application::openRegionEditor(RegionTarget target) {
         return;
     }
     if (!regionEditor_) {
-        regionEditor_ = std::make_unique<RegionEditor>(settings_, *desktop_, source_, messages_, texts_, frameProgram_);
+        regionEditor_ =
+            std::make_unique<RegionEditor>(settings_, *desktop_, source_, editorMessages_, texts_, frameProgram_);
+        editorMessages_.setParent(regionEditor_.get());
         connect(regionEditor_.get(), &RegionEditor::closed, this, &Application::regionEditorClosed);
         connect(regionEditor_.get(), &RegionEditor::polled, this, [this] {
             // The check box switches the copied boxes; their handles follow at once.

@@ -78,6 +78,7 @@ private:
     std::unique_ptr<BoxPreviewPainter> boxPreview_;
     BoxHandles* boxHandles_ = nullptr;
     ProcessFrameProgram frameProgram_;
+    QtMessageBoxes editorMessages_; // over the editor: the main window is disabled while it is open
     std::unique_ptr<RegionEditor> regionEditor_;
 
     QTimer frameTimer_;        // one frame cycle, re-armed when the cycle ends
