@@ -48,9 +48,11 @@ SourceRect sourceOf(RegionTarget target) {
     case RegionTarget::SignalMeter:
         return {&Settings::smLeft, &Settings::smTop, &Settings::smWidth, &Settings::smHeight, &Settings::smOn};
     case RegionTarget::Aux1:
-        return {&Settings::aux1Left, &Settings::aux1Top, &Settings::aux1Width, &Settings::aux1Height, &Settings::aux1On};
+        return {&Settings::aux1Left, &Settings::aux1Top, &Settings::aux1Width, &Settings::aux1Height,
+                &Settings::aux1On};
     default:
-        return {&Settings::aux2Left, &Settings::aux2Top, &Settings::aux2Width, &Settings::aux2Height, &Settings::aux2On};
+        return {&Settings::aux2Left, &Settings::aux2Top, &Settings::aux2Width, &Settings::aux2Height,
+                &Settings::aux2On};
     }
 }
 

@@ -5,30 +5,20 @@
 namespace oculet::test {
 namespace {
 
-std::optional<WindowId> windowNamed(const QString& name) {
-    std::optional<WindowId> found;
-    pollUntil(3000, [&] {
-        const auto out = xdotool({"search", "--onlyvisible", "--name", name});
-        found = out ? std::optional<WindowId>(out->section(u'\n', 0, 0).toUInt()) : std::nullopt;
-        return found.has_value();
-    });
-    return found;
+// The shown window of that title (a regular expression), once it is there.
+std::optional<ShownWindow> windowNamed(const QString& name) {
+    QList<ShownWindow> found;
+    pollUntil(3000, [&] { return !(found = shownWindows({"--name", name})).isEmpty(); });
+    return found.isEmpty() ? std::nullopt : std::optional(found.first());
 }
 
-QRect geometryOf(WindowId id) {
-    const auto out = xdotool({"getwindowgeometry", "--shell", QString::number(id)}).value_or(QString());
-    auto field = [&](const char* name) { return out.section(QString::fromLatin1(name) + u'=', 1).section(u'\n', 0, 0).toInt(); };
-    return {field("X"), field("Y"), field("WIDTH"), field("HEIGHT")};
-}
-
-// Presses a button at `from` and lets go at `to`, both inside the window's client area.
+// Presses a button at `from` and lets go at `to`, through a point between, in the window.
 bool drag(WindowId window, const QPoint& from, const QPoint& to, const QString& button) {
-    const QString id = QString::number(window);
-    const QPoint half = (from + to) / 2;
-    return xdotool({"mousemove", "--window", id, "--sync", QString::number(from.x()), QString::number(from.y()),
-                    "mousedown", button, "mousemove", "--window", id, QString::number(half.x()),
-                    QString::number(half.y()), "mousemove", "--window", id, "--sync", QString::number(to.x()),
-                    QString::number(to.y()), "mouseup", button})
+    auto at = [id = QString::number(window)](const QPoint& p) {
+        return QStringList{"mousemove", "--window", id, "--sync", QString::number(p.x()), QString::number(p.y())};
+    };
+    return xdotool(at(from) + QStringList{"mousedown", button} + at((from + to) / 2) + at(to) +
+                   QStringList{"mouseup", button})
         .has_value();
 }
 
@@ -44,18 +34,19 @@ TEST(Layout, TheRegionEditorFollowsItsFrameWindowAndTheBoxesFollowTheMouse) {
     ASSERT_TRUE(oculet.start({}, {"--edit-region", "1"}));
     const auto main = oculet.waitForMainWindow();
     ASSERT_TRUE(main);
-    const auto frame = windowNamed("^Screen capture capture area$");
+    const QString frameName = QStringLiteral("^Screen capture capture area$");
+    const auto frame = windowNamed(frameName);
     const auto editor = windowNamed("^Set screen capture area$");
     ASSERT_TRUE(frame && editor) << "no frame window or no editor";
-    EXPECT_TRUE(pollUntil(1000, [&] { return geometryOf(*frame) == QRect(400, 400, 400, 300); }))
+    EXPECT_TRUE(pollUntil(1000, [&] { return windowNamed(frameName).value_or(ShownWindow{}).geometry == QRect(400, 400, 400, 300); }))
         << "not placed on the stored capture";
-    ASSERT_TRUE(xdotool({"windowmove", "--sync", QString::number(*frame), "333", "222"}));
+    ASSERT_TRUE(xdotool({"windowmove", "--sync", QString::number(frame->id), "333", "222"}));
     pollUntil(200, [] { return false; });
     // A nudge click moves it one pixel right, from where the latest poll read it.
-    ASSERT_TRUE(xdotool({"mousemove", "--window", QString::number(*editor), "--sync", "76", "76", "click", "1"}));
-    EXPECT_TRUE(pollUntil(1000, [&] { return geometryOf(*frame).x() == 334; }));
-    ASSERT_TRUE(requestClose(*frame));
-    EXPECT_TRUE(pollUntil(1000, [&] { return !xdotool({"search", "--onlyvisible", "--name", "^Set screen capture area$"}); }))
+    ASSERT_TRUE(xdotool({"mousemove", "--window", QString::number(editor->id), "--sync", "76", "76", "click", "1"}));
+    EXPECT_TRUE(pollUntil(1000, [&] { return windowNamed(frameName).value_or(ShownWindow{}).geometry.x() == 334; }));
+    ASSERT_TRUE(requestClose(frame->id));
+    EXPECT_TRUE(pollUntil(1000, [] { return shownWindows({"--name", "^Set screen capture area$"}).isEmpty(); }))
         << "closing the frame window by hand left the editor open";
 
     // The main window takes the mouse again: the clock is dragged, the s-meter box sized.
@@ -89,9 +80,11 @@ TEST(FrameProgram, ShowsItsTitleAndColourAroundASeeThroughInside) {
                   {"Aux1: area :&H0000FF:Close"});
     const auto frame = windowNamed("^Aux1: area$");
     ASSERT_TRUE(frame);
-    ASSERT_TRUE(xdotool({"windowsize", "--sync", QString::number(*frame), "200", "150", "windowmove", "--sync",
-                         QString::number(*frame), "700", "350"}));
-    EXPECT_TRUE(pollUntil(2000, [] { return near(screenPixel({800, 430}), Qt::green, 8) && near(screenPixel({899, 430}), Qt::red, 8); }))
+    ASSERT_TRUE(xdotool({"windowsize", "--sync", QString::number(frame->id), "200", "150", "windowmove", "--sync",
+                         QString::number(frame->id), "700", "350"}));
+    EXPECT_TRUE(pollUntil(2000, [] {
+        return near(screenPixel({800, 430}), Qt::green, 8) && near(screenPixel({899, 430}), Qt::red, 8);
+    })) // the middle, and the right edge of the frame
         << "the inside hides the window below, or no red frame";
     program.kill();
     program.waitForFinished();

@@ -106,9 +106,4 @@ void FakeDesktop::placeWindowOnTop(WindowId id, const QRect& rect) {
     }
 }
 
-void FakeDesktop::askToClose(WindowId id) {
-    closeRequests_.push_back(id);
-    removeWindow(id);
-}
-
 } // namespace oculet::test

@@ -35,8 +35,6 @@ public:
     // What the code under test asked for.
     int listCount() const { return listCount_; }
     const std::vector<QRect>& grabs() const { return grabs_; }
-    // Windows asked to close (the fake obeys at once: the window is gone).
-    const std::vector<WindowId>& closeRequests() const { return closeRequests_; }
     void clearRecord();
 
     QRect virtualScreen() override { return virtualScreen_; }
@@ -46,7 +44,8 @@ public:
     QImage grab(const QRect& screenRect) override;
     WindowId findWindowOfProcess(qint64 pid) override;
     void placeWindowOnTop(WindowId id, const QRect& rect) override;
-    void askToClose(WindowId id) override;
+    // The fake obeys at once: the window is gone.
+    void askToClose(WindowId id) override { removeWindow(id); }
 
 private:
     std::vector<TopLevelWindow>::iterator find(WindowId id);
@@ -59,7 +58,6 @@ private:
     int listCount_ = 0;
     std::vector<QRect> grabs_;
     std::map<WindowId, qint64> pids_;
-    std::vector<WindowId> closeRequests_;
 };
 
 } // namespace oculet::test
