@@ -29,8 +29,18 @@ FrameWindow::FrameWindow(const oculet::FrameCommand& command)
 }
 
 QRect FrameWindow::titleTab() const {
-    const int width = std::min(QFontMetrics(font()).horizontalAdvance(command_.title) + 8, this->width());
-    return QRect(0, 0, width, std::min(14 + kBorder, height()));
+    const QFontMetrics metrics(font());
+    const int width = metrics.horizontalAdvance(command_.title) + 8 + closeButton().width();
+    return QRect(0, 0, std::min(width, this->width()), std::min(14 + kBorder, height()));
+}
+
+QRect FrameWindow::closeButton() const {
+    if (command_.closeCaption.isEmpty()) {
+        return {};
+    }
+    const QFontMetrics metrics(font());
+    const int width = metrics.horizontalAdvance(command_.closeCaption) + 8;
+    return QRect(metrics.horizontalAdvance(command_.title) + 8, 0, width, 14 + kBorder);
 }
 
 void FrameWindow::resizeEvent(QResizeEvent*) {
@@ -45,6 +55,11 @@ void FrameWindow::paintEvent(QPaintEvent*) {
     // Dark text on a light frame, light on a dark one.
     painter.setPen(colour_.lightness() > 128 ? Qt::black : Qt::white);
     painter.drawText(titleTab().adjusted(4, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, command_.title);
+    // Without a window manager there is no other way to close the frame by hand.
+    if (!closeButton().isEmpty()) {
+        painter.drawRect(closeButton().adjusted(1, 1, -2, -2));
+        painter.drawText(closeButton(), Qt::AlignCenter, command_.closeCaption);
+    }
 }
 
 void FrameWindow::mousePressEvent(QMouseEvent* event) {
@@ -52,6 +67,10 @@ void FrameWindow::mousePressEvent(QMouseEvent* event) {
         return;
     }
     const QPoint at = event->position().toPoint();
+    if (closeButton().contains(at)) {
+        close();
+        return;
+    }
     Qt::Edges edges;
     if (titleTab().contains(at) && at.x() > kCorner && at.y() > kBorder) {
         edges = Qt::LeftEdge | Qt::TopEdge | Qt::RightEdge | Qt::BottomEdge;

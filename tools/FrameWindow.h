@@ -1,10 +1,10 @@
 #pragma once
 
 // The frame program's one window: a frame in the given colour around a see-through inside (an X
-// shape mask, so the desktop under it shows without a compositor), with the title in a small tab
-// in its top-left corner. Dragging the tab moves it, dragging an edge or corner sizes it; it does
-// this itself, so it works with or without a window manager. It stays above other windows and
-// closes when asked to.
+// shape mask, so the desktop under it shows without a compositor), with the title and a close
+// button in a small tab in its top-left corner. Dragging the tab moves it, dragging an edge or
+// corner sizes it; it does this itself, so it works with or without a window manager. It stays
+// above other windows and closes when asked to.
 
 #include "source/FrameCommand.h"
 
@@ -27,6 +27,7 @@ protected:
 
 private:
     QRect titleTab() const;
+    QRect closeButton() const;
 
     oculet::FrameCommand command_;
     QColor colour_;
