@@ -105,7 +105,8 @@ void BoxHandles::show(BoxId box, const BoxStep& step) {
 }
 
 bool BoxHandles::eventFilter(QObject* watched, QEvent* event) {
-    const auto type = event->type();
+    // A quick second press arrives as a double click: it is a press like any other.
+    const auto type = event->type() == QEvent::MouseButtonDblClick ? QEvent::MouseButtonPress : event->type();
     if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove && type != QEvent::MouseButtonRelease) {
         return QObject::eventFilter(watched, event);
     }
@@ -125,7 +126,11 @@ bool BoxHandles::eventFilter(QObject* watched, QEvent* event) {
         if (BoxLayoutEditor::isImageBox(box) && parts_.eraseFromFrame) {
             parts_.eraseFromFrame(label->geometry());
         }
-        label->raise();
+        // A left press takes the box in hand, on top of the others; the fixed text comes to the
+        // front on any press.
+        if (buttons == kLeftButton || box == BoxId::FixedText) {
+            label->raise();
+        }
         outline_->setGeometry(whole(step.outline));
         outline_->show();
         outline_->raise();
