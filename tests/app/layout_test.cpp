@@ -22,10 +22,14 @@ bool drag(WindowId window, const QPoint& from, const QPoint& to, const QString& 
         .has_value();
 }
 
-int saved(const char* section) { return savedSettings().value(QString::fromLatin1(section), "4").value_or("").toInt(); }
+// The saved value of a per-program setting for the screen region (program 4).
+int saved(const char* section) {
+    return savedSettings().value(QString::fromLatin1(section), "4").value_or("").toInt();
+}
 
 TEST(Layout, TheRegionEditorFollowsItsFrameWindowAndTheBoxesFollowTheMouse) {
-    struct Leave { ~Leave() { TestEnvironment::stopWindowManager(); } } noWindowManagerAfter; // the others run without
+    // The other system tests run without a window manager.
+    struct Leave { ~Leave() { TestEnvironment::stopWindowManager(); } } noWindowManagerAfter;
     ASSERT_TRUE(TestEnvironment::startWindowManager());
     freshUser("[program]\nprog=4\n[me]\nleft=0\ntop=0\n[smon]\n4=True\n[lblsmleft]\n4=0\n[lblsmtop]\n4=75\n"
               "[clockleft]\n4=220\n[clocktop]\n4=5\n[txton]\n4=0\n[lastrx]\n4=False\n"
@@ -38,13 +42,14 @@ TEST(Layout, TheRegionEditorFollowsItsFrameWindowAndTheBoxesFollowTheMouse) {
     const auto frame = windowNamed(frameName);
     const auto editor = windowNamed("^Set screen capture area$");
     ASSERT_TRUE(frame && editor) << "no frame window or no editor";
-    EXPECT_TRUE(pollUntil(1000, [&] { return windowNamed(frameName).value_or(ShownWindow{}).geometry == QRect(400, 400, 400, 300); }))
+    auto frameAt = [&] { return windowNamed(frameName).value_or(ShownWindow{}).geometry; };
+    EXPECT_TRUE(pollUntil(1000, [&] { return frameAt() == QRect(400, 400, 400, 300); }))
         << "not placed on the stored capture";
     ASSERT_TRUE(xdotool({"windowmove", "--sync", QString::number(frame->id), "333", "222"}));
     pollUntil(200, [] { return false; });
     // A nudge click moves it one pixel right, from where the latest poll read it.
     ASSERT_TRUE(xdotool({"mousemove", "--window", QString::number(editor->id), "--sync", "76", "76", "click", "1"}));
-    EXPECT_TRUE(pollUntil(1000, [&] { return windowNamed(frameName).value_or(ShownWindow{}).geometry.x() == 334; }));
+    EXPECT_TRUE(pollUntil(1000, [&] { return frameAt().x() == 334; }));
     ASSERT_TRUE(requestClose(frame->id));
     EXPECT_TRUE(pollUntil(1000, [] { return shownWindows({"--name", "^Set screen capture area$"}).isEmpty(); }))
         << "closing the frame window by hand left the editor open";

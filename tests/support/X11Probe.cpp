@@ -44,8 +44,8 @@ QList<ShownWindow> shownWindows(const QStringList& search) {
     // One xdotool run: every window found is described by the chained command, as shell lines.
     // A name (the empty one matches any window) ends the search terms; without one the chain
     // would be taken for it.
-    const auto out = xdotool(QStringList{QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("--onlyvisible")} +
-                             search + QStringList{QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), QStringLiteral("%@")});
+    const auto out = xdotool(QStringList{"search", "--all", "--onlyvisible"} + search +
+                             QStringList{"getwindowgeometry", "--shell", "%@"});
     QList<ShownWindow> windows;
     for (const QString& line : out.value_or(QString()).split(u'\n', Qt::SkipEmptyParts)) {
         const QString name = line.section(u'=', 0, 0);
