@@ -49,7 +49,7 @@ TEST(BoxLayout, EachFamilyMovesSizesClampsAndStoresByItsRules) {
         {BoxId::SM, {0, 75, 125, 50}, 2, {10, 10}, {0, 40}, {0, 75, 125, 50}, true},   // left of the corner
         {BoxId::Aux1, {100, 75, 50, 50}, 2, {10, 10}, {40, -1}, {100, 75, 50, 50}, true}, // above it
         {BoxId::Aux2, {100, 100, 50, 50}, 3, {10, 10}, {90, 90}, {100, 100, 50, 50}, true},
-        {BoxId::Aux1, {100, 75, 50, 50}, 1, {10, 10}, {30, 20}, {120, 85, 50, 50}, true},
+        {BoxId::Aux1, {100, 75, 50, 50}, 1, {10, 10}, {-200, 20}, {0, 85, 50, 50}, true},
         {BoxId::LastRx, {200, 150, 120, 90}, 1, {5, 5}, {500, -200}, {300, -55, 120, 90}, true},
         {BoxId::LastRx, {200, 150, 120, 90}, 2, {5, 5}, {10, 10}, {200, 150, 30, 30}, false}, // at release
     };
@@ -117,9 +117,9 @@ TEST(BoxHandles, AnImageBoxIsErasedPreviewedOutlinedAndTheClockEndsOnTop) {
     BoxHandles handles(editor, painter, {labels, &frame, [&](const QRect& r) { erased.push_back(r); }}, {});
     QWidget* sm = labels[static_cast<std::size_t>(BoxId::SM)];
     QWidget* clock = labels[static_cast<std::size_t>(BoxId::Clock)];
-    auto mouse = [&](QEvent::Type type, QPointF at, Qt::MouseButton button, Qt::MouseButtons held) {
-        QMouseEvent event(type, at, sm->mapToGlobal(at), button, held, Qt::NoModifier);
-        QApplication::sendEvent(sm, &event);
+    auto mouse = [](QWidget* box, QEvent::Type type, QPointF at, Qt::MouseButton button, Qt::MouseButtons held) {
+        QMouseEvent event(type, at, box->mapToGlobal(at), button, held, Qt::NoModifier);
+        QApplication::sendEvent(box, &event);
     };
     // The signal meter's source on the screen is green; its box lies over the clock.
     settings.smLeft.fill(500);
@@ -130,16 +130,20 @@ TEST(BoxHandles, AnImageBoxIsErasedPreviewedOutlinedAndTheClockEndsOnTop) {
     clock->setGeometry(50, 70, 50, 30);
     EXPECT_EQ(labels[static_cast<std::size_t>(BoxId::Aux2)]->toolTip(), InterfaceTexts()[Text::Aux2Tip]);
 
-    mouse(QEvent::MouseButtonPress, {10, 10}, Qt::LeftButton, Qt::LeftButton);
+    // A text box is pressed like any other, but stays in the frame.
+    mouse(clock, QEvent::MouseButtonPress, {1, 1}, Qt::LeftButton, Qt::LeftButton);
+    EXPECT_TRUE(edit.layoutEditing && erased.empty());
+    mouse(clock, QEvent::MouseButtonRelease, {1, 1}, Qt::LeftButton, Qt::NoButton);
+    mouse(sm, QEvent::MouseButtonPress, {10, 10}, Qt::LeftButton, Qt::LeftButton);
     EXPECT_EQ(erased, std::vector<QRect>{QRect(40, 60, 100, 50)});
     EXPECT_TRUE(handles.preview()->isVisibleTo(&frame));
-    mouse(QEvent::MouseMove, {30, 15}, Qt::NoButton, Qt::LeftButton);
+    mouse(sm, QEvent::MouseMove, {30, 15}, Qt::NoButton, Qt::LeftButton);
     EXPECT_EQ(sm->geometry(), QRect(60, 65, 100, 50));
     EXPECT_EQ(handles.outline()->geometry(), QRect(58, 63, 104, 54));
     EXPECT_EQ(handles.preview()->geometry(), QRect(60, 65, 100, 50));
     EXPECT_EQ(QColor(handles.preview()->picture().pixel(99, 49)), QColor(Qt::green));
 
-    mouse(QEvent::MouseButtonRelease, {30, 15}, Qt::LeftButton, Qt::NoButton);
+    mouse(sm, QEvent::MouseButtonRelease, {30, 15}, Qt::LeftButton, Qt::NoButton);
     EXPECT_FALSE(handles.outline()->isVisibleTo(&frame));
     EXPECT_GT(frame.children().indexOf(clock), frame.children().indexOf(sm)) << "the clock is not on top";
 }
