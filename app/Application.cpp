@@ -7,6 +7,7 @@
 #include "publish/FtpPanel.h"
 #include "publish/FtpPublisher.h"
 #include "settings/SettingsTable.h"
+#include "compose/CopiedBoxes.h"
 #include "source/SourcePrograms.h"
 #include "ui/HelpWindow.h"
 #include "ui/UpdateCheck.h"
@@ -19,7 +20,8 @@
 namespace oculet {
 
 Application::Application(std::unique_ptr<Desktop> desktop)
-    : desktop_(std::move(desktop)), messages_(&window_), source_(*desktop_), sourceMenu_(&window_) {
+    : desktop_(std::move(desktop)), messages_(&window_), source_(*desktop_), sourceMenu_(&window_),
+      frameProgram_(Paths::programFolder() + QStringLiteral("/oculet-frame")) {
     frameTimer_.setInterval(250);
     frameTimer_.setSingleShot(true);
     clockTimer_.setInterval(1000);
@@ -74,6 +76,16 @@ void Application::start() {
                                           FrameFiles{dataFolder_, Paths::programFolder()});
     overlays_ = std::make_unique<Overlays>(settings_, boxes_, clock_, messages_, texts_, Paths::easyPalFolder());
     cycle_->setOverlays(overlays_.get());
+    boxPreview_ = std::make_unique<BoxPreviewPainter>(settings_, *desktop_,
+                                                      [this] { return overlays_->lastReceivedPicture(); });
+    BoxHandleParts handleParts;
+    for (BoxId id : kAllBoxes) {
+        handleParts.labels[static_cast<std::size_t>(id)] = window_.boxLabel(id);
+    }
+    handleParts.frameArea = window_.frameArea();
+    handleParts.eraseFromFrame = [this](const QRect& place) { cycle_->eraseBox(place); };
+    boxHandles_ = new BoxHandles(boxEditor_, *boxPreview_, std::move(handleParts), texts_);
+    window_.setDragPreview(boxHandles_->preview());
     if (settings_.clockShown()) {
         clockTimer_.start();
     }
@@ -133,6 +145,37 @@ void Application::openPublishingPanel() {
 
 void Application::closePublishingPanel() {
     publisher_->testFtpConnection();
+    armFrameTimer();
+    edit_.layoutEditing = false;
+}
+
+void Application::openRegionEditor(RegionTarget target) {
+    if (shuttingDown_ || !started_ || (regionEditor_ && regionEditor_->target() != RegionTarget::None)) {
+        return;
+    }
+    if (!regionEditor_) {
+        regionEditor_ =
+            std::make_unique<RegionEditor>(settings_, *desktop_, source_, editorMessages_, texts_, frameProgram_);
+        editorMessages_.setParent(regionEditor_.get());
+        connect(regionEditor_.get(), &RegionEditor::closed, this, &Application::regionEditorClosed);
+        connect(regionEditor_.get(), &RegionEditor::polled, this, [this] {
+            // The check box switches the copied boxes; their handles follow at once.
+            for (const CopiedBox& box : kCopiedBoxes) {
+                boxes_[box.id].visible = box.isOn(settings_);
+            }
+            window_.showBoxes(boxes_);
+        });
+    }
+    edit_.layoutEditing = true;
+    window_.setEnabled(false);
+    regionEditor_->open(target, window_.frameGeometry(), window_.programCaption());
+}
+
+void Application::regionEditorClosed() {
+    window_.setEnabled(true);
+    if (publisher_) {
+        publisher_->cancelTransfer();
+    }
     armFrameTimer();
     edit_.layoutEditing = false;
 }
@@ -207,6 +250,10 @@ void Application::shutdown() {
     updateCheck_.reset(); // a page still on its way is dropped, not waited for
     if (helpWindow_) {
         helpWindow_->close();
+    }
+    // The frame program goes with Oculet; what the editor set is in the settings saved below.
+    if (regionEditor_) {
+        regionEditor_->closeEditor();
     }
 
     window_.showMessage(texts_[Text::Closing]);

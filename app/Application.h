@@ -15,7 +15,10 @@
 #include "settings/InterfaceTexts.h"
 #include "settings/Settings.h"
 #include "source/SourceMenu.h"
+#include "source/RegionEditor.h"
 #include "source/SourceWindow.h"
+#include "ui/BoxHandles.h"
+#include "ui/BoxLayoutEditor.h"
 
 #include <QObject>
 #include <QTimer>
@@ -47,6 +50,9 @@ public:
     // The help window, opened (once; shown again and raised later) over the main window.
     void openHelpWindow();
 
+    // Opens the capture-region editor for a target; nothing while one is open.
+    void openRegionEditor(RegionTarget target);
+
 private:
     void runFrameCycle();
     void applySourceChoice();
@@ -55,6 +61,7 @@ private:
     void closePublishingPanel();
     void armFrameTimer();
     void saveSettings();
+    void regionEditorClosed();
 
     std::unique_ptr<Desktop> desktop_;
     Settings settings_;
@@ -73,6 +80,12 @@ private:
     FtpPanel* ftpPanel_ = nullptr;
     std::unique_ptr<HelpWindow> helpWindow_;
     std::unique_ptr<UpdateCheck> updateCheck_;
+    BoxLayoutEditor boxEditor_{settings_, boxes_, edit_};
+    std::unique_ptr<BoxPreviewPainter> boxPreview_;
+    BoxHandles* boxHandles_ = nullptr;
+    ProcessFrameProgram frameProgram_;
+    QtMessageBoxes editorMessages_; // over the editor: the main window is disabled while it is open
+    std::unique_ptr<RegionEditor> regionEditor_;
 
     QTimer frameTimer_;        // one frame cycle, re-armed when the cycle ends
     QTimer clockTimer_;        // once a second while a clock is shown

@@ -57,8 +57,16 @@ public:
     // The program label: black on transparent while the source program is found, white on red
     // while it is missing.
     void showSourceMissing(bool missing) override;
-    void hideDragPreview() override {}
+    void hideDragPreview() override {
+        if (dragPreview_ != nullptr) {
+            dragPreview_->hide();
+        }
+    }
     void requestShutdown() override { emit closeRequested(); }
+
+    // The handle of a box on the frame, and the preview shown over a held box.
+    QWidget* boxLabel(BoxId id) const { return boxLabels_[static_cast<std::size_t>(id)]; }
+    void setDragPreview(QWidget* preview) { dragPreview_ = preview; }
 
     // The frame area, on which panels lie.
     QWidget* frameArea() const;
@@ -92,6 +100,7 @@ private:
     std::array<QLabel*, kBoxCount> boxLabels_{};
     MessagePanel* picMsg_;
     QLabel* lblFtpStatus_;
+    QWidget* dragPreview_ = nullptr;
     bool closeAllowed_ = false;
 };
 

@@ -33,6 +33,9 @@ const char* const kHelp =
     "Options:\n"
     "  --help       show this text and exit\n"
     "  --version    show the version and exit\n"
+    "  --edit-region N\n"
+    "               open the capture-region editor once started: 1 capture area,\n"
+    "               2 progress strip, 3 s-meter, 4 AUX1, 5 AUX2\n"
     "\n"
     "Settings: $XDG_CONFIG_HOME/Oculet/Oculet.ini (~/.config/Oculet/Oculet.ini)\n"
     "Data:     $XDG_DATA_HOME/Oculet (~/.local/share/Oculet)\n";
@@ -40,7 +43,14 @@ const char* const kHelp =
 } // namespace
 
 int main(int argc, char** argv) {
+    int editRegion = 0;
     for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--edit-region") == 0 && i + 1 < argc) {
+            editRegion = std::atoi(argv[++i]);
+            if (editRegion >= 1 && editRegion <= 5) {
+                continue;
+            }
+        }
         if (std::strcmp(argv[i], "--version") == 0) {
             std::printf("%s\n", qPrintable(oculet::versionText()));
             return 0;
@@ -91,6 +101,9 @@ int main(int argc, char** argv) {
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &application, &oculet::Application::shutdown);
 
     application.start();
+    if (editRegion != 0) {
+        application.openRegionEditor(static_cast<oculet::RegionTarget>(editRegion));
+    }
     // Registered after start-up has built everything the save uses: exit handlers run before
     // the destructors of statics made before them, never of statics made after.
     g_application = &application;

@@ -176,6 +176,14 @@ void FrameCycle::run(std::function<void()> finished) {
     finished();
 }
 
+void FrameCycle::eraseBox(const QRect& place) {
+    QPainter painter(&pic1_);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawImage(place.topLeft(), pic3_, place);
+    painter.end();
+    view_.showFrame(pic1_);
+}
+
 void FrameCycle::startupRedraw() {
     Settings& s = settings_;
     try {

@@ -56,6 +56,10 @@ public:
     // nothing is written, published or warned about.
     void startupRedraw();
 
+    // A pressed box leaves the shown frame at once: its rectangle is put back from the clean
+    // capture and the frame shown again, without waiting for the next cycle.
+    void eraseBox(const QRect& place);
+
     const QImage& pic1() const { return pic1_; }
     const QImage& pic3() const { return pic3_; }
 

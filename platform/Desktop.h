@@ -41,6 +41,17 @@ public:
     // and so does a desktop that can no longer be read (the display went away): a caller can
     // tell "nothing copied" from a black screen.
     virtual QImage grab(const QRect& screenRect) = 0;
+
+    // The first shown top-level window (topmost first) that the process `pid` made, known by the
+    // process id its toolkit records on it; another program's window is never taken. 0 when the
+    // process shows none (yet).
+    virtual WindowId findWindowOfProcess(qint64 pid) = 0;
+    // Moves and sizes a window so that its outer frame covers `rect` (root coordinates) and
+    // raises it above the others.
+    virtual void placeWindowOnTop(WindowId, const QRect& rect) = 0;
+    // Asks the window to close, as a window manager's close button does; the program that owns
+    // it decides.
+    virtual void askToClose(WindowId) = 0;
 };
 
 // nullptr and a readable reason in *error (when error is not null) when no X display can be

@@ -15,8 +15,10 @@ void QtMessageBoxes::warn(const QString& text) {
     QMessageBox::warning(parent_, kTitle, text, QMessageBox::Ok);
 }
 
-void QtMessageBoxes::notify(const QString& text) {
-    auto* box = new QMessageBox(QMessageBox::Warning, kTitle, text, QMessageBox::Ok, parent_);
+void QtMessageBoxes::notify(const QString& text) { notifyTitled(kTitle, text); }
+
+void QtMessageBoxes::notifyTitled(const QString& title, const QString& text) {
+    auto* box = new QMessageBox(QMessageBox::Warning, title, text, QMessageBox::Ok, parent_);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setModal(false);
     box->show();

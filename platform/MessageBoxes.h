@@ -21,6 +21,11 @@ public:
     virtual void notify(const QString& text) { warn(text); }
     // A Yes/No question (question icon) with Yes as the default button; true for Yes.
     virtual bool askQuestion(const QString& text) { return askYesNo(text); }
+    // The same under a title of its own.
+    virtual void notifyTitled(const QString& title, const QString& text) {
+        (void)title;
+        notify(text);
+    }
 };
 
 class QtMessageBoxes final : public MessageBoxes {
@@ -32,6 +37,7 @@ public:
     bool askYesNo(const QString& text) override;
     void notify(const QString& text) override;
     bool askQuestion(const QString& text) override;
+    void notifyTitled(const QString& title, const QString& text) override;
 
 private:
     QWidget* parent_;

@@ -1,6 +1,7 @@
 #include "platform/X11Desktop.h"
 
 #include "platform/Stretch.h"
+#include <QMargins>
 
 #include <xcb/shm.h>
 #include <xcb/xcb.h>
@@ -49,11 +50,15 @@ enum Atom : int {
     Utf8String,
     WmState,
     NetFrameExtents,
+    NetWmPid,
+    WmProtocols,
+    WmDeleteWindow,
     AtomCount
 };
 constexpr std::array<const char*, AtomCount> kAtomNames = {
     "_NET_CLIENT_LIST_STACKING", "_NET_SUPPORTING_WM_CHECK", "_NET_WM_NAME",
     "UTF8_STRING",               "WM_STATE",                 "_NET_FRAME_EXTENTS",
+    "_NET_WM_PID",               "WM_PROTOCOLS",             "WM_DELETE_WINDOW",
 };
 
 // Titles are short; 4096 × 4 bytes is far beyond anything a window manager shows.
@@ -577,6 +582,79 @@ QImage X11Desktop::grab(const QRect& screenRect) {
     }
     stretchInto(image, image.rect(), onScreen, QRect(screenRect.topLeft() - clip.topLeft(), screenRect.size()));
     return image;
+}
+
+WindowId X11Desktop::findWindowOfProcess(qint64 pid) {
+    if (pid <= 0) {
+        return 0;
+    }
+    std::vector<bool> unusedTitleFlags;
+    std::vector<xcb_window_t> ids;
+    if (auto managed = d_->managedStacking()) {
+        ids = std::move(*managed);
+    } else {
+        ids = d_->treeStacking(unusedTitleFlags);
+    }
+    xcb_connection_t* c = d_->c();
+    std::vector<xcb_get_property_cookie_t> pids;
+    std::vector<xcb_get_window_attributes_cookie_t> attributes;
+    for (xcb_window_t id : ids) {
+        pids.push_back(d_->getProperty(id, d_->atoms[NetWmPid], XCB_ATOM_CARDINAL, 1));
+        attributes.push_back(xcb_get_window_attributes(c, id));
+    }
+    WindowId found = 0;
+    // Every reply is collected, also after a match, so none is left queued on the connection.
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        const auto owner = takeProperty(c, pids[i]);
+        const auto attrs = take<xcb_get_window_attributes_reply_t>(xcb_get_window_attributes_reply, c, attributes[i]);
+        const bool ours = owner && owner->format == 32 && xcb_get_property_value_length(owner.get()) == 4 &&
+                          *static_cast<const std::uint32_t*>(xcb_get_property_value(owner.get())) == std::uint32_t(pid);
+        // A toolkit's hidden helper windows carry the process id too; only a shown window counts.
+        if (found == 0 && ours && attrs && attrs->map_state == XCB_MAP_STATE_VIEWABLE) {
+            found = ids[i];
+        }
+    }
+    return found;
+}
+
+void X11Desktop::placeWindowOnTop(WindowId id, const QRect& rect) {
+    if (id == 0 || !rect.isValid()) {
+        return;
+    }
+    xcb_connection_t* c = d_->c();
+    // The size asked for is the client's: a window manager's frame around it is taken off, so
+    // the outer frame ends up covering the rectangle. Its top-left corner is placed by the
+    // window manager (north-west gravity) or, without one, is the client's own.
+    QMargins frame;
+    const auto extents = takeProperty(c, d_->getProperty(id, d_->atoms[NetFrameExtents], XCB_ATOM_CARDINAL, 4));
+    if (extents && extents->format == 32 && xcb_get_property_value_length(extents.get()) == 16) {
+        const auto* e = static_cast<const std::uint32_t*>(xcb_get_property_value(extents.get()));
+        frame = QMargins(int(e[0]), int(e[2]), int(e[1]), int(e[3]));
+    }
+    const std::uint32_t values[] = {
+        std::uint32_t(std::int32_t(rect.x())), std::uint32_t(std::int32_t(rect.y())),
+        std::uint32_t(std::max(1, rect.width() - frame.left() - frame.right())),
+        std::uint32_t(std::max(1, rect.height() - frame.top() - frame.bottom())), XCB_STACK_MODE_ABOVE};
+    xcb_configure_window(c, id,
+                         XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH |
+                             XCB_CONFIG_WINDOW_HEIGHT | XCB_CONFIG_WINDOW_STACK_MODE,
+                         values);
+    xcb_flush(c);
+}
+
+void X11Desktop::askToClose(WindowId id) {
+    if (id == 0) {
+        return;
+    }
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = id;
+    event.type = d_->atoms[WmProtocols];
+    event.data.data32[0] = d_->atoms[WmDeleteWindow];
+    event.data.data32[1] = XCB_CURRENT_TIME;
+    xcb_send_event(d_->c(), 0, id, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&event));
+    xcb_flush(d_->c());
 }
 
 std::unique_ptr<Desktop> createX11Desktop(QString* error) { return X11Desktop::open(error); }

@@ -30,6 +30,9 @@ public:
     std::optional<QString> windowTitle(WindowId) override;
     std::optional<QRect> windowRect(WindowId) override;
     QImage grab(const QRect& screenRect) override;
+    WindowId findWindowOfProcess(qint64 pid) override;
+    void placeWindowOnTop(WindowId, const QRect& rect) override;
+    void askToClose(WindowId) override;
 
     // Whether grabs currently go through MIT-SHM (false after the server refused a segment).
     bool usesSharedMemory() const;

@@ -42,6 +42,8 @@ public:
     void searchForRedraw(const Settings& settings);
 
     bool missing() const { return missing_; }
+    // The window's edges as the latest check left them.
+    const WindowEdges& edges() const { return edges_; }
 
     // The rectangle rebuilt from the stored capture position of the current program: the
     // window's top-left is the capture's top-left less the capture offsets.

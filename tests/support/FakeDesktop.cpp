@@ -88,4 +88,22 @@ QImage FakeDesktop::grab(const QRect& screenRect) {
     return image;
 }
 
+WindowId FakeDesktop::findWindowOfProcess(qint64 pid) {
+    for (const TopLevelWindow& w : windows_) {
+        if (auto it = pids_.find(w.id); it != pids_.end() && it->second == pid && pid > 0) {
+            return w.id;
+        }
+    }
+    return 0;
+}
+
+void FakeDesktop::placeWindowOnTop(WindowId id, const QRect& rect) {
+    if (auto it = find(id); it != windows_.end()) {
+        TopLevelWindow moved = *it;
+        moved.rect = rect;
+        windows_.erase(it);
+        windows_.insert(windows_.begin(), moved);
+    }
+}
+
 } // namespace oculet::test

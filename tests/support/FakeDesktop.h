@@ -8,6 +8,7 @@
 
 #include <QColor>
 
+#include <map>
 #include <vector>
 
 namespace oculet::test {
@@ -26,6 +27,8 @@ public:
     void removeWindow(WindowId id);
     void moveWindow(WindowId id, const QRect& rect);
     void retitleWindow(WindowId id, const QString& title);
+    // The process that made a window (0: none recorded).
+    void setWindowProcess(WindowId id, qint64 pid) { pids_[id] = pid; }
     // Makes grab() answer with a null image, as a desktop that can no longer be read does.
     void setBroken(bool broken) { broken_ = broken; }
 
@@ -39,6 +42,10 @@ public:
     std::optional<QString> windowTitle(WindowId id) override;
     std::optional<QRect> windowRect(WindowId id) override;
     QImage grab(const QRect& screenRect) override;
+    WindowId findWindowOfProcess(qint64 pid) override;
+    void placeWindowOnTop(WindowId id, const QRect& rect) override;
+    // The fake obeys at once: the window is gone.
+    void askToClose(WindowId id) override { removeWindow(id); }
 
 private:
     std::vector<TopLevelWindow>::iterator find(WindowId id);
@@ -50,6 +57,7 @@ private:
     bool broken_ = false;
     int listCount_ = 0;
     std::vector<QRect> grabs_;
+    std::map<WindowId, qint64> pids_;
 };
 
 } // namespace oculet::test

@@ -25,7 +25,7 @@ OculetProcess::~OculetProcess() {
     }
 }
 
-bool OculetProcess::start(const QMap<QString, QString>& extraEnv) {
+bool OculetProcess::start(const QMap<QString, QString>& extraEnv, const QStringList& args) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (auto it = extraEnv.cbegin(); it != extraEnv.cend(); ++it) {
         env.insert(it.key(), it.value());
@@ -33,7 +33,7 @@ bool OculetProcess::start(const QMap<QString, QString>& extraEnv) {
     process_.setProcessEnvironment(env);
     // Its messages go to the test's log, where a failure is read, and never fill a pipe.
     process_.setProcessChannelMode(QProcess::ForwardedChannels);
-    process_.start(program_, {});
+    process_.start(program_, args);
     pid_ = process_.waitForStarted(5000) ? process_.processId() : 0;
     return pid_ != 0;
 }

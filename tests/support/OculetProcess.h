@@ -21,7 +21,7 @@ public:
     OculetProcess& operator=(const OculetProcess&) = delete;
 
     // Starts the program with the test environment plus `extraEnv`. True once it is running.
-    bool start(const QMap<QString, QString>& extraEnv = {});
+    bool start(const QMap<QString, QString>& extraEnv = {}, const QStringList& args = {});
     qint64 pid() const { return pid_; }
 
     // Each wait gives up early when the process has ended. The main window is the process's

@@ -40,13 +40,12 @@ std::optional<QString> xdotool(const QStringList& args) {
     return QString::fromUtf8(process.readAllStandardOutput());
 }
 
-QList<ShownWindow> shownWindows(qint64 pid) {
+QList<ShownWindow> shownWindows(const QStringList& search) {
     // One xdotool run: every window found is described by the chained command, as shell lines.
-    // The empty name (with --all) matches any window; without a name the chain would be taken
-    // for one.
-    const auto out = xdotool({QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("--onlyvisible"),
-                              QStringLiteral("--pid"), QString::number(pid), QStringLiteral("--name"), QString(),
-                              QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), QStringLiteral("%@")});
+    // A name (the empty one matches any window) ends the search terms; without one the chain
+    // would be taken for it.
+    const auto out = xdotool(QStringList{"search", "--all", "--onlyvisible"} + search +
+                             QStringList{"getwindowgeometry", "--shell", "%@"});
     QList<ShownWindow> windows;
     for (const QString& line : out.value_or(QString()).split(u'\n', Qt::SkipEmptyParts)) {
         const QString name = line.section(u'=', 0, 0);

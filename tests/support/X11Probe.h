@@ -28,8 +28,12 @@ struct ShownWindow {
     QRect geometry; // client area in root coordinates
 };
 
+// The mapped windows an xdotool search finds, e.g. {"--name", "^Title$"}.
+QList<ShownWindow> shownWindows(const QStringList& search);
 // The mapped windows of a process (by the _NET_WM_PID its toolkit sets).
-QList<ShownWindow> shownWindows(qint64 pid);
+inline QList<ShownWindow> shownWindows(qint64 pid) {
+    return shownWindows({QStringLiteral("--pid"), QString::number(pid), QStringLiteral("--name"), QString()});
+}
 
 // Asks the window to close the way a window manager's close button does: the WM_DELETE_WINDOW
 // client message of the ICCCM (xdotool has no command for it).

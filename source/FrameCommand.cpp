@@ -1,0 +1,31 @@
+#include "source/FrameCommand.h"
+
+#include <QRegularExpression>
+
+namespace oculet {
+
+QString frameCommandText(const QString& title, const QString& colourLiteral, const QString& closeCaption) {
+    return title + colourLiteral + closeCaption;
+}
+
+FrameCommand parseFrameCommand(const QString& text) {
+    FrameCommand command;
+    // Greedy title: the literal taken is the last one, and the caption after it holds no colon.
+    static const QRegularExpression shape(QStringLiteral("^(.*) :([^:]*):([^:]*)$"),
+                                          QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpressionMatch parts = shape.match(text);
+    if (!parts.hasMatch()) {
+        command.title = text;
+        return command;
+    }
+    command.title = parts.captured(1);
+    command.closeCaption = parts.captured(3);
+    static const QRegularExpression literal(QStringLiteral("^&[Hh]([0-9A-Fa-f]{1,8})&?$"));
+    const QRegularExpressionMatch hex = literal.match(parts.captured(2).trimmed());
+    if (hex.hasMatch()) {
+        command.colour = static_cast<Colour>(hex.captured(1).toUInt(nullptr, 16) & 0xFFFFFF);
+    }
+    return command;
+}
+
+} // namespace oculet
