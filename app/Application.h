@@ -16,6 +16,10 @@
 #include "settings/Settings.h"
 #include "source/SourceMenu.h"
 #include "source/SourceWindow.h"
+#include "ui/Language.h"
+#include "ui/MenuBar.h"
+#include "ui/OptionPanel.h"
+#include "ui/PopupMenus.h"
 
 #include <QObject>
 #include <QTimer>
@@ -24,6 +28,7 @@
 
 namespace oculet {
 
+class ClockPanel;
 class FtpPanel;
 class FtpPublisher;
 
@@ -43,7 +48,22 @@ public:
 
     MainWindow& window() { return window_; }
 
+    // Opens the capture-region editor for a target (1 capture area, 2 progress strip, 3 S-meter,
+    // 4 Aux1, 5 Aux2); the editor clears the layout-editing flag when it closes.
+    void openRegionEditor(int target);
+    // Opens the help window.
+    void openHelpWindow();
+
 private:
+    void menuBarPointed(MenuBar::Place place);
+    void showOptionsMenu();
+    void dispatchOptionsItem();
+    void openPanel(OptionPanel* panel, int item);
+    void closePanel();
+    void openHelpText();
+    void chooseLanguage(int index);
+    void loadLanguage();
+    void applyTexts();
     void runFrameCycle();
     void applySourceChoice();
     void startPublishing();
@@ -67,10 +87,19 @@ private:
     std::unique_ptr<Overlays> overlays_;
     std::unique_ptr<FtpPublisher> publisher_;
     FtpPanel* ftpPanel_ = nullptr;
+    LanguageMenu languageMenu_;
+    OptionsMenu optionsMenu_;
+    std::unique_ptr<LanguageLoader> language_;
+    QtPanelDialogs dialogs_;
+    std::unique_ptr<PanelContext> panelContext_;
+    std::array<OptionPanel*, 3> panels_{}; // last received picture, texts, clock: options items 5 to 7
+    ClockPanel* clockPanel_ = nullptr;
+    int chosenItem_ = -1;
 
     QTimer frameTimer_;        // one frame cycle, re-armed when the cycle ends
     QTimer clockTimer_;        // once a second while a clock is shown
     QTimer sourceChoiceTimer_; // applies a source chosen in the source menu
+    QTimer dispatchTimer_;     // acts on an options item once the menu's click has returned
 
     QString dataFolder_;
     bool settingsSavable_ = true; // false when the stored file exists but could not be read

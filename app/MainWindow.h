@@ -17,6 +17,8 @@
 
 namespace oculet {
 
+class MenuBar;
+class MenuLabel;
 class MessagePanel;
 
 // `picImg`: shows the composed frame; the overlay labels and panels lie on it.
@@ -33,18 +35,6 @@ private:
     QImage frame_;
 };
 
-// A label on the menu bar that reports clicks.
-class MenuLabel : public QLabel {
-    Q_OBJECT
-public:
-    MenuLabel(const QString& name, const QString& caption, QWidget* parent);
-signals:
-    void clicked();
-
-protected:
-    void mousePressEvent(QMouseEvent* event) override;
-};
-
 class MainWindow : public QWidget, public FrameCycleView {
     Q_OBJECT
 public:
@@ -59,6 +49,10 @@ public:
     void showSourceMissing(bool missing) override;
     void hideDragPreview() override {}
     void requestShutdown() override { emit closeRequested(); }
+
+    MenuBar* menuBar() const { return menuBar_; }
+    // The tool tip of an overlay box's label.
+    void setBoxToolTip(BoxId id, const QString& tip);
 
     // The frame area, on which panels lie.
     QWidget* frameArea() const;
@@ -87,6 +81,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    MenuBar* menuBar_;
     MenuLabel* lblProg_;
     FrameView* picImg_;
     std::array<QLabel*, kBoxCount> boxLabels_{};
