@@ -45,6 +45,11 @@ OptionPanel::OptionPanel(const char* name, int height, PanelContext& context, QW
     setObjectName(QString::fromLatin1(name));
     setAutoFillBackground(true);
     setGeometry(0, 0, kFrameWidth, height);
+    // A little smaller than the desktop's font: the longest captions of every language fit the
+    // frame's width.
+    QFont compact = font();
+    compact.setPixelSize(11);
+    setFont(compact);
     hide();
 }
 

@@ -68,27 +68,38 @@ TextPanel::TextPanel(PanelContext& context, QWidget* parent) : OptionPanel("Fram
         list->setEditable(true);
         list->setInsertPolicy(QComboBox::NoInsert);
     }
+    // Captions are never cut; the file paths give way (their full text scrolls in the box).
+    for (QAbstractButton* box : std::initializer_list<QAbstractButton*>{ckText_, optCont_, optTime_, ckFile1_,
+                                                                       ckFixedTxt_, ckFile2_, ckTransparent_}) {
+        box->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Fixed);
+    }
+    for (QLineEdit* path : {txtFile1_, txtFile2_}) {
+        path->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    }
 
     auto* grid = new QGridLayout(this);
     grid->setContentsMargins(4, 2, 4, 2);
     grid->setVerticalSpacing(1);
-    grid->addWidget(ckText_, 0, 0);
-    grid->addWidget(optCont_, 0, 1);
-    grid->addWidget(optTime_, 0, 2);
-    grid->addWidget(cboScrollText_, 1, 0, 1, 3);
-    grid->addWidget(ckFile1_, 2, 0);
-    grid->addWidget(txtFile1_, 2, 1);
-    grid->addWidget(cmdBrowse1_, 2, 2);
-    grid->addWidget(ckFixedTxt_, 3, 0);
-    grid->addWidget(cboFtxt_, 4, 0, 1, 3);
-    grid->addWidget(ckFile2_, 5, 0);
-    grid->addWidget(txtFile2_, 5, 1);
-    grid->addWidget(cmdBrowse2_, 5, 2);
-    grid->addWidget(ckTransparent_, 6, 0);
-    grid->addWidget(cmdBkCol_, 6, 1);
-    grid->addWidget(cmdFont_, 7, 0);
-    grid->addWidget(cmdColor_, 7, 1);
-    grid->addWidget(cmdClose_, 7, 2);
+    grid->setHorizontalSpacing(4);
+    grid->addWidget(ckText_, 0, 0, 1, 3);
+    grid->addWidget(optCont_, 1, 0);
+    grid->addWidget(optTime_, 1, 1, 1, 2);
+    grid->addWidget(cboScrollText_, 2, 0, 1, 3);
+    grid->addWidget(ckFile1_, 3, 0);
+    grid->addWidget(txtFile1_, 3, 1);
+    grid->addWidget(cmdBrowse1_, 3, 2);
+    grid->addWidget(ckFixedTxt_, 4, 0);
+    grid->addWidget(ckTransparent_, 4, 1, 1, 2);
+    grid->addWidget(cboFtxt_, 5, 0, 1, 3);
+    grid->addWidget(ckFile2_, 6, 0);
+    grid->addWidget(txtFile2_, 6, 1);
+    grid->addWidget(cmdBrowse2_, 6, 2);
+    auto* buttons = new QHBoxLayout;
+    for (QPushButton* button : {cmdFont_, cmdColor_, cmdBkCol_, cmdClose_}) {
+        buttons->addWidget(button);
+    }
+    grid->addLayout(buttons, 7, 0, 1, 3);
+    grid->setColumnStretch(1, 1);
 
     Settings& s = settings();
     connect(ckText_, &QCheckBox::toggled, this, &TextPanel::scrollModeChanged);
