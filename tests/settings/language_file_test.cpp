@@ -23,7 +23,6 @@ TEST(LanguageFile, TheVersionLineDecidesWhetherAFileIsUsed) {
         {"Oculet 2.21 ", LanguageStatus::WrongVersion},
         {"Oculet 2.2", LanguageStatus::WrongVersion},
         {"oculet 2.21", LanguageStatus::Unusable},
-        {"", LanguageStatus::Unusable},
     };
     for (const auto& [line, status] : rows) {
         EXPECT_EQ(parseLanguageFile(languageFile(line, 74), kVersion).status, status) << line.constData();
