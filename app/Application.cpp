@@ -12,8 +12,15 @@
 #include "ui/HelpWindow.h"
 #include "ui/UpdateCheck.h"
 
+#include "ui/Captions.h"
+#include "ui/ClockPanel.h"
+#include "ui/LastRxPanel.h"
+#include "ui/TextPanel.h"
+
 #include <QApplication>
+#include <QDesktopServices>
 #include <QDir>
+#include <QUrl>
 
 #include <cstdio>
 
@@ -21,14 +28,20 @@ namespace oculet {
 
 Application::Application(std::unique_ptr<Desktop> desktop)
     : desktop_(std::move(desktop)), messages_(&window_), source_(*desktop_), sourceMenu_(&window_),
-      frameProgram_(Paths::programFolder() + QStringLiteral("/oculet-frame")) {
+      frameProgram_(Paths::programFolder() + QStringLiteral("/oculet-frame")),
+      languageMenu_(&window_), optionsMenu_(languageMenu_, &window_), dialogs_(&window_) {
     frameTimer_.setInterval(250);
     frameTimer_.setSingleShot(true);
     clockTimer_.setInterval(1000);
     sourceChoiceTimer_.setInterval(100);
     sourceChoiceTimer_.setSingleShot(true);
     connect(&frameTimer_, &QTimer::timeout, this, &Application::runFrameCycle);
-    connect(&clockTimer_, &QTimer::timeout, this, [this] { overlays_->clockTick(); });
+    connect(&clockTimer_, &QTimer::timeout, this, [this] {
+        overlays_->clockTick();
+        if (clockPanel_->isVisible()) {
+            clockPanel_->showTimes(clock_.utcNow(), clock_.localNow());
+        }
+    });
     connect(&sourceChoiceTimer_, &QTimer::timeout, this, &Application::applySourceChoice);
     connect(&window_, &MainWindow::closeRequested, this, &Application::shutdown);
     connect(&window_, &MainWindow::sourceMenuRequested, this,
@@ -38,6 +51,29 @@ Application::Application(std::unique_ptr<Desktop> desktop)
         settings_.program = index;
         sourceChoiceTimer_.start();
     });
+
+    dispatchTimer_.setInterval(100);
+    dispatchTimer_.setSingleShot(true);
+    connect(&dispatchTimer_, &QTimer::timeout, this, &Application::dispatchOptionsItem);
+    connect(window_.menuBar(), &MenuBar::pointed, this, &Application::menuBarPointed);
+    connect(window_.menuBar(), &MenuBar::optionsClicked, this, &Application::showOptionsMenu);
+    connect(&optionsMenu_, &OptionsMenu::chosen, this, [this](int item) {
+        chosenItem_ = item;
+        dispatchTimer_.start();
+    });
+    connect(&languageMenu_, &LanguageMenu::chosen, this, &Application::chooseLanguage);
+
+    // The panel hooks reach the overlays, which exist once start-up has made them.
+    PanelHooks hooks{[this](bool shown) { shown ? clockTimer_.start() : clockTimer_.stop(); },
+                     [this] { overlays_->restartScrolling(); }, [this] { overlays_->raiseMinuteFlag(); },
+                     [this] { overlays_->forgetLastReceived(); }};
+    panelContext_ = std::make_unique<PanelContext>(PanelContext{settings_, boxes_, dialogs_, messages_, hooks});
+    clockPanel_ = new ClockPanel(*panelContext_, window_.frameArea());
+    panels_ = {new LastRxPanel(*panelContext_, window_.frameArea()), new TextPanel(*panelContext_, window_.frameArea()),
+               clockPanel_};
+    for (OptionPanel* panel : panels_) {
+        connect(panel, &OptionPanel::closed, this, &Application::closePanel);
+    }
 }
 
 Application::~Application() = default;
@@ -45,7 +81,9 @@ Application::~Application() = default;
 void Application::start() {
     dataFolder_ = Paths::dataFolder();
     // Nothing installs these folders here: start-up makes them so every later write has a place.
-    QDir().mkpath(dataFolder_ + QStringLiteral("/Languages"));
+    const QString languages = dataFolder_ + QStringLiteral("/Languages");
+    installShippedFiles(dataFolder_, languages, versionText());
+    language_ = std::make_unique<LanguageLoader>(texts_, messages_, languages, versionText());
     moveOffPictureIntoDataFolder(Paths::programFolder(), dataFolder_);
     // A kill in the moment before a rename leaves the temporary file behind; this copy holds the
     // instance lock, so nothing else is writing them.
@@ -65,6 +103,7 @@ void Application::start() {
     started_ = true;
 
     window_.setProgramCaption(sourceMenuCaption(settings_.program));
+    language_->load(settings_.language);
     clampWindowPosition(settings_, screen);
     window_.move(qRound(settings_.meLeft / kTwipsPerPixel), qRound(settings_.meTop / kTwipsPerPixel));
     clampSignalMeterSource(settings_, screen);
@@ -86,6 +125,8 @@ void Application::start() {
     handleParts.eraseFromFrame = [this](const QRect& place) { cycle_->eraseBox(place); };
     boxHandles_ = new BoxHandles(boxEditor_, *boxPreview_, std::move(handleParts), texts_);
     window_.setDragPreview(boxHandles_->preview());
+    // The per-minute text runs once straight away, not only after the first minute.
+    overlays_->raiseMinuteFlag();
     if (settings_.clockShown()) {
         clockTimer_.start();
     }
@@ -94,6 +135,7 @@ void Application::start() {
         cycle_->startupRedraw();
     }
     startPublishing();
+    applyTexts();
     armFrameTimer();
     // The update question never comes over a panel or the region editor; it waits for them.
     UpdateCheck::Hooks hooks;
@@ -209,7 +251,113 @@ void Application::applySourceChoice() {
     placeBoxesForProgram(settings_, boxes_);
     window_.showBoxes(boxes_);
     source_.setFragment(titleFragmentFor(settings_.program, window_.programCaption()));
+    applyTexts();
     sourceMenu_.hide();
+}
+
+void Application::menuBarPointed(MenuBar::Place place) {
+    switch (place) {
+    case MenuBar::Place::Program:
+        optionsMenu_.close();
+        sourceMenu_.popup(window_.menuPosition(), settings_.program);
+        break;
+    case MenuBar::Place::Options: showOptionsMenu(); break;
+    case MenuBar::Place::Cam:
+        optionsMenu_.close();
+        sourceMenu_.hide();
+        break;
+    case MenuBar::Place::EmptyBar:
+    case MenuBar::Place::None: break;
+    }
+}
+
+void Application::showOptionsMenu() {
+    sourceMenu_.hide();
+    optionsMenu_.setLanguage(settings_.language);
+    optionsMenu_.popup(window_.menuPosition() + QPoint(70, 0));
+    // A translator may have edited the file since: each opening shows its latest wording.
+    loadLanguage();
+}
+
+void Application::dispatchOptionsItem() {
+    edit_.layoutEditing = true;
+    const int item = chosenItem_;
+    if (item >= CaptureAreaItem && item <= Aux2AreaItem) {
+        openRegionEditor(static_cast<RegionTarget>(item - CaptureAreaItem + 1));
+    } else if (item >= LastReceivedPanelItem && item <= ClockPanelItem) {
+        openPanel(panels_[static_cast<std::size_t>(item - LastReceivedPanelItem)], item);
+    } else {
+        // The language item, the help text and the help window leave publishing running.
+        edit_.layoutEditing = false;
+        if (item == HelpTextItem) {
+            openHelpText();
+        } else if (item == HelpWindowItem) {
+            openHelpWindow();
+        }
+    }
+    if (publisher_) {
+        publisher_->cancelTransfer();
+    }
+    armFrameTimer();
+    optionsMenu_.close();
+}
+
+void Application::openPanel(OptionPanel* panel, int item) {
+    window_.menuBar()->setLabelsEnabled(false);
+    panel->openPanel(sourceMenu_.caption(settings_.clampedProgram()) + u' ' + optionsMenu_.item(item)->text());
+}
+
+void Application::closePanel() {
+    window_.menuBar()->setLabelsEnabled(true);
+    edit_.layoutEditing = false;
+}
+
+void Application::openHelpText() {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(dataFolder_ + QStringLiteral("/Help.txt")));
+}
+
+void Application::chooseLanguage(int index) {
+    settings_.language = index;
+    loadLanguage();
+    optionsMenu_.close();
+}
+
+void Application::loadLanguage() {
+    if (language_->load(settings_.language)) {
+        applyTexts();
+    }
+}
+
+void Application::applyTexts() {
+    const int program = settings_.clampedProgram();
+    sourceMenu_.setCaption(ScreenCapture, texts_[Text::ScreenCapture]);
+    if (program == ScreenCapture) {
+        window_.setProgramCaption(sourceMenu_.caption(ScreenCapture));
+    }
+    QStringList items;
+    for (int i = 0; i < kOptionsItemCount; ++i) {
+        items << optionsItemCaption(i, texts_, program, window_.programCaption(), versionText());
+    }
+    optionsMenu_.setCaptions(items);
+    // Only EasyPal shows a progress strip.
+    optionsMenu_.item(ProgressAreaItem)->setEnabled(program == EasyPal);
+    languageMenu_.setCaptions({texts_[Text::English], texts_[Text::Spanish], texts_[Text::German],
+                               texts_[Text::French], texts_[Text::Dutch]});
+    window_.menuBar()->options()->setText(texts_[Text::Options]);
+    window_.menuBar()->cam()->setText(texts_[Text::CamMode]);
+    for (OptionPanel* panel : panels_) {
+        panel->applyTexts(texts_);
+    }
+    if (ftpPanel_ != nullptr) {
+        ftpPanel_->applyTexts(texts_);
+    }
+    const std::pair<BoxId, Text> tips[] = {{BoxId::LastRx, Text::LastRxTip},     {BoxId::SM, Text::SignalMeterTip},
+                                           {BoxId::Aux1, Text::Aux1Tip},         {BoxId::Aux2, Text::Aux2Tip},
+                                           {BoxId::Clock, Text::ClockTip},       {BoxId::FixedText, Text::FixedTextTip},
+                                           {BoxId::ScrollText, Text::ScrollTextTip}};
+    for (const auto& [box, tip] : tips) {
+        window_.setBoxToolTip(box, texts_[tip]);
+    }
 }
 
 void Application::saveSettings() {
@@ -246,6 +394,7 @@ void Application::shutdown() {
     frameTimer_.stop();
     clockTimer_.stop();
     sourceChoiceTimer_.stop();
+    dispatchTimer_.stop();
     sourceMenu_.hide();
     updateCheck_.reset(); // a page still on its way is dropped, not waited for
     if (helpWindow_) {
@@ -255,6 +404,7 @@ void Application::shutdown() {
     if (regionEditor_) {
         regionEditor_->closeEditor();
     }
+    optionsMenu_.close();
 
     window_.showMessage(texts_[Text::Closing]);
     if (settings_.ftpOffPic == 1 && ftpPanel_ != nullptr) {

@@ -19,6 +19,10 @@
 #include "source/SourceWindow.h"
 #include "ui/BoxHandles.h"
 #include "ui/BoxLayoutEditor.h"
+#include "ui/Language.h"
+#include "ui/MenuBar.h"
+#include "ui/OptionPanel.h"
+#include "ui/PopupMenus.h"
 
 #include <QObject>
 #include <QTimer>
@@ -27,6 +31,7 @@
 
 namespace oculet {
 
+class ClockPanel;
 class FtpPanel;
 class FtpPublisher;
 class HelpWindow;
@@ -54,6 +59,15 @@ public:
     void openRegionEditor(RegionTarget target);
 
 private:
+    void menuBarPointed(MenuBar::Place place);
+    void showOptionsMenu();
+    void dispatchOptionsItem();
+    void openPanel(OptionPanel* panel, int item);
+    void closePanel();
+    void openHelpText();
+    void chooseLanguage(int index);
+    void loadLanguage();
+    void applyTexts();
     void runFrameCycle();
     void applySourceChoice();
     void startPublishing();
@@ -86,10 +100,19 @@ private:
     ProcessFrameProgram frameProgram_;
     QtMessageBoxes editorMessages_; // over the editor: the main window is disabled while it is open
     std::unique_ptr<RegionEditor> regionEditor_;
+    LanguageMenu languageMenu_;
+    OptionsMenu optionsMenu_;
+    std::unique_ptr<LanguageLoader> language_;
+    QtPanelDialogs dialogs_;
+    std::unique_ptr<PanelContext> panelContext_;
+    std::array<OptionPanel*, 3> panels_{}; // last received picture, texts, clock: options items 5 to 7
+    ClockPanel* clockPanel_ = nullptr;
+    int chosenItem_ = -1;
 
     QTimer frameTimer_;        // one frame cycle, re-armed when the cycle ends
     QTimer clockTimer_;        // once a second while a clock is shown
     QTimer sourceChoiceTimer_; // applies a source chosen in the source menu
+    QTimer dispatchTimer_;     // acts on an options item once the menu's click has returned
 
     QString dataFolder_;
     bool settingsSavable_ = true; // false when the stored file exists but could not be read

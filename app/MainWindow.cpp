@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 
+#include "ui/MenuBar.h"
 #include "ui/MessagePanel.h"
 
 #include <QCloseEvent>
@@ -42,34 +43,14 @@ void FrameView::paintEvent(QPaintEvent*) {
     painter.drawImage(0, 0, frame_);
 }
 
-MenuLabel::MenuLabel(const QString& name, const QString& caption, QWidget* parent) : QLabel(caption, parent) {
-    setObjectName(name);
-    setAlignment(Qt::AlignCenter);
-    setAutoFillBackground(false);
-}
-
-void MenuLabel::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) {
-        emit clicked();
-    }
-    QLabel::mousePressEvent(event);
-}
-
 MainWindow::MainWindow() {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Oculet"));
     setFixedSize(320, 262);
 
-    auto* picMenuBar = new QWidget(this);
-    picMenuBar->setObjectName(QStringLiteral("picMenuBar"));
-    picMenuBar->setGeometry(0, 0, 320, 20);
-    lblProg_ = new MenuLabel(QStringLiteral("lblProg"), QStringLiteral("EasyPal"), picMenuBar);
-    lblProg_->setGeometry(0, 1, 75, 21);
-    auto* lblOpt = new MenuLabel(QStringLiteral("lblOpt"), QStringLiteral("Options"), picMenuBar);
-    lblOpt->setGeometry(75, 1, 85, 21);
-    auto* lblFtp = new MenuLabel(QStringLiteral("lblFtp"), QStringLiteral("Cam mode"), picMenuBar);
-    lblFtp->setGeometry(160, 1, 100, 21);
-    lblFtpStatus_ = new QLabel(picMenuBar);
+    menuBar_ = new MenuBar(this);
+    lblProg_ = menuBar_->program();
+    lblFtpStatus_ = new QLabel(menuBar_);
     lblFtpStatus_->setObjectName(QStringLiteral("lblFtpStatus"));
     lblFtpStatus_->setGeometry(261, 0, 58, 20);
     lblFtpStatus_->setAlignment(Qt::AlignCenter);
@@ -77,8 +58,8 @@ MainWindow::MainWindow() {
     QFont small = lblFtpStatus_->font();
     small.setPixelSize(9);
     lblFtpStatus_->setFont(small);
-    connect(lblProg_, &MenuLabel::clicked, this, &MainWindow::sourceMenuRequested);
-    connect(lblFtp, &MenuLabel::clicked, this, &MainWindow::publishingPanelRequested);
+    connect(menuBar_, &MenuBar::programClicked, this, &MainWindow::sourceMenuRequested);
+    connect(menuBar_, &MenuBar::camClicked, this, &MainWindow::publishingPanelRequested);
 
     picImg_ = new FrameView(this);
     picImg_->setGeometry(1, 22, kFrameWidth, kFrameHeight);
@@ -119,6 +100,8 @@ void MainWindow::showSourceMissing(bool missing) {
     pal.setColor(QPalette::Window, missing ? QColor(0xC0, 0, 0) : QColor(Qt::transparent));
     lblProg_->setPalette(pal);
 }
+
+void MainWindow::setBoxToolTip(BoxId id, const QString& tip) { boxLabels_[static_cast<std::size_t>(id)]->setToolTip(tip); }
 
 QWidget* MainWindow::frameArea() const { return picImg_; }
 

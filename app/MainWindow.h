@@ -17,6 +17,8 @@
 
 namespace oculet {
 
+class MenuBar;
+class MenuLabel;
 class MessagePanel;
 
 // `picImg`: shows the composed frame; the overlay labels and panels lie on it.
@@ -31,18 +33,6 @@ protected:
 
 private:
     QImage frame_;
-};
-
-// A label on the menu bar that reports clicks.
-class MenuLabel : public QLabel {
-    Q_OBJECT
-public:
-    MenuLabel(const QString& name, const QString& caption, QWidget* parent);
-signals:
-    void clicked();
-
-protected:
-    void mousePressEvent(QMouseEvent* event) override;
 };
 
 class MainWindow : public QWidget, public FrameCycleView {
@@ -67,6 +57,9 @@ public:
     // The handle of a box on the frame, and the preview shown over a held box.
     QWidget* boxLabel(BoxId id) const { return boxLabels_[static_cast<std::size_t>(id)]; }
     void setDragPreview(QWidget* preview) { dragPreview_ = preview; }
+    MenuBar* menuBar() const { return menuBar_; }
+    // The tool tip of an overlay box's label.
+    void setBoxToolTip(BoxId id, const QString& tip);
 
     // The frame area, on which panels lie.
     QWidget* frameArea() const;
@@ -95,6 +88,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    MenuBar* menuBar_;
     MenuLabel* lblProg_;
     FrameView* picImg_;
     std::array<QLabel*, kBoxCount> boxLabels_{};

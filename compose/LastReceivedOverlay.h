@@ -86,6 +86,8 @@ public:
     QImage currentFrame() const;
     QSize pictureSize() const { return decoder_->pictureSize(); }
     int frameIndex() const { return frameIndex_; }
+    // The next refresh loads the file even when it has not changed.
+    void forget() { tried_ = FileStamp{}; }
 
 private:
     struct FileStamp {

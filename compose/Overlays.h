@@ -39,6 +39,16 @@ public:
     // The picture shown in the last received box on the latest cycle (or the placeholder).
     const QImage& lastReceivedPicture() const { return lastReceived_; }
 
+    // The text or its font changed: the continuous text starts again beyond the right edge.
+    void restartScrolling() { continuous_ = ContinuousScroll{}; }
+    // The per-minute text runs on the next cycle (at start-up, and when its options close).
+    void raiseMinuteFlag() {
+        minuteFlag_ = true;
+        secondCounter_ = 0;
+    }
+    // Another folder was chosen: the picture is looked for afresh on the next cycle.
+    void forgetLastReceived() { picture_.forget(); }
+
     bool minuteFlag() const { return minuteFlag_; }
     int secondCounter() const { return secondCounter_; }
 

@@ -1,11 +1,32 @@
 #include "platform/MessageBoxes.h"
 
+#include <QCloseEvent>
+#include <QKeyEvent>
 #include <QMessageBox>
 
 namespace oculet {
 namespace {
 const QString kTitle = QStringLiteral("Oculet");
-}
+
+// Qt lets Escape and the close button answer a Yes/No box with No; a question whose No ends the
+// program must be answered on purpose.
+class AnswerRequired final : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Close) {
+            event->ignore();
+            return true;
+        }
+        if ((event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride) &&
+            static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+            return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+} // namespace
 
 void QtMessageBoxes::inform(const QString& text) {
     QMessageBox::information(parent_, kTitle, text, QMessageBox::Ok);
@@ -33,8 +54,15 @@ bool QtMessageBoxes::askQuestion(const QString& text) {
 bool QtMessageBoxes::askYesNo(const QString& text) {
     QMessageBox box(QMessageBox::Warning, kTitle, text, QMessageBox::Yes | QMessageBox::No, parent_);
     box.setDefaultButton(QMessageBox::Yes);
-    box.setEscapeButton(QMessageBox::No);
-    return box.exec() == QMessageBox::Yes;
+    AnswerRequired filter;
+    box.installEventFilter(&filter);
+    // Without a click the box only returns when the program is ending under it (a signal).
+    box.exec();
+    return box.clickedButton() == box.button(QMessageBox::Yes);
+}
+
+void QtMessageBoxes::informTitled(const QString& title, const QString& text) {
+    QMessageBox::information(parent_, title, text, QMessageBox::Ok);
 }
 
 } // namespace oculet

@@ -15,8 +15,14 @@ public:
     virtual void inform(const QString& text) = 0;
     // An OK-only box with an exclamation icon.
     virtual void warn(const QString& text) = 0;
-    // A Yes/No box with an exclamation icon; true for Yes.
+    // A Yes/No box with an exclamation icon; true for Yes. It must be answered: Escape and the
+    // window's close button do nothing.
     virtual bool askYesNo(const QString& text) = 0;
+    // An OK-only box under a title of its own.
+    virtual void informTitled(const QString& title, const QString& text) {
+        (void)title;
+        inform(text);
+    }
     // An OK-only warning that does not wait: frames go on being made while it is shown.
     virtual void notify(const QString& text) { warn(text); }
     // A Yes/No question (question icon) with Yes as the default button; true for Yes.
@@ -35,6 +41,7 @@ public:
     void inform(const QString& text) override;
     void warn(const QString& text) override;
     bool askYesNo(const QString& text) override;
+    void informTitled(const QString& title, const QString& text) override;
     void notify(const QString& text) override;
     bool askQuestion(const QString& text) override;
     void notifyTitled(const QString& title, const QString& text) override;

@@ -1,7 +1,9 @@
 #include "publish/FtpPanel.h"
 
+#include "settings/InterfaceTexts.h"
 #include "settings/Settings.h"
 #include "platform/AtomicFile.h"
+#include "platform/FaceButton.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Paths.h"
 
@@ -22,18 +24,9 @@
 namespace oculet {
 namespace {
 
-const QColor kButtonFace(162, 195, 255);
-
 template <class W> W* named(W* widget, const char* name) {
     widget->setObjectName(QString::fromLatin1(name));
     return widget;
-}
-
-void paintFace(QPushButton* button) {
-    QPalette palette = button->palette();
-    palette.setColor(QPalette::Button, kButtonFace);
-    button->setPalette(palette);
-    button->setAutoFillBackground(true);
 }
 
 } // namespace
@@ -75,7 +68,7 @@ FtpPanel::FtpPanel(Settings& settings, MessageBoxes& messages, QWidget* parent,
     image1_ = named(new QLabel(this), "Image1");
     image1_->setFixedSize(80, 60);
     image1_->setAlignment(Qt::AlignCenter);
-    cmdCloseFtp_ = named(new QPushButton(QStringLiteral("Close"), this), "cmdCloseFtp");
+    cmdCloseFtp_ = new FaceButton(QStringLiteral("cmdCloseFtp"), QStringLiteral("Close"), this);
     cmdTrustKey_ = named(new QPushButton(QStringLiteral("Trust host key"), this), "cmdTrustKey");
     cmdTrustKey_->hide();
 
@@ -135,6 +128,19 @@ void FtpPanel::offerHostKey(const QString& fingerprint) {
     cmdTrustKey_->setVisible(!fingerprint.isEmpty());
 }
 
+void FtpPanel::applyTexts(const InterfaceTexts& texts) {
+    optFtp0_->setText(texts[Text::FtpUpload]);
+    optFtp1_->setText(texts[Text::WebcamMode]);
+    lblAdd_->setText(texts[Text::FtpAddress]);
+    lblUser_->setText(texts[Text::FtpUser]);
+    lblPass_->setText(texts[Text::FtpPassword]);
+    lblDir_->setText(texts[Text::FtpFolder]);
+    lblFileName_->setText(texts[Text::FtpFileName]);
+    ckCamOff_->setText(texts[Text::UploadWhenOff]);
+    cmdFtpBrowse_->setText(texts[Text::BrowseButton]);
+    cmdCloseFtp_->setText(texts[Text::Close]);
+}
+
 void FtpPanel::refreshFromSettings() {
     // Copies of the model into the controls; the change handlers write back the same values.
     txtAdd_->setText(settings_.ftpAddress);
@@ -159,7 +165,6 @@ void FtpPanel::setFtpMode(bool ftpOn) {
 void FtpPanel::openPanel() {
     emit opened();
     move(-1, 0);
-    paintFace(cmdCloseFtp_);
     refreshFromSettings();
     show();
     raise();

@@ -14,6 +14,7 @@ class QRadioButton;
 namespace oculet {
 
 struct Settings;
+class InterfaceTexts;
 class MessageBoxes;
 
 // The publishing panel (frmFtp): publishing mode, FTP details and the off picture. Its controls
@@ -47,6 +48,8 @@ public:
 
     // The off picture (Image1), null when there is none.
     QImage offPicture() const { return offPicture_; }
+    // Puts the interface texts into the captions.
+    void applyTexts(const InterfaceTexts& texts);
     // Puts the settings into the controls (called by openPanel()).
     void refreshFromSettings();
 

@@ -40,7 +40,7 @@ constexpr std::array<const char*, kTextCount> kBuiltIn = {
     "S-meter",
     "S-meter on", "Aux1 on", "Aux2 on", "Progress strip on",
     "Set screen capture area",
-    "Upload off picture when closing",
+    "Upload image when Oculet is off",
     "Wrong language file version.",
     "Language file not found or corrupt",
     // The messages the user waits on carry plain English so a panel is never blank; the
@@ -49,8 +49,10 @@ constexpr std::array<const char*, kTextCount> kBuiltIn = {
     "Reconnecting. . .",
     "Closing. . .",
     "",
-    "A newer version of Oculet is available:",
-    "Do you want to download it now?",
+    // The question reads: first text, an empty line, the second text, a blank, the offered
+    // version and "?".
+    "A newer version of Oculet is available.",
+    "Do you want to download",
 };
 
 } // namespace

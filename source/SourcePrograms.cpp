@@ -14,6 +14,9 @@ QString sourceMenuCaption(int program) {
 }
 
 QString titleFragmentFor(int program, const QString& programLabelCaption) {
+    if (program == ScreenCapture) {
+        return sourceMenuCaption(ScreenCapture);
+    }
     return program == DM780 ? QStringLiteral("Digital Master") : programLabelCaption;
 }
 

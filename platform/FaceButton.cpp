@@ -1,0 +1,13 @@
+#include "platform/FaceButton.h"
+
+namespace oculet {
+
+FaceButton::FaceButton(const QString& name, const QString& caption, QWidget* parent) : QPushButton(caption, parent) {
+    setObjectName(name);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Button, face());
+    setPalette(pal);
+    setAutoFillBackground(true);
+}
+
+} // namespace oculet

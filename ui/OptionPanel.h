@@ -1,0 +1,101 @@
+#pragma once
+
+// What the three option panels over the frame share: their opening and closing, the dialogs they
+// ask the user through, and the hooks through which their changes reach the running frame.
+
+#include "compose/OverlayBoxes.h"
+#include "settings/InterfaceTexts.h"
+#include "settings/Settings.h"
+
+#include <QGroupBox>
+
+#include <functional>
+#include <optional>
+
+class QCheckBox;
+
+namespace oculet {
+
+class MessageBoxes;
+
+// The font, colour, folder and file dialogs of the panels; behind an interface for tests.
+class PanelDialogs {
+public:
+    struct FontChoice {
+        std::optional<FontSetting> font; // empty when cancelled or failed
+        int error = 0;                   // non-zero when the dialog itself failed
+    };
+
+    virtual ~PanelDialogs() = default;
+    virtual FontChoice chooseFont(const FontSetting& start) = 0;
+    // Empty when cancelled.
+    virtual std::optional<Colour> chooseColour(Colour start) = 0;
+    // The chosen folder, or empty when cancelled.
+    virtual QString chooseFolder() = 0;
+    // The chosen text file, or empty when cancelled.
+    virtual QString chooseTextFile() = 0;
+};
+
+class QtPanelDialogs final : public PanelDialogs {
+public:
+    explicit QtPanelDialogs(QWidget* owner) : owner_(owner) {}
+    FontChoice chooseFont(const FontSetting& start) override;
+    std::optional<Colour> chooseColour(Colour start) override;
+    QString chooseFolder() override;
+    QString chooseTextFile() override;
+
+private:
+    QWidget* owner_;
+};
+
+// What a panel's change does beyond the settings and boxes it edits.
+struct PanelHooks {
+    std::function<void(bool)> clockShown;   // starts or stops the clock timer
+    std::function<void()> restartScrolling; // the continuous text starts again at the right edge
+    std::function<void()> scrollNextCycle;  // the per-minute text runs on the next cycle
+    std::function<void()> folderChanged;    // the last received picture is looked for afresh
+};
+
+struct PanelContext {
+    Settings& settings;
+    OverlayBoxes& boxes;
+    PanelDialogs& dialogs;
+    MessageBoxes& messages;
+    PanelHooks hooks;
+};
+
+// One option panel (`Frame2`, `Frame3`, `Frame4`): a titled frame over the frame area. Its
+// controls edit the current source program's settings at once; the application wires opened()
+// and closed() to the menu bar and the layout-editing flag.
+class OptionPanel : public QGroupBox {
+    Q_OBJECT
+public:
+    // Shows the panel at the frame's top left, its controls set from the settings.
+    void openPanel(const QString& title);
+    // Hides it; emits closed().
+    void closePanel();
+    // Puts the interface texts into the captions.
+    virtual void applyTexts(const InterfaceTexts& texts) = 0;
+
+signals:
+    void closed();
+
+protected:
+    OptionPanel(const char* name, int height, PanelContext& context, QWidget* parent);
+    // Sets the controls from the current program's settings, without their change handlers.
+    virtual void refresh() = 0;
+    // What the panel's close button does before the common closing.
+    virtual void beforeClosing() {}
+
+    template <class W> W* named(W* widget, const char* name) {
+        widget->setObjectName(QString::fromLatin1(name));
+        return widget;
+    }
+    Settings& settings() { return context_.settings; }
+    PanelContext& context_;
+};
+
+// A tick box's value as the 16-bit switches store it: 1 ticked, 0 not.
+int tickValue(const QCheckBox* box);
+
+} // namespace oculet
