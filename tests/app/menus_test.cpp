@@ -97,6 +97,12 @@ TEST(Menus, PointingAndClickingThroughMenusAndPanelsChangesWhatIsStored) {
     ASSERT_TRUE(openItem(9));
     EXPECT_TRUE(pollUntil(3000, [&] { return readFile(viewerLog).contains("/Oculet/Help.txt"); }));
     EXPECT_TRUE(publishing(server));
+    // The help window opens beside it.
+    ASSERT_TRUE(openItem(10));
+    EXPECT_TRUE(pollUntil(3000, [&] {
+        const QList<ShownWindow> shown = shownWindows(oculet.pid());
+        return std::any_of(shown.begin(), shown.end(), [](const ShownWindow& w) { return w.geometry.size() == QSize(673, 472); });
+    })) << "no help window";
 
     EXPECT_EQ(oculet.terminate(), 0);
     const IniFile saved = savedSettings();
