@@ -1,6 +1,10 @@
 #include "platform/Stretch.h"
 #include "tests/platform/PixelCheck.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
 namespace oculet {
 namespace {
 
@@ -49,6 +53,82 @@ TEST(Stretch, EachFramePixelIsTheAverageOfTheSourceAreaItCovers) {
         }
     }
     EXPECT_TRUE(stretched(QImage(), {4, 4}).isNull());
+}
+
+// Noise in every channel, so a weight or a lane mixed up anywhere shows.
+QImage noise(QSize size, QImage::Format format = QImage::Format_RGB32) {
+    QImage image(size, format);
+    std::uint32_t state = 12345;
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x) {
+            state = state * 1664525u + 1013904223u;
+            image.setPixel(x, y, 0xff000000u | (state >> 8));
+        }
+    }
+    return image;
+}
+
+// The exact area average of `area` (source coordinates; beyond the image is black), per channel.
+QRgb exactAverage(const QImage& src, const QRectF& area) {
+    double sum[3] = {};
+    for (int y = int(std::floor(area.top())); y < int(std::ceil(area.bottom())); ++y) {
+        const double wy = std::min(area.bottom(), y + 1.0) - std::max(area.top(), double(y));
+        for (int x = int(std::floor(area.left())); x < int(std::ceil(area.right())) && y >= 0 && y < src.height(); ++x) {
+            const double w = wy * (std::min(area.right(), x + 1.0) - std::max(area.left(), double(x)));
+            const QRgb p = (x >= 0 && x < src.width()) ? src.pixel(x, y) : 0;
+            sum[0] += w * qRed(p), sum[1] += w * qGreen(p), sum[2] += w * qBlue(p);
+        }
+    }
+    const double a = area.width() * area.height();
+    return qRgb(int(std::lround(sum[0] / a)), int(std::lround(sum[1] / a)), int(std::lround(sum[2] / a)));
+}
+
+std::uint64_t fnv1a(const QImage& image) {
+    std::uint64_t h = 14695981039346656037ull;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            h = (h ^ (image.pixel(x, y) & 0xffffff)) * 1099511628211ull;
+        }
+    }
+    return h;
+}
+
+// Against the exact average within one level, and against the pictures this scaling gave before
+// it was made faster (their checksums), so a change of rounding cannot slip in unnoticed.
+TEST(Stretch, NoisePicturesComeOutAsTheExactAverageWithinOneLevel) {
+    struct Case { QSize from; QRect fromRect; QSize canvas; QRect to; std::uint64_t checksum; };
+    const Case cases[] = {
+        {{400, 300}, {}, {320, 240}, {0, 0, 320, 240}, 14976625803360640857ull},      // down
+        {{123, 77}, {}, {320, 240}, {0, 0, 320, 240}, 16774025782455061440ull},       // up
+        {{640, 240}, {}, {320, 240}, {0, 0, 320, 240}, 1978796901949270909ull},      // squeezed across, kept down
+        {{7, 500}, {}, {320, 240}, {0, 0, 320, 240}, 9652424531914927696ull},        // up across, down the other way
+        {{1, 1}, {}, {5, 7}, {0, 0, 5, 7}, 5189881747657603803ull},                  // a single pixel
+        {{300, 1}, {}, {7, 3}, {0, 0, 7, 3}, 2545597719401421830ull},                // one-pixel edges
+        {{1, 50}, {}, {3, 240}, {0, 0, 3, 240}, 8054097723278907882ull},
+        {{320, 240}, {}, {1, 1}, {0, 0, 1, 1}, 16925720700136526175ull},
+        {{100, 100}, {50, -10, 100, 50}, {60, 60}, {-5, -5, 50, 40}, 4554626164000286073ull}, // beyond both edges
+    };
+    for (const Case& c : cases) {
+        const QImage src = noise(c.from);
+        const QRect area = c.fromRect.isEmpty() ? src.rect() : c.fromRect;
+        QImage out = painted(c.canvas, {});
+        ASSERT_TRUE(stretchInto(out, c.to, src, c.fromRect));
+        const double sx = double(area.width()) / c.to.width(), sy = double(area.height()) / c.to.height();
+        int worst = 0;
+        for (int y = 0; y < c.canvas.height(); ++y) {
+            for (int x = 0; x < c.canvas.width(); ++x) {
+                const int dx = x - c.to.left(), dy = y - c.to.top();
+                const QRgb want = c.to.contains(x, y)
+                                      ? exactAverage(src, {area.left() + dx * sx, area.top() + dy * sy, sx, sy})
+                                      : 0;
+                const QRgb got = out.pixel(x, y);
+                worst = std::max({worst, std::abs(qRed(got) - qRed(want)), std::abs(qGreen(got) - qGreen(want)),
+                                  std::abs(qBlue(got) - qBlue(want))});
+            }
+        }
+        EXPECT_LE(worst, 1) << c.from.width() << "x" << c.from.height();
+        EXPECT_EQ(fnv1a(out), c.checksum) << c.from.width() << "x" << c.from.height();
+    }
 }
 
 TEST(Stretch, IntoWritesOnlyTheVisiblePartAndReadsBlackBeyondTheSource) {
