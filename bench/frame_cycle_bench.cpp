@@ -13,7 +13,6 @@
 #include "source/SourcePrograms.h"
 #include "source/SourceWindow.h"
 
-#include <QBuffer>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QPainter>
@@ -165,10 +164,7 @@ void BM_CycleBitmapWrite(benchmark::State& state) {
     const QString dataPath = data.filePath(FrameCycle::camBitmapName());
     const QString programPath = program.filePath(FrameCycle::camBitmapName());
     for (auto _ : state) {
-        QByteArray bytes;
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        frame.convertToFormat(QImage::Format_RGB888).save(&buffer, "BMP");
+        const QByteArray bytes = FrameCycle::bitmapBytes(frame);
         if (replaceFile(dataPath, bytes) != 0 || replaceFile(programPath, bytes) != 0) {
             state.SkipWithError("Cam_1.bmp could not be written");
             break;
