@@ -16,6 +16,7 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <benchmark/benchmark.h>
 
@@ -65,9 +66,14 @@ public:
     bool askYesNo(const QString&) override { return false; }
 };
 
+// Sleeps in the event loop until the condition holds. processEvents with a time limit ignores
+// WaitForMoreEvents and would spin; the untimed call blocks until something arrives, and a slow
+// timer makes sure something does.
 void waitFor(const std::function<bool()>& condition) {
+    QTimer wake;
+    wake.start(50);
     while (!condition()) {
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
 }
 
