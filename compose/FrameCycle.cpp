@@ -13,6 +13,7 @@
 #include <QBuffer>
 #include <QPainter>
 
+#include <bit>
 #include <cstring>
 #include <memory>
 
@@ -150,7 +151,17 @@ QByteArray FrameCycle::bitmapBytes(const QImage& picture) {
     for (int y = 0; y < height; ++y) {
         const auto* in = reinterpret_cast<const QRgb*>(picture.constScanLine(y));
         uchar* row = out + kHeaderBytes + qsizetype(height - 1 - y) * rowBytes;
-        for (int x = 0; x < width; ++x) {
+        int x = 0;
+        if constexpr (std::endian::native == std::endian::little) {
+            // Four pixels (0xAARRGGBB, stored B G R A) make three words of B G R B | G R B G | R B G R.
+            for (; x + 4 <= width; x += 4) {
+                const quint32 words[3] = {(in[x] & 0xffffffu) | (in[x + 1] << 24),
+                                          ((in[x + 1] >> 8) & 0xffffu) | (in[x + 2] << 16),
+                                          ((in[x + 2] >> 16) & 0xffu) | (in[x + 3] << 8)};
+                std::memcpy(row + 3 * x, words, sizeof words);
+            }
+        }
+        for (; x < width; ++x) {
             row[3 * x] = uchar(qBlue(in[x]));
             row[3 * x + 1] = uchar(qGreen(in[x]));
             row[3 * x + 2] = uchar(qRed(in[x]));
