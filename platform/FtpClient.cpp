@@ -280,8 +280,8 @@ struct CurlFtpClient::Impl {
     // steps it does not watch the one that becomes ready: while the FTP data connection is
     // being made after the EPSV reply, an upload stood still for exactly one second, one in ten
     // on loopback and more with TLS. Driving the transfer ourselves bounds each wait: short
-    // right after anything happened, when the next step is due, growing by a millisecond while
-    // nothing does, so a server that hangs costs ten wake-ups a second.
+    // right after anything happened, when the next step is due, growing by half while nothing
+    // does, so a slow reply costs a handful of wake-ups and a server that hangs ten a second.
     CURLcode performInShortWaits(CURL* curl) {
         if (curl_multi_add_handle(multi.get(), curl) != CURLM_OK) {
             return CURLE_FAILED_INIT;
@@ -295,7 +295,7 @@ struct CurlFtpClient::Impl {
             if (running > 0 && state == CURLM_OK) {
                 state = curl_multi_poll(multi.get(), nullptr, 0, wait_ms, &ready);
             }
-            wait_ms = ready > 0 ? 1 : std::min(wait_ms + 1, kLongestWaitMs);
+            wait_ms = ready > 0 ? 1 : std::min(wait_ms + wait_ms / 2 + 1, kLongestWaitMs);
         }
         CURLcode rc = state == CURLM_OK ? CURLE_RECV_ERROR : CURLE_OUT_OF_MEMORY;
         int left = 0;
