@@ -1,11 +1,17 @@
 // What one frame cycle costs on the real X11 desktop at the default layout with the signal meter
-// and both AUX boxes on, and its four parts: the capture's screen copy, the stretch onto the
+// and both AUX boxes on; the same with every overlay and the JPEG as well; and the first one's
+// four parts: the capture's screen copy, the stretch onto the
 // frame, the three copied boxes and the Cam_1.bmp write (data folder plus the copy beside the
 // executable). The text and picture overlays are left out here; overlays_bench measures them.
 // Run under an X display (e.g. Xvfb :99 & DISPLAY=:99); without DISPLAY only the stretch and the
 // bitmap write are measured.
 #include "bench/BenchApplication.h"
 #include "compose/FrameCycle.h"
+#include "compose/FramePublisher.h"
+#include "compose/Overlays.h"
+#include "settings/InterfaceTexts.h"
+#include "publish/ImageCompare.h"
+#include "publish/JpegWriter.h"
 #include "platform/AtomicFile.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Stretch.h"
@@ -13,7 +19,6 @@
 #include "source/SourcePrograms.h"
 #include "source/SourceWindow.h"
 
-#include <QBuffer>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QPainter>
@@ -99,6 +104,73 @@ void BM_FrameCycle(benchmark::State& state) {
     state.SetLabel(source.missing() ? "no EasyPal window, stored position" : "following the EasyPal window");
 }
 
+class WallClock final : public Clock {
+public:
+    QDateTime utcNow() const override { return QDateTime::currentDateTimeUtc(); }
+    QDateTime localNow() const override { return QDateTime::currentDateTime(); }
+    double steadySeconds() const override { return now += 0.25; } // one frame's step
+    mutable double now = 0;
+};
+
+// What the FTP publisher does on the cycle's thread: compare with the frame last sent, write
+// temp.jpg. The upload itself runs on its own thread and is measured by publish_bench.
+class JpegOnlyPublisher final : public FramePublisher {
+public:
+    explicit JpegOnlyPublisher(QString folder) : folder_(std::move(folder)) {}
+    bool canPublish() const override { return true; }
+    void publishFrame(const QImage& frame) override {
+        if (!imagesEqual(frame, sent_)) {
+            saveFrameAsJpeg(frame, folder_);
+            sent_ = frame;
+        }
+    }
+
+private:
+    QString folder_;
+    QImage sent_;
+};
+
+// The whole cycle with everything on: capture, the three copied boxes, the progress strip, the
+// last received picture, scrolling and fixed text, the clock, Cam_1.bmp in both folders and
+// the JPEG. The clock and the scrolling text change every frame, so every frame is encoded.
+void BM_WholeCycle(benchmark::State& state) {
+    ensureApplication();
+    auto desktop = openDesktop(state);
+    if (!desktop) {
+        return;
+    }
+    QTemporaryDir data;
+    QTemporaryDir program;
+    QTemporaryDir received;
+    QImage picture(640, 480, QImage::Format_RGB32);
+    picture.fill(QColor(40, 120, 200));
+    picture.save(received.filePath(QStringLiteral("rx.jpg")), "JPG");
+    Settings settings = defaultLayoutWithBoxes();
+    settings.epDir[EasyPal] = received.path() + u'/';
+    settings.fTxtOn[EasyPal] = 1;
+    settings.transparent[EasyPal] = 0;
+    settings.scrollTexts[0] = QStringLiteral("CQ CQ de station, pictures every few minutes on 14.233 MHz ");
+    OverlayBoxes boxes = placeBoxesAtStartup(settings);
+    EditState edit;
+    SourceWindow source(*desktop);
+    source.setFragment(titleFragmentFor(settings.program, sourceMenuCaption(settings.program)));
+    NullView view;
+    AnswerYes messages;
+    WallClock clock;
+    InterfaceTexts texts;
+    Overlays overlays(settings, boxes, clock, messages, texts, received.path());
+    JpegOnlyPublisher publisher(data.path());
+    FrameCycle cycle(settings, boxes, edit, *desktop, source, messages, view, FrameFiles{data.path(), program.path()});
+    cycle.setOverlays(&overlays);
+    cycle.setPublisher(&publisher);
+    cycle.run([] {});
+    for (auto _ : state) {
+        cycle.run([] {});
+        benchmark::DoNotOptimize(cycle.pic1().constBits());
+    }
+    state.SetLabel(source.missing() ? "no EasyPal window, stored position" : "following the EasyPal window");
+}
+
 void BM_CycleCapture(benchmark::State& state) {
     auto desktop = openDesktop(state);
     if (!desktop) {
@@ -165,10 +237,7 @@ void BM_CycleBitmapWrite(benchmark::State& state) {
     const QString dataPath = data.filePath(FrameCycle::camBitmapName());
     const QString programPath = program.filePath(FrameCycle::camBitmapName());
     for (auto _ : state) {
-        QByteArray bytes;
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        frame.convertToFormat(QImage::Format_RGB888).save(&buffer, "BMP");
+        const QByteArray bytes = FrameCycle::bitmapBytes(frame);
         if (replaceFile(dataPath, bytes) != 0 || replaceFile(programPath, bytes) != 0) {
             state.SkipWithError("Cam_1.bmp could not be written");
             break;
@@ -182,6 +251,7 @@ const bool displayBenchmarksRegistered = [] {
         return false;
     }
     benchmark::RegisterBenchmark("BM_FrameCycle", BM_FrameCycle)->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("BM_WholeCycle", BM_WholeCycle)->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark("BM_CycleCapture", BM_CycleCapture)->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark("BM_CycleBoxes", BM_CycleBoxes)->Unit(benchmark::kMicrosecond);
     return true;

@@ -13,6 +13,8 @@
 #include <QBuffer>
 #include <QPainter>
 
+#include <bit>
+#include <cstring>
 #include <memory>
 
 namespace oculet {
@@ -48,9 +50,18 @@ void FrameCycle::capture(bool alsoCleanCopy) {
         // Nothing could be read: the previous picture stays rather than a black frame.
         return;
     }
+    // The stretch covers every pixel: a frame the publisher still holds is not worth copying.
+    if (!pic1_.isDetached()) {
+        pic1_ = QImage(pic1_.size(), pic1_.format());
+    }
     stretchInto(pic1_, pic1_.rect(), grabbed);
     if (alsoCleanCopy) {
-        pic3_ = pic1_.copy();
+        // Into the clean copy's own buffer: no allocation per frame.
+        if (pic3_.size() == pic1_.size() && pic3_.format() == pic1_.format()) {
+            std::memcpy(pic3_.bits(), pic1_.constBits(), std::size_t(pic1_.sizeInBytes()));
+        } else {
+            pic3_ = pic1_.copy();
+        }
     }
 }
 
@@ -101,11 +112,61 @@ void FrameCycle::stampName() {
 }
 
 QByteArray FrameCycle::bitmapBytes(const QImage& picture) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    if (!picture.convertToFormat(QImage::Format_RGB888).save(&buffer, "BMP")) {
-        return {};
+    if (picture.format() != QImage::Format_RGB32) {
+        // Only the off picture comes in other formats, once at shutdown.
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        if (!picture.convertToFormat(QImage::Format_RGB888).save(&buffer, "BMP")) {
+            return {};
+        }
+        return bytes;
+    }
+    // A 24-bit bitmap packed straight from the frame's 32-bit pixels, with the header Qt's own
+    // writer gives: rows bottom-up in blue, green, red order, each padded to 4 bytes.
+    const int width = picture.width();
+    const int height = picture.height();
+    const int rowBytes = (width * 3 + 3) & ~3;
+    constexpr int kHeaderBytes = 54;
+    QByteArray bytes(kHeaderBytes + qsizetype(rowBytes) * height, Qt::Uninitialized);
+    auto* out = reinterpret_cast<uchar*>(bytes.data());
+    std::memset(out, 0, kHeaderBytes);
+    const auto put = [out](int at, quint32 value, int size) {
+        for (int i = 0; i < size; ++i) {
+            out[at + i] = uchar(value >> (8 * i));
+        }
+    };
+    out[0] = 'B';
+    out[1] = 'M';
+    put(2, quint32(bytes.size()), 4);
+    put(10, kHeaderBytes, 4);
+    put(14, 40, 4); // the size of the info header
+    put(18, quint32(width), 4);
+    put(22, quint32(height), 4);
+    put(26, 1, 2);  // planes
+    put(28, 24, 2); // bits per pixel
+    put(34, quint32(rowBytes * height), 4);
+    put(38, quint32(picture.dotsPerMeterX()), 4);
+    put(42, quint32(picture.dotsPerMeterY()), 4);
+    for (int y = 0; y < height; ++y) {
+        const auto* in = reinterpret_cast<const QRgb*>(picture.constScanLine(y));
+        uchar* row = out + kHeaderBytes + qsizetype(height - 1 - y) * rowBytes;
+        int x = 0;
+        if constexpr (std::endian::native == std::endian::little) {
+            // Four pixels (0xAARRGGBB, stored B G R A) make three words of B G R B | G R B G | R B G R.
+            for (; x + 4 <= width; x += 4) {
+                const quint32 words[3] = {(in[x] & 0xffffffu) | (in[x + 1] << 24),
+                                          ((in[x + 1] >> 8) & 0xffffu) | (in[x + 2] << 16),
+                                          ((in[x + 2] >> 16) & 0xffu) | (in[x + 3] << 8)};
+                std::memcpy(row + 3 * x, words, sizeof words);
+            }
+        }
+        for (; x < width; ++x) {
+            row[3 * x] = uchar(qBlue(in[x]));
+            row[3 * x + 1] = uchar(qGreen(in[x]));
+            row[3 * x + 2] = uchar(qRed(in[x]));
+        }
+        std::memset(row + 3 * width, 0, std::size_t(rowBytes - 3 * width));
     }
     return bytes;
 }

@@ -68,6 +68,8 @@ public:
     void writeOffPictureAsFrame(const QImage& offPicture);
 
     static QString camBitmapName() { return QStringLiteral("Cam_1.bmp"); }
+    // The picture as the bytes of a 24-bit Cam_1.bmp.
+    static QByteArray bitmapBytes(const QImage& picture);
 
 private:
     void capture(bool alsoCleanCopy);
@@ -76,7 +78,6 @@ private:
     void drawProgressStrip();
     void stampName();
     void writeCamBitmap();
-    static QByteArray bitmapBytes(const QImage& picture);
 
     Settings& settings_;
     OverlayBoxes& boxes_;

@@ -19,10 +19,14 @@ namespace {
 struct CurlDeleter {
     void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
 };
+struct MultiDeleter {
+    void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
+};
 struct SlistDeleter {
     void operator()(curl_slist* list) const { curl_slist_free_all(list); }
 };
 using CurlHandle = std::unique_ptr<CURL, CurlDeleter>;
+using CurlMulti = std::unique_ptr<CURLM, MultiDeleter>;
 using CurlList = std::unique_ptr<curl_slist, SlistDeleter>;
 
 void globalInit() {
@@ -67,7 +71,7 @@ struct CertificateProblem {
     QString subject;
     QString reason;
 };
-// The verification runs inside curl_easy_perform, on the calling thread.
+// The verification runs inside the transfer, on the calling thread.
 thread_local CertificateProblem* currentCertificateProblem = nullptr;
 
 int onVerify(int preverifyOk, X509_STORE_CTX* store) {
@@ -250,15 +254,58 @@ QString ftpUrl(const FtpEndpoint& endpoint, const QString& remoteDir, const QStr
     return url + QString::fromLatin1(QUrl::toPercentEncoding(name));
 }
 
+// The longest one wait for the sockets lasts before the transfer is looked at again.
+constexpr int kLongestWaitMs = 100;
+
 struct CurlFtpClient::Impl {
+    // The open connection lives in the multi handle's cache, so both go together.
+    CurlMulti multi;
     CurlHandle handle;
     FtpTimeouts timeouts;
 
     CURL* acquire() {
-        if (!handle) {
+        if (!handle || !multi) {
             handle.reset(curl_easy_init());
+            multi.reset(curl_multi_init());
         }
-        return handle.get();
+        return handle && multi ? handle.get() : nullptr;
+    }
+
+    void dropConnection() {
+        handle.reset();
+        multi.reset();
+    }
+
+    // curl_easy_perform waits up to a second at a time for the sockets it watches, and at some
+    // steps it does not watch the one that becomes ready: while the FTP data connection is
+    // being made after the EPSV reply, an upload stood still for exactly one second, one in ten
+    // on loopback and more with TLS. Driving the transfer ourselves bounds each wait: short
+    // right after anything happened, when the next step is due, growing by half while nothing
+    // does, so a slow reply costs a handful of wake-ups and a server that hangs ten a second.
+    CURLcode performInShortWaits(CURL* curl) {
+        if (curl_multi_add_handle(multi.get(), curl) != CURLM_OK) {
+            return CURLE_FAILED_INIT;
+        }
+        int running = 1;
+        int wait_ms = 1;
+        CURLMcode state = CURLM_OK;
+        while (running > 0 && state == CURLM_OK) {
+            state = curl_multi_perform(multi.get(), &running);
+            int ready = 0;
+            if (running > 0 && state == CURLM_OK) {
+                state = curl_multi_poll(multi.get(), nullptr, 0, wait_ms, &ready);
+            }
+            wait_ms = ready > 0 ? 1 : std::min(wait_ms + wait_ms / 2 + 1, kLongestWaitMs);
+        }
+        CURLcode rc = state == CURLM_OK ? CURLE_RECV_ERROR : CURLE_OUT_OF_MEMORY;
+        int left = 0;
+        while (CURLMsg* message = curl_multi_info_read(multi.get(), &left)) {
+            if (message->msg == CURLMSG_DONE && message->easy_handle == curl) {
+                rc = message->data.result;
+            }
+        }
+        curl_multi_remove_handle(multi.get(), curl);
+        return rc;
     }
 
     static void setSecurity(CURL* curl, const FtpEndpoint& endpoint, HostKeyCheck& hostKey,
@@ -343,7 +390,7 @@ struct CurlFtpClient::Impl {
 
         CertificateProblem certificate;
         currentCertificateProblem = &certificate;
-        const CURLcode rc = curl_easy_perform(curl);
+        const CURLcode rc = performInShortWaits(curl);
         currentCertificateProblem = nullptr;
         long reply = 0;
         curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &reply);
@@ -353,7 +400,7 @@ struct CurlFtpClient::Impl {
             curl_easy_getinfo(curl, CURLINFO_SIZE_UPLOAD_T, &sent);
             if (sent != expectedUpload) {
                 result.message = QStringLiteral("Only %1 of %2 bytes reached the server.").arg(sent).arg(expectedUpload);
-                handle.reset();
+                dropConnection();
                 return result;
             }
         }
@@ -384,7 +431,7 @@ struct CurlFtpClient::Impl {
             }
             // Whatever state the server and the connection are in now, the next request should
             // not inherit it.
-            handle.reset();
+            dropConnection();
             return result;
         }
         result.ok = true;
@@ -476,6 +523,6 @@ FtpResult CurlFtpClient::remove(const FtpEndpoint& endpoint, const QString& remo
     return impl_->quote(endpoint, remoteDir, {command}, stop);
 }
 
-void CurlFtpClient::disconnect() { impl_->handle.reset(); }
+void CurlFtpClient::disconnect() { impl_->dropConnection(); }
 
 } // namespace oculet

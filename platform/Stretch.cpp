@@ -1,9 +1,25 @@
 #include "platform/Stretch.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <vector>
+
+// The two inner loops are built once per instruction set and picked when the program loads: the
+// wide vector units of newer processors do the work of four to eight scalar steps, and older
+// processors (or other architectures) run the plain build of the same code.
+#if defined(__x86_64__) && defined(__has_attribute)
+#if __has_attribute(target_clones)
+#define OCULET_VECTOR_CLONES __attribute__((target_clones("avx2", "sse4.1", "default")))
+#endif
+#endif
+#ifndef OCULET_VECTOR_CLONES
+#define OCULET_VECTOR_CLONES
+#endif
 
 namespace oculet {
 namespace {
@@ -13,43 +29,158 @@ namespace {
 constexpr int kWeightBits = 12;
 constexpr std::uint32_t kOne = 1u << kWeightBits;
 
-struct Tap {
-    int first = 0;                      // first source index (relative to the source image)
-    std::vector<std::uint16_t> weights; // one per source index from first on; 0 outside the image
+// The source indices and weights of every destination index along one axis. Every index gets
+// the same number of taps (the widest footprint's), unused ones weighing nothing, so the inner
+// loops have a fixed length the compiler can unroll.
+struct Taps {
+    int width = 0;                         // taps per destination index
+    std::vector<int> first;                // per destination index: first source index it reads
+    std::vector<std::uint16_t> weights;    // `width` per destination index
+    int lo = 0;                            // the source indices read, clamped to the image
+    int hi = 0;
+};
+
+struct TapKey {
+    int dstLength, dstBegin, dstEnd, srcStart, srcLength, srcLimit;
+    bool operator==(const TapKey&) const = default;
 };
 
 // For every destination index in [dstBegin, dstEnd) of a destination span of dstLength, the
 // source indices its footprint covers in a source span [srcStart, srcStart + srcLength) and
-// their weights. Indices outside [0, srcLimit) keep their share of the sum but are zeroed, so
-// area outside the source reads as black.
-std::vector<Tap> makeTaps(int dstLength, int dstBegin, int dstEnd, int srcStart, int srcLength, int srcLimit) {
-    std::vector<Tap> taps;
-    taps.reserve(std::size_t(std::max(0, dstEnd - dstBegin)));
-    const double scale = double(srcLength) / double(dstLength);
-    for (int d = dstBegin; d < dstEnd; ++d) {
+// their weights. Indices outside [0, srcLimit) are left out but their share of the sum is not
+// given to the others, so area outside the source reads as black. A padding tap may point up to
+// width - 1 indices past hi; its weight is 0.
+std::shared_ptr<const Taps> makeTaps(const TapKey& k) {
+    auto taps = std::make_shared<Taps>();
+    std::vector<std::vector<std::uint16_t>> weights;
+    taps->lo = k.srcLimit;
+    const double scale = double(k.srcLength) / double(k.dstLength);
+    for (int d = k.dstBegin; d < k.dstEnd; ++d) {
         const double lo = d * scale;
         const double hi = (d + 1) * scale;
         const int first = int(std::floor(lo));
         const int last = std::max(first, int(std::ceil(hi)) - 1);
-        Tap tap;
-        tap.first = srcStart + first;
         // Rounding the running total rather than each weight keeps every weight non-negative
         // and makes them sum to exactly one: a flat colour comes out exactly as it went in.
-        tap.weights.resize(std::size_t(last - first + 1));
         double total = 0.0;
         int given = 0;
+        int firstInside = -1;
+        std::vector<std::uint16_t>& own = weights.emplace_back();
         for (int s = first; s <= last; ++s) {
             const double covered = std::min(hi, double(s + 1)) - std::max(lo, double(s));
             total += std::max(0.0, covered) / scale;
             const int upTo = (s == last) ? int(kOne) : std::min(int(kOne), int(std::lround(total * kOne)));
             const int weight = std::max(0, upTo - given);
             given += weight;
-            const int index = srcStart + s;
-            tap.weights[std::size_t(s - first)] = (index >= 0 && index < srcLimit) ? std::uint16_t(weight) : 0;
+            const int index = k.srcStart + s;
+            if (index >= 0 && index < k.srcLimit) {
+                firstInside = firstInside < 0 ? index : firstInside;
+                own.push_back(std::uint16_t(weight));
+                taps->hi = std::max(taps->hi, index + 1);
+            }
         }
-        taps.push_back(std::move(tap));
+        taps->first.push_back(firstInside);
+        taps->width = std::max(taps->width, int(own.size()));
+        taps->lo = firstInside < 0 ? taps->lo : std::min(taps->lo, firstInside);
+    }
+    taps->lo = std::min(taps->lo, taps->hi);
+    taps->width = std::max(taps->width, 1);
+    for (std::size_t d = 0; d < weights.size(); ++d) {
+        weights[d].resize(std::size_t(taps->width), 0);
+        taps->weights.insert(taps->weights.end(), weights[d].begin(), weights[d].end());
+        taps->first[d] = taps->first[d] < 0 ? taps->lo : taps->first[d];
     }
     return taps;
+}
+
+// The frame cycle scales the same few rectangles (the capture, the copied boxes, the progress
+// strip) every frame, so their weights are worked out once and looked up afterwards.
+std::shared_ptr<const Taps> tapsFor(const TapKey& key) {
+    struct Entry {
+        TapKey key;
+        std::shared_ptr<const Taps> taps;
+    };
+    thread_local std::array<Entry, 16> cache{};
+    thread_local std::size_t next = 0;
+    for (const Entry& e : cache) {
+        if (e.taps && e.key == key) {
+            return e.taps;
+        }
+    }
+    Entry& slot = cache[next++ % cache.size()];
+    slot = {key, makeTaps(key)};
+    return slot.taps;
+}
+
+// The vertical pass works on bytes, so each of a pixel's four channels is summed in its own
+// lane whatever the byte order; the alpha lane is summed too and thrown away at the end.
+OCULET_VECTOR_CLONES
+void setRow(std::uint32_t* sums, const std::uint8_t* line, int bytes, std::uint32_t weight) {
+    for (int i = 0; i < bytes; ++i) {
+        sums[i] = line[i] * weight;
+    }
+}
+
+OCULET_VECTOR_CLONES
+void setTwoRows(std::uint32_t* sums, const std::uint8_t* a, std::uint32_t wa, const std::uint8_t* b,
+                std::uint32_t wb, int bytes) {
+    for (int i = 0; i < bytes; ++i) {
+        sums[i] = a[i] * wa + b[i] * wb;
+    }
+}
+
+OCULET_VECTOR_CLONES
+void addRow(std::uint32_t* sums, const std::uint8_t* line, int bytes, std::uint32_t weight) {
+    for (int i = 0; i < bytes; ++i) {
+        sums[i] += line[i] * weight;
+    }
+}
+
+// The horizontal pass: every output pixel is a weighted sum of a few columns of the vertical
+// pass, four lanes at a time. At most 255 × 4096 × 4096 plus rounding: fits in 32 bits. Built
+// for the usual tap counts with a fixed loop length, and once for any count.
+template <int kFixedWidth>
+OCULET_VECTOR_CLONES void sumColumns(std::uint8_t* out, const std::uint32_t* sums, const Taps& columns) {
+    using Lanes = std::uint32_t __attribute__((vector_size(16)));
+    using Bytes = std::uint8_t __attribute__((vector_size(16)));
+    constexpr int shift = 2 * kWeightBits;
+    constexpr std::uint32_t half = 1u << (shift - 1);
+    // Where a 32-bit lane keeps its low byte.
+    constexpr int low = std::endian::native == std::endian::little ? 0 : 3;
+    const int width = kFixedWidth > 0 ? kFixedWidth : columns.width;
+    // Held in locals: the stores through `out` could otherwise alias the tables.
+    const std::size_t n = columns.first.size();
+    const int* first = columns.first.data();
+    const std::uint16_t* weights = columns.weights.data();
+    const int lo = columns.lo;
+    for (std::size_t x = 0; x < n; ++x) {
+        Lanes total = {half, half, half, half};
+        const std::uint16_t* w = weights + x * std::size_t(width);
+        const std::uint32_t* column = sums + std::size_t(first[x] - lo) * 4;
+        for (int k = 0; k < width; ++k) {
+            Lanes v;
+            std::memcpy(&v, column + std::size_t(k) * 4, sizeof v);
+            total += v * std::uint32_t(w[k]);
+        }
+        total >>= shift;
+        // Each lane now holds one channel in its low byte: gather those four bytes into a pixel.
+        const Bytes lanes = reinterpret_cast<Bytes>(total);
+        const Bytes packed = __builtin_shufflevector(lanes, lanes, low, low + 4, low + 8, low + 12, 0, 0, 0, 0, 0,
+                                                     0, 0, 0, 0, 0, 0, 0);
+        std::uint32_t pixel = 0;
+        std::memcpy(&pixel, &packed, 4);
+        pixel |= 0xff000000u; // opaque, whatever the source's alpha
+        std::memcpy(out + x * 4, &pixel, 4);
+    }
+}
+
+void sumAllColumns(std::uint8_t* out, const std::uint32_t* sums, const Taps& columns) {
+    switch (columns.width) {
+    case 1: return sumColumns<1>(out, sums, columns);
+    case 2: return sumColumns<2>(out, sums, columns);
+    case 3: return sumColumns<3>(out, sums, columns);
+    default: return sumColumns<0>(out, sums, columns);
+    }
 }
 
 bool is32Bit(QImage::Format f) {
@@ -74,65 +205,43 @@ bool stretchInto(QImage& dst, const QRect& dstRect, const QImage& srcImage, cons
     // Slow path only for unusual sources; captures are already RGB32.
     const QImage src = is32Bit(srcImage.format()) ? srcImage : srcImage.convertToFormat(QImage::Format_RGB32);
 
-    const std::vector<Tap> columns = makeTaps(target.width(), clip.left() - target.left(),
-                                              clip.right() + 1 - target.left(), srcRect.left(), srcRect.width(),
-                                              src.width());
-    const std::vector<Tap> rows = makeTaps(target.height(), clip.top() - target.top(),
-                                           clip.bottom() + 1 - target.top(), srcRect.top(), srcRect.height(),
-                                           src.height());
+    const auto columns = tapsFor({target.width(), clip.left() - target.left(), clip.right() + 1 - target.left(),
+                                  srcRect.left(), srcRect.width(), src.width()});
+    const auto rows = tapsFor({target.height(), clip.top() - target.top(), clip.bottom() + 1 - target.top(),
+                               srcRect.top(), srcRect.height(), src.height()});
 
-    // The source columns any destination column reads, clamped to the image.
-    int colLo = src.width();
-    int colHi = 0;
-    for (const Tap& t : columns) {
-        colLo = std::min(colLo, std::max(0, t.first));
-        colHi = std::max(colHi, std::min(src.width(), t.first + int(t.weights.size())));
-    }
-    const int span = std::max(0, colHi - colLo);
-    // Vertical pass result for one destination row: per source column, channel × weight sums.
-    std::vector<std::uint32_t> red(std::size_t(span) + 1);
-    std::vector<std::uint32_t> green(std::size_t(span) + 1);
-    std::vector<std::uint32_t> blue(std::size_t(span) + 1);
+    const int span = columns->hi - columns->lo;
+    const int bytes = span * 4;
+    // Padding taps read up to width - 1 columns past the span, always with weight 0.
+    thread_local std::vector<std::uint32_t> sums;
+    sums.resize(std::max(sums.size(), std::size_t(bytes + 4 * columns->width)));
 
-    for (int y = 0; y < int(rows.size()); ++y) {
-        const Tap& row = rows[std::size_t(y)];
-        std::fill(red.begin(), red.end(), 0u);
-        std::fill(green.begin(), green.end(), 0u);
-        std::fill(blue.begin(), blue.end(), 0u);
-        for (std::size_t k = 0; k < row.weights.size(); ++k) {
-            const std::uint32_t w = row.weights[k];
-            if (w == 0 || span == 0) {
-                continue;
+    for (std::size_t y = 0; y < rows->first.size(); ++y) {
+        // Shrinking by less than half, as the capture usually is, mixes two rows: one pass.
+        const std::uint16_t* w = rows->weights.data() + y * std::size_t(rows->width);
+        const auto line = [&](int k) { return src.constScanLine(rows->first[y] + k) + std::size_t(columns->lo) * 4; };
+        int k = 0;
+        if (span > 0 && rows->width >= 2 && w[0] != 0 && w[1] != 0) {
+            setTwoRows(sums.data(), line(0), w[0], line(1), w[1], bytes);
+            k = 2;
+        } else {
+            while (k < rows->width && w[k] == 0) {
+                ++k;
             }
-            const auto* line = reinterpret_cast<const std::uint32_t*>(src.constScanLine(row.first + int(k))) + colLo;
-            for (int x = 0; x < span; ++x) {
-                const std::uint32_t p = line[x];
-                red[std::size_t(x)] += ((p >> 16) & 0xff) * w;
-                green[std::size_t(x)] += ((p >> 8) & 0xff) * w;
-                blue[std::size_t(x)] += (p & 0xff) * w;
+            if (span > 0 && k < rows->width) {
+                setRow(sums.data(), line(k), bytes, w[k]);
+                ++k;
+            } else {
+                std::fill_n(sums.begin(), bytes, 0u);
             }
         }
-        auto* out = reinterpret_cast<std::uint32_t*>(dst.scanLine(clip.top() + y)) + clip.left();
-        for (std::size_t x = 0; x < columns.size(); ++x) {
-            const Tap& col = columns[x];
-            // At most 255 × 4096 × 4096 plus rounding: fits in 32 bits.
-            std::uint32_t r = 0;
-            std::uint32_t g = 0;
-            std::uint32_t b = 0;
-            for (std::size_t k = 0; k < col.weights.size(); ++k) {
-                const std::uint32_t w = col.weights[k];
-                if (w == 0) {
-                    continue;
-                }
-                const std::size_t i = std::size_t(col.first + int(k) - colLo);
-                r += red[i] * w;
-                g += green[i] * w;
-                b += blue[i] * w;
+        for (; k < rows->width && span > 0; ++k) {
+            if (w[k] != 0) {
+                addRow(sums.data(), line(k), bytes, w[k]);
             }
-            constexpr int shift = 2 * kWeightBits;
-            constexpr std::uint32_t half = 1u << (shift - 1);
-            out[x] = 0xff000000u | (((r + half) >> shift) << 16) | (((g + half) >> shift) << 8) | ((b + half) >> shift);
         }
+        auto* out = dst.scanLine(clip.top() + int(y)) + std::size_t(clip.left()) * 4;
+        sumAllColumns(out, sums.data(), *columns);
     }
     return true;
 }

@@ -2,6 +2,8 @@
 
 #include <turbojpeg.h>
 
+#include <bit>
+
 namespace oculet {
 namespace {
 
@@ -37,6 +39,17 @@ int TurboJpegEncoder::initialise() {
 
 int TurboJpegEncoder::encodeBgrBottomUp(const std::uint8_t* bits, int width, int height,
                                         int pitch, int quality, std::vector<std::uint8_t>& jpeg) {
+    return encode(bits, width, height, pitch, TJPF_BGR, TJFLAG_BOTTOMUP, quality, jpeg);
+}
+
+int TurboJpegEncoder::encodeRgb32TopDown(const std::uint8_t* bits, int width, int height, int pitch, int quality,
+                                         std::vector<std::uint8_t>& jpeg) {
+    const int format = std::endian::native == std::endian::little ? TJPF_BGRX : TJPF_XRGB;
+    return encode(bits, width, height, pitch, format, 0, quality, jpeg);
+}
+
+int TurboJpegEncoder::encode(const std::uint8_t* bits, int width, int height, int pitch, int pixelFormat,
+                             int flags, int quality, std::vector<std::uint8_t>& jpeg) {
     if (initialise() != 0) {
         return failureCode(nullptr);
     }
@@ -45,8 +58,8 @@ int TurboJpegEncoder::encodeBgrBottomUp(const std::uint8_t* bits, int width, int
     }
     JpegBuffer out;
     unsigned long size = 0;
-    const int rc = tjCompress2(handle_.get(), bits, width, pitch, height, TJPF_BGR, &out.data,
-                               &size, TJSAMP_420, quality, TJFLAG_BOTTOMUP);
+    const int rc = tjCompress2(handle_.get(), bits, width, pitch, height, pixelFormat, &out.data, &size, TJSAMP_420,
+                               quality, flags);
     if (rc != 0) {
         return failureCode(handle_.get());
     }

@@ -31,8 +31,14 @@ public:
     int initialise() override;
     int encodeBgrBottomUp(const std::uint8_t* bits, int width, int height, int pitch, int quality,
                           std::vector<std::uint8_t>& jpeg) override;
+    // The same for top-down rows of 32-bit pixels as QImage::Format_RGB32 keeps them (0xffRRGGBB
+    // in native byte order): the encoder reads them as they are, with no conversion first.
+    int encodeRgb32TopDown(const std::uint8_t* bits, int width, int height, int pitch, int quality,
+                           std::vector<std::uint8_t>& jpeg);
 
 private:
+    int encode(const std::uint8_t* bits, int width, int height, int pitch, int pixelFormat, int flags,
+               int quality, std::vector<std::uint8_t>& jpeg);
     struct HandleDeleter {
         void operator()(void* handle) const;
     };

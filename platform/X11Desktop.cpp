@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <thread>
 
 namespace oculet {
@@ -213,6 +214,7 @@ struct X11Desktop::State {
     PixelLayout layout;
     bool shmAvailable = false;
     ShmSegment segment;
+    QRect screen; // the root window's size at the last copy
 
     xcb_connection_t* c() const { return connection.get(); }
     bool alive() const { return xcb_connection_has_error(connection.get()) == 0; }
@@ -381,6 +383,7 @@ struct X11Desktop::State {
                 shmAvailable = false; // e.g. a display on another machine: copy over the wire
             }
         }
+        const bool triedSegment = shmAvailable;
         if (shmAvailable) {
             const auto reply = take<xcb_shm_get_image_reply_t>(
                 xcb_shm_get_image_reply, c,
@@ -393,19 +396,66 @@ struct X11Desktop::State {
             if (!alive()) {
                 return false;
             }
-            // The server refused this segment; stop using it rather than fail every frame.
-            segment.reset();
-            shmAvailable = false;
         }
         const auto reply = take<xcb_get_image_reply_t>(
             xcb_get_image_reply, c,
             xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, root, std::int16_t(clip.x()), std::int16_t(clip.y()),
                           std::uint16_t(clip.width()), std::uint16_t(clip.height()), ~0u));
         if (!reply || std::size_t(xcb_get_image_data_length(reply.get())) < bytes) {
-            return false;
+            return false; // e.g. the screen shrank under the rectangle: no fault of the segment
+        }
+        if (triedSegment) {
+            // The server refused the segment but not the copy; stop using it rather than fail
+            // every frame.
+            segment.reset();
+            shmAvailable = false;
         }
         convertRows(xcb_get_image_data(reply.get()), stride, clip.size(), layout, image, at);
         return true;
+    }
+
+    // One copy against the screen size last seen; the current size is asked for in the same
+    // round trip. Nothing when the screen has changed size meanwhile: the size is updated then.
+    std::optional<QImage> grabAgainstKnownScreen(const QRect& screenRect) {
+        const xcb_get_geometry_cookie_t geometryCookie = xcb_get_geometry(c(), root);
+        QImage image = copyOf(screenRect, screen);
+        const auto g = take<xcb_get_geometry_reply_t>(xcb_get_geometry_reply, c(), geometryCookie);
+        const QRect now = g ? QRect(0, 0, g->width, g->height) : QRect();
+        if (now != screen) {
+            screen = now;
+            return std::nullopt;
+        }
+        return image;
+    }
+
+    QImage copyOf(const QRect& screenRect, const QRect& screen) {
+        if (screen.isEmpty()) {
+            return {};
+        }
+        // Beyond the screen there is only black, and every copy is stretched onto the frame in
+        // the end: a rectangle wider or taller than the screen comes back squeezed to the
+        // screen's size on that axis, so a huge stored rectangle costs a screenful of memory,
+        // never gigabytes.
+        QImage image(screenRect.size().boundedTo(screen.size()), QImage::Format_RGB32);
+        if (image.isNull()) {
+            return {}; // more than memory allows
+        }
+        const QRect clip = screenRect & screen;
+        if (clip != screenRect) {
+            image.fill(0xff000000u);
+        }
+        if (clip.isEmpty()) {
+            return image;
+        }
+        if (image.size() == screenRect.size()) {
+            return readScreen(clip, image, clip.topLeft() - screenRect.topLeft()) ? image : QImage();
+        }
+        QImage onScreen(clip.size(), QImage::Format_RGB32);
+        if (!readScreen(clip, onScreen, QPoint(0, 0))) {
+            return {};
+        }
+        stretchInto(image, image.rect(), onScreen, QRect(screenRect.topLeft() - clip.topLeft(), screenRect.size()));
+        return image;
     }
 };
 
@@ -557,31 +607,16 @@ QImage X11Desktop::grab(const QRect& screenRect) {
     if (!screenRect.isValid() || screenRect.isEmpty() || !d_->alive()) {
         return {};
     }
-    const QRect screen = virtualScreen();
-    if (screen.isEmpty()) {
-        return {};
+    if (d_->screen.isEmpty()) {
+        d_->screen = virtualScreen();
     }
-    // Beyond the screen there is only black, and every copy is stretched onto the frame in the
-    // end: a rectangle wider or taller than the screen comes back squeezed to the screen's size
-    // on that axis, so a huge stored rectangle costs a screenful of memory, never gigabytes.
-    QImage image(screenRect.size().boundedTo(screen.size()), QImage::Format_RGB32);
-    if (image.isNull()) {
-        return {}; // more than memory allows
+    // A copy made against a screen size that has just changed is made once more.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (auto image = d_->grabAgainstKnownScreen(screenRect)) {
+            return *image;
+        }
     }
-    image.fill(0xff000000u);
-    const QRect clip = screenRect & screen;
-    if (clip.isEmpty()) {
-        return image;
-    }
-    if (image.size() == screenRect.size()) {
-        return d_->readScreen(clip, image, clip.topLeft() - screenRect.topLeft()) ? image : QImage();
-    }
-    QImage onScreen(clip.size(), QImage::Format_RGB32);
-    if (!d_->readScreen(clip, onScreen, QPoint(0, 0))) {
-        return {};
-    }
-    stretchInto(image, image.rect(), onScreen, QRect(screenRect.topLeft() - clip.topLeft(), screenRect.size()));
-    return image;
+    return {};
 }
 
 WindowId X11Desktop::findWindowOfProcess(qint64 pid) {

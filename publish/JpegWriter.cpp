@@ -17,6 +17,21 @@ namespace {
     throw JpegError(QStringLiteral("Failed to save to JPG %1").arg(code), code);
 }
 
+// A file overwritten frame after frame keeps the mode and times of the first one, so a program
+// watching the folder sees the same file it was given.
+void writeJpegBytes(const std::vector<std::uint8_t>& jpeg, const QString& path) {
+    const QByteArray bytes(reinterpret_cast<const char*>(jpeg.data()), static_cast<qsizetype>(jpeg.size()));
+    if (const int rc = replaceFile(path, bytes, AtomicWriteOptions{.mode = 0644, .keepModeAndTimes = true}); rc != 0) {
+        saveFailed(rc);
+    }
+}
+
+void initialiseOrThrow(JpegEncoder& encoder) {
+    if (const int rc = encoder.initialise(); rc != 0) {
+        throw JpegError(QStringLiteral("Failed to initialise the IJL library: %1").arg(rc), rc);
+    }
+}
+
 } // namespace
 
 JpegError::JpegError(QString message, int code)
@@ -38,29 +53,30 @@ bool writeJpegFile(const DibSection& dib, const QString& path, int quality) {
 }
 
 bool writeJpegFile(const DibSection& dib, const QString& path, int quality, JpegEncoder& encoder) {
-    if (const int rc = encoder.initialise(); rc != 0) {
-        throw JpegError(QStringLiteral("Failed to initialise the IJL library: %1").arg(rc), rc);
-    }
+    initialiseOrThrow(encoder);
     std::vector<std::uint8_t> jpeg;
     if (const int rc = encoder.encodeBgrBottomUp(dib.bits(), dib.width(), dib.height(),
                                                  dib.bytesPerScanLine(), quality, jpeg);
         rc != 0) {
         saveFailed(rc);
     }
-
-    // A file overwritten frame after frame keeps the mode and times of the first one, so a
-    // program watching the folder sees the same file it was given.
-    const QByteArray bytes(reinterpret_cast<const char*>(jpeg.data()), static_cast<qsizetype>(jpeg.size()));
-    if (const int rc = replaceFile(path, bytes, AtomicWriteOptions{.mode = 0644, .keepModeAndTimes = true}); rc != 0) {
-        saveFailed(rc);
-    }
+    writeJpegBytes(jpeg, path);
     return true;
 }
 
 void saveFrameAsJpeg(const QImage& frame, const QString& dataFolder) {
-    DibSection dib;
-    dib.createFromPicture(frame);
-    writeJpegFile(dib, dataFolder + u'/' + tempJpegName(), kPublishedJpegQuality);
+    // The encoder reads the frame's 32-bit rows as they are: the same file as from a flipped
+    // 24-bit copy, without making one. One encoder per thread, kept from frame to frame.
+    thread_local TurboJpegEncoder encoder;
+    initialiseOrThrow(encoder);
+    const QImage pixels = frame.format() == QImage::Format_RGB32 ? frame : frame.convertToFormat(QImage::Format_RGB32);
+    std::vector<std::uint8_t> jpeg;
+    if (const int rc = encoder.encodeRgb32TopDown(pixels.constBits(), pixels.width(), pixels.height(),
+                                                  int(pixels.bytesPerLine()), kPublishedJpegQuality, jpeg);
+        rc != 0) {
+        saveFailed(rc);
+    }
+    writeJpegBytes(jpeg, dataFolder + u'/' + tempJpegName());
 }
 
 } // namespace oculet

@@ -1,0 +1,172 @@
+#!/usr/bin/env python3
+"""Side by side: Oculet and ffmpeg doing the same job at the same time on one Xvfb, and the ratio
+of the CPU time each spends per frame. Run on demand (not part of the test suite):
+
+    python3 bench/side_by_side.py --build build --seconds 60
+
+The job: copy 400 x 300 pixels of the screen four times a second, scale them by area onto
+320 x 240, draw a clock and a scrolling text, write a 24-bit BMP and a JPEG. Oculet also draws the
+fixed text and the last received picture and publishes by FTP to a server on 127.0.0.1 (or not,
+with --no-ftp). ffmpeg comes from the distribution; it is installed with apt-get when missing.
+Also prints Oculet's CPU time over the run and its memory (RSS) at the start and the end.
+"""
+import argparse
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+import soak  # noqa: E402  (the soak run's Xvfb, FTP server and memory reading)
+
+LEFT, TOP, WIDTH, HEIGHT, FPS = 1400, 700, 400, 300, 4
+TICKS = os.sysconf("SC_CLK_TCK")
+
+
+def ensure_ffmpeg():
+    if shutil.which("ffmpeg"):
+        return
+    print("installing ffmpeg (apt-get)", file=sys.stderr)
+    quiet = {"stdout": subprocess.DEVNULL, "env": dict(os.environ, DEBIAN_FRONTEND="noninteractive")}
+    subprocess.run(["apt-get", "update", "-qq"], check=False, **quiet)
+    subprocess.run(["apt-get", "install", "-y", "-qq", "--no-install-recommends", "ffmpeg"], check=True, **quiet)
+
+
+def cpu_seconds(pid):
+    fields = Path(f"/proc/{pid}/stat").read_text().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / TICKS  # utime, stime
+
+
+def settings(port, received, ftp):
+    # Screen capture of the same rectangle ffmpeg copies; every overlay on.
+    return (f"[program]\nprog=4\n[me]\nleft=0\ntop=0\n[captureleft]\n4={LEFT}\n[capturetop]\n4={TOP}\n"
+            f"[capturewidth]\n4={WIDTH}\n[captureheight]\n4={HEIGHT}\n"
+            "[clockonz]\n4=1\n[clockonl]\n4=0\n[txton]\n4=1\n[ftxton]\n4=1\n[lastrx]\n4=True\n"
+            f"[epdir]\n4={received}/\n"
+            f"[ftp]\nftpon={ftp}\naddress=127.0.0.1:{port}\nusername={soak.USER}\npassword={soak.PASSWORD}\n"
+            f"dir=\nfilename={soak.PUBLISHED}\n[ftpoff]\npic=1\n")
+
+
+class FrameCounter(threading.Thread):
+    """Counts the frames of a file replaced (a new inode) once a frame."""
+
+    def __init__(self, path):
+        super().__init__(daemon=True)
+        self.path, self.count, self.running = path, 0, True
+
+    def run(self):
+        last = None
+        while self.running:
+            try:
+                st = os.stat(self.path)
+                stamp = (st.st_ino, st.st_mtime_ns)
+                self.count += last is not None and stamp != last
+                last = stamp
+            except FileNotFoundError:
+                pass
+            time.sleep(0.01)
+
+
+def ffmpeg_frames(progress):
+    """The frame count in ffmpeg's last progress report."""
+    try:
+        counts = [line for line in progress.read_text().splitlines() if line.startswith("frame=")]
+    except FileNotFoundError:
+        return 0
+    return int(counts[-1].split("=")[1]) if counts else 0
+
+
+def ffmpeg_command(display, out):
+    font = "font=DejaVu Sans:fontsize=16:fontcolor=yellow:box=1:boxcolor=blue"
+    graph = (f"[0:v]scale=320:240:flags=area,"
+             f"drawtext={font}:text='%{{localtime}}':x=220:y=5,"
+             f"drawtext={font}:text='Enter text to be scrolled here........':x=320-mod(t*40\\,640):y=100,"
+             "split=2[bmp][jpeg]")
+    return ["ffmpeg", "-hide_banner", "-loglevel", "error", "-nostdin", "-progress", str(out / "progress"),
+            "-stats_period", "0.25",
+            "-f", "x11grab", "-framerate", str(FPS), "-video_size", f"{WIDTH}x{HEIGHT}",
+            "-i", f"{display}.0+{LEFT},{TOP}", "-filter_complex", graph,
+            "-map", "[bmp]", "-f", "image2", "-update", "1", "-c:v", "bmp", "-pix_fmt", "bgr24", str(out / "Cam_1.bmp"),
+            "-map", "[jpeg]", "-f", "image2", "-update", "1", "-c:v", "mjpeg", "-q:v", "5", str(out / "temp.jpg")]
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--build", default="build", help="build folder holding the oculet binary")
+    parser.add_argument("--oculet", help="the binary to run (default: <build>/oculet)")
+    parser.add_argument("--seconds", type=float, default=60)
+    parser.add_argument("--no-ftp", action="store_true", help="Oculet without publishing")
+    args = parser.parse_args()
+    ensure_ffmpeg()
+
+    root = Path(tempfile.mkdtemp(prefix="oculet-side-"))
+    env = {k: v for k, v in os.environ.items() if k not in ("WAYLAND_DISPLAY", "SESSION_MANAGER")}
+    for name, sub in (("HOME", "home"), ("XDG_CONFIG_HOME", "config"), ("XDG_DATA_HOME", "data"),
+                      ("XDG_RUNTIME_DIR", "runtime"), ("XDG_CACHE_HOME", "cache")):
+        (root / sub).mkdir(mode=0o700)
+        env[name] = str(root / sub)
+    env.update(QT_QPA_PLATFORM="xcb", LC_ALL="C.UTF-8")
+    (root / "bin").mkdir()
+    binary = shutil.copy2(args.oculet or Path(args.build) / "oculet", root / "bin" / "oculet")
+    (root / "received").mkdir()
+    (root / "ffmpeg").mkdir()
+
+    xvfb, env["DISPLAY"] = soak.start_xvfb()
+    server, processes = soak.FtpServer(root), []
+    try:
+        server.start()
+        # A received picture for the thumbnail: a frame of ffmpeg's own test pattern.
+        subprocess.run(["ffmpeg", "-loglevel", "error", "-f", "lavfi", "-i", "testsrc=size=640x480",
+                        "-frames:v", "1", str(root / "received" / "rx.jpg")], check=True)
+        (root / "config" / "Oculet").mkdir()
+        (root / "config" / "Oculet" / "Oculet.ini").write_text(
+            settings(server.port, root / "received", not args.no_ftp))
+        oculet = subprocess.Popen([binary], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        ffmpeg = subprocess.Popen(ffmpeg_command(env["DISPLAY"], root / "ffmpeg"), env=env,
+                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        processes = [oculet, ffmpeg]
+        # Oculet's frames are counted by Cam_1.bmp being replaced, ffmpeg's by its own report.
+        counter = FrameCounter(root / "data" / "Oculet" / "Cam_1.bmp")
+        counter.start()
+        count = [lambda: counter.count, lambda: ffmpeg_frames(root / "ffmpeg" / "progress")]
+        deadline = time.monotonic() + 20
+        while min(c() for c in count) < 8 and time.monotonic() < deadline:  # started and settled
+            time.sleep(0.1)
+        if min(c() for c in count) < 8 or any(p.poll() is not None for p in processes):
+            sys.exit("Oculet or ffmpeg did not start writing frames")
+        frames0 = [c() for c in count]
+        cpu0 = [cpu_seconds(p.pid) for p in processes]
+        rss_start = soak.rss_kib(oculet.pid)
+        time.sleep(args.seconds)
+        frames = [c() - f for c, f in zip(count, frames0)]
+        cpu = [cpu_seconds(p.pid) - c for p, c in zip(processes, cpu0)]
+        rss_end = soak.rss_kib(oculet.pid)
+    finally:
+        for process in processes:
+            if process.poll() is None:
+                process.send_signal(signal.SIGTERM)
+                try:
+                    process.wait(15)
+                except subprocess.TimeoutExpired:
+                    process.kill()
+        server.stop()
+        xvfb.terminate()
+        xvfb.wait()
+        shutil.rmtree(root, ignore_errors=True)
+
+    per_frame = [1000 * c / max(1, f) for c, f in zip(cpu, frames)]
+    for name, f, c, ms in zip(("oculet", "ffmpeg"), frames, cpu, per_frame):
+        print(f"{name:<8}{f:6d} frames in {args.seconds:.0f} s ({f / args.seconds:.2f}/s), CPU {c:6.2f} s, {ms:6.2f} ms a frame")
+    print(f"ratio oculet/ffmpeg CPU per frame: {per_frame[0] / per_frame[1]:.2f}"
+          f" (publishing {'off' if args.no_ftp else 'on'})")
+    print(f"oculet: CPU {cpu[0]:.2f} s over {args.seconds:.0f} s; RSS {rss_start} KiB at start, {rss_end} KiB at end")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
