@@ -16,7 +16,6 @@ import shutil
 import signal
 import subprocess
 import sys
-import tempfile
 import threading
 import time
 from pathlib import Path
@@ -104,15 +103,7 @@ def main():
     args = parser.parse_args()
     ensure_ffmpeg()
 
-    root = Path(tempfile.mkdtemp(prefix="oculet-side-"))
-    env = {k: v for k, v in os.environ.items() if k not in ("WAYLAND_DISPLAY", "SESSION_MANAGER")}
-    for name, sub in (("HOME", "home"), ("XDG_CONFIG_HOME", "config"), ("XDG_DATA_HOME", "data"),
-                      ("XDG_RUNTIME_DIR", "runtime"), ("XDG_CACHE_HOME", "cache")):
-        (root / sub).mkdir(mode=0o700)
-        env[name] = str(root / sub)
-    env.update(QT_QPA_PLATFORM="xcb", LC_ALL="C.UTF-8")
-    (root / "bin").mkdir()
-    binary = shutil.copy2(args.oculet or Path(args.build) / "oculet", root / "bin" / "oculet")
+    root, env, binary = soak.private_user("oculet-side-", args.oculet or Path(args.build) / "oculet")
     (root / "received").mkdir()
     (root / "ffmpeg").mkdir()
 

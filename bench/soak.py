@@ -69,6 +69,21 @@ class FtpServer:
         self.control.write_text("".join(f + "\n" for f in faults))
 
 
+def private_user(prefix, binary):
+    """A fresh root with its own HOME and XDG folders, never the real user's, and a copy of the
+    binary in it, so the frame it also writes beside itself stays in the root. Returns the root,
+    the environment to run with and the copy's path."""
+    root = Path(tempfile.mkdtemp(prefix=prefix))
+    env = {k: v for k, v in os.environ.items() if k not in ("WAYLAND_DISPLAY", "SESSION_MANAGER")}
+    for name, sub in (("HOME", "home"), ("XDG_CONFIG_HOME", "config"), ("XDG_DATA_HOME", "data"),
+                      ("XDG_RUNTIME_DIR", "runtime"), ("XDG_CACHE_HOME", "cache")):
+        (root / sub).mkdir(mode=0o700)
+        env[name] = str(root / sub)
+    env.update(QT_QPA_PLATFORM="xcb", LC_ALL="C.UTF-8")
+    (root / "bin").mkdir()
+    return root, env, shutil.copy2(binary, root / "bin" / "oculet")
+
+
 def settings(port):
     # Screen capture of an empty part of the screen (no source window to look for); the clock
     # changes the frame every second, so every second there is a new picture to publish.
@@ -175,16 +190,7 @@ def main():
     total_s = args.minutes * 60
     phase_s = args.phase_seconds or min(30.0, max(10.0, total_s / len(PHASES)))
 
-    root = Path(tempfile.mkdtemp(prefix="oculet-soak-"))
-    env = {k: v for k, v in os.environ.items() if k not in ("WAYLAND_DISPLAY", "SESSION_MANAGER")}
-    for name, sub in (("HOME", "home"), ("XDG_CONFIG_HOME", "config"), ("XDG_DATA_HOME", "data"),
-                      ("XDG_RUNTIME_DIR", "runtime"), ("XDG_CACHE_HOME", "cache")):
-        (root / sub).mkdir(mode=0o700)
-        env[name] = str(root / sub)
-    env.update(QT_QPA_PLATFORM="xcb", LC_ALL="C.UTF-8")
-    # A copy of the binary, so the frame it also writes beside itself stays in the root.
-    (root / "bin").mkdir()
-    binary = shutil.copy2(Path(args.build) / "oculet", root / "bin" / "oculet")
+    root, env, binary = private_user("oculet-soak-", Path(args.build) / "oculet")
 
     xvfb, env["DISPLAY"] = start_xvfb()
     server, oculet = FtpServer(root), None
