@@ -79,31 +79,6 @@ QImage noiseImage(QSize size) {
     return image;
 }
 
-void BM_FrameCycle(benchmark::State& state) {
-    ensureApplication();
-    auto desktop = openDesktop(state);
-    if (!desktop) {
-        return;
-    }
-    QTemporaryDir data;
-    QTemporaryDir program;
-    Settings settings = defaultLayoutWithBoxes();
-    OverlayBoxes boxes = placeBoxesAtStartup(settings);
-    EditState edit;
-    SourceWindow source(*desktop);
-    source.setFragment(titleFragmentFor(settings.program, sourceMenuCaption(settings.program)));
-    NullView view;
-    AnswerYes messages;
-    FrameCycle cycle(settings, boxes, edit, *desktop, source, messages, view, FrameFiles{data.path(), program.path()});
-    cycle.run([] {}); // the warning, when there is one, is not part of a cycle's cost
-    for (auto _ : state) {
-        cycle.run([] {});
-        benchmark::DoNotOptimize(cycle.pic1().constBits());
-    }
-    // Without the program's window every cycle also searches the window list.
-    state.SetLabel(source.missing() ? "no EasyPal window, stored position" : "following the EasyPal window");
-}
-
 class WallClock final : public Clock {
 public:
     QDateTime utcNow() const override { return QDateTime::currentDateTimeUtc(); }
@@ -130,10 +105,11 @@ private:
     QImage sent_;
 };
 
-// The whole cycle with everything on: capture, the three copied boxes, the progress strip, the
-// last received picture, scrolling and fixed text, the clock, Cam_1.bmp in both folders and
-// the JPEG. The clock and the scrolling text change every frame, so every frame is encoded.
-void BM_WholeCycle(benchmark::State& state) {
+// One frame cycle on the real screen. With `everything`: the last received picture, scrolling
+// and fixed text, the clock, and the JPEG as well; the clock and the scrolling text change every
+// frame, so every frame is encoded. Without: capture, the copied boxes, the progress strip and
+// Cam_1.bmp in both folders.
+void benchCycle(benchmark::State& state, bool everything) {
     ensureApplication();
     auto desktop = openDesktop(state);
     if (!desktop) {
@@ -161,15 +137,21 @@ void BM_WholeCycle(benchmark::State& state) {
     Overlays overlays(settings, boxes, clock, messages, texts, received.path());
     JpegOnlyPublisher publisher(data.path());
     FrameCycle cycle(settings, boxes, edit, *desktop, source, messages, view, FrameFiles{data.path(), program.path()});
-    cycle.setOverlays(&overlays);
-    cycle.setPublisher(&publisher);
-    cycle.run([] {});
+    if (everything) {
+        cycle.setOverlays(&overlays);
+        cycle.setPublisher(&publisher);
+    }
+    cycle.run([] {}); // the warning, when there is one, is not part of a cycle's cost
     for (auto _ : state) {
         cycle.run([] {});
         benchmark::DoNotOptimize(cycle.pic1().constBits());
     }
+    // Without the program's window every cycle also searches the window list.
     state.SetLabel(source.missing() ? "no EasyPal window, stored position" : "following the EasyPal window");
 }
+
+void BM_FrameCycle(benchmark::State& state) { benchCycle(state, false); }
+void BM_WholeCycle(benchmark::State& state) { benchCycle(state, true); }
 
 void BM_CycleCapture(benchmark::State& state) {
     auto desktop = openDesktop(state);
