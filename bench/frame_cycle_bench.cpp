@@ -218,9 +218,10 @@ void BM_CycleBitmapWrite(benchmark::State& state) {
     const QImage frame = noiseImage({kFrameWidth, kFrameHeight});
     const QString dataPath = data.filePath(FrameCycle::camBitmapName());
     const QString programPath = program.filePath(FrameCycle::camBitmapName());
+    QByteArray bytes;
     for (auto _ : state) {
-        const QByteArray bytes = FrameCycle::bitmapBytes(frame);
-        if (replaceFile(dataPath, bytes) != 0 || replaceFile(programPath, bytes) != 0) {
+        FrameCycle::packBitmap(frame, bytes);
+        if (replaceFiles({dataPath, programPath}, bytes, AtomicWriteOptions{.frequent = true}) != std::vector<int>{0, 0}) {
             state.SkipWithError("Cam_1.bmp could not be written");
             break;
         }

@@ -7,13 +7,12 @@
 #include "platform/AtomicFile.h"
 #include "platform/Desktop.h"
 #include "platform/MessageBoxes.h"
-#include "platform/Stretch.h"
+#include "platform/PixelRows.h"
 #include "source/SourceWindow.h"
 
 #include <QBuffer>
 #include <QPainter>
 
-#include <bit>
 #include <cstring>
 #include <memory>
 
@@ -45,16 +44,18 @@ FrameCycle::FrameCycle(Settings& settings, OverlayBoxes& boxes, EditState& edit,
 }
 
 void FrameCycle::capture(bool alsoCleanCopy) {
-    const QImage grabbed = desktop_.grab(source_.captureRect(settings_));
-    if (grabbed.isNull()) {
-        // Nothing could be read: the previous picture stays rather than a black frame.
-        return;
-    }
     // The stretch covers every pixel: a frame the publisher still holds is not worth copying.
-    if (!pic1_.isDetached()) {
+    const QImage held = pic1_.isDetached() ? QImage() : pic1_;
+    if (!held.isNull()) {
         pic1_ = QImage(pic1_.size(), pic1_.format());
     }
-    stretchInto(pic1_, pic1_.rect(), grabbed);
+    if (!desktop_.grabOnto(source_.captureRect(settings_), pic1_, pic1_.rect())) {
+        // Nothing could be read: the previous picture stays rather than a black frame.
+        if (!held.isNull()) {
+            pic1_ = held;
+        }
+        return;
+    }
     if (alsoCleanCopy) {
         // Into the clean copy's own buffer: no allocation per frame.
         if (pic3_.size() == pic1_.size() && pic3_.format() == pic1_.format()) {
@@ -66,10 +67,7 @@ void FrameCycle::capture(bool alsoCleanCopy) {
 }
 
 void FrameCycle::drawCopiedBox(const QRect& source, const QRect& place) {
-    const QImage grabbed = desktop_.grab(source);
-    if (!grabbed.isNull()) {
-        stretchInto(pic1_, place, grabbed);
-    }
+    desktop_.grabOnto(source, pic1_, place);
     QPainter painter(&pic1_);
     painter.setPen(toQColor(settings_.borderColour));
     painter.setBrush(Qt::NoBrush);
@@ -95,10 +93,7 @@ void FrameCycle::drawProgressStrip() {
     if (width <= 0) {
         return;
     }
-    const QImage grabbed = desktop_.grab(source_.progressStripRect(settings_));
-    if (!grabbed.isNull()) {
-        stretchInto(pic1_, QRect(0, kStripTop, width, kStripHeight), grabbed);
-    }
+    desktop_.grabOnto(source_.progressStripRect(settings_), pic1_, QRect(0, kStripTop, width, kStripHeight));
 }
 
 void FrameCycle::stampName() {
@@ -112,15 +107,21 @@ void FrameCycle::stampName() {
 }
 
 QByteArray FrameCycle::bitmapBytes(const QImage& picture) {
+    QByteArray bytes;
+    packBitmap(picture, bytes);
+    return bytes;
+}
+
+void FrameCycle::packBitmap(const QImage& picture, QByteArray& bytes) {
     if (picture.format() != QImage::Format_RGB32) {
         // Only the off picture comes in other formats, once at shutdown.
-        QByteArray bytes;
+        bytes.clear();
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::WriteOnly);
         if (!picture.convertToFormat(QImage::Format_RGB888).save(&buffer, "BMP")) {
-            return {};
+            bytes.clear();
         }
-        return bytes;
+        return;
     }
     // A 24-bit bitmap packed straight from the frame's 32-bit pixels, with the header Qt's own
     // writer gives: rows bottom-up in blue, green, red order, each padded to 4 bytes.
@@ -128,7 +129,7 @@ QByteArray FrameCycle::bitmapBytes(const QImage& picture) {
     const int height = picture.height();
     const int rowBytes = (width * 3 + 3) & ~3;
     constexpr int kHeaderBytes = 54;
-    QByteArray bytes(kHeaderBytes + qsizetype(rowBytes) * height, Qt::Uninitialized);
+    bytes.resize(kHeaderBytes + qsizetype(rowBytes) * height);
     auto* out = reinterpret_cast<uchar*>(bytes.data());
     std::memset(out, 0, kHeaderBytes);
     const auto put = [out](int at, quint32 value, int size) {
@@ -151,24 +152,9 @@ QByteArray FrameCycle::bitmapBytes(const QImage& picture) {
     for (int y = 0; y < height; ++y) {
         const auto* in = reinterpret_cast<const QRgb*>(picture.constScanLine(y));
         uchar* row = out + kHeaderBytes + qsizetype(height - 1 - y) * rowBytes;
-        int x = 0;
-        if constexpr (std::endian::native == std::endian::little) {
-            // Four pixels (0xAARRGGBB, stored B G R A) make three words of B G R B | G R B G | R B G R.
-            for (; x + 4 <= width; x += 4) {
-                const quint32 words[3] = {(in[x] & 0xffffffu) | (in[x + 1] << 24),
-                                          ((in[x + 1] >> 8) & 0xffffu) | (in[x + 2] << 16),
-                                          ((in[x + 2] >> 16) & 0xffu) | (in[x + 3] << 8)};
-                std::memcpy(row + 3 * x, words, sizeof words);
-            }
-        }
-        for (; x < width; ++x) {
-            row[3 * x] = uchar(qBlue(in[x]));
-            row[3 * x + 1] = uchar(qGreen(in[x]));
-            row[3 * x + 2] = uchar(qRed(in[x]));
-        }
+        packBgr24Row(row, in, width);
         std::memset(row + 3 * width, 0, std::size_t(rowBytes - 3 * width));
     }
-    return bytes;
 }
 
 void FrameCycle::writeOffPictureAsFrame(const QImage& offPicture) {
@@ -179,17 +165,18 @@ void FrameCycle::writeOffPictureAsFrame(const QImage& offPicture) {
 }
 
 void FrameCycle::writeCamBitmap() {
-    const QByteArray bytes = bitmapBytes(pic1_);
-    if (bytes.isEmpty()) {
+    packBitmap(pic1_, camBitmap_);
+    if (camBitmap_.isEmpty()) {
         return;
     }
     // A webcam program reads this file four times a second: it must never see half a frame.
-    replaceFile(files_.dataFolder + u'/' + camBitmapName(), bytes);
     // The copy beside the executable is for webcam programs that look there; the program
     // folder is often read-only, which must not cost the rest of the cycle anything.
+    QStringList paths{files_.dataFolder + u'/' + camBitmapName()};
     if (!files_.programFolder.isEmpty() && files_.programFolder != files_.dataFolder) {
-        replaceFile(files_.programFolder + u'/' + camBitmapName(), bytes);
+        paths.append(files_.programFolder + u'/' + camBitmapName());
     }
+    replaceFiles(paths, camBitmap_, AtomicWriteOptions{.frequent = true});
 }
 
 void FrameCycle::run(std::function<void()> finished) {

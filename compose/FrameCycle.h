@@ -70,6 +70,8 @@ public:
     static QString camBitmapName() { return QStringLiteral("Cam_1.bmp"); }
     // The picture as the bytes of a 24-bit Cam_1.bmp.
     static QByteArray bitmapBytes(const QImage& picture);
+    // The same into `bytes`, whose memory is reused when it is already the right size.
+    static void packBitmap(const QImage& picture, QByteArray& bytes);
 
 private:
     void capture(bool alsoCleanCopy);
@@ -92,6 +94,9 @@ private:
 
     QImage pic1_;
     QImage pic3_;
+    // Cam_1.bmp's bytes, kept from frame to frame: fresh memory for every frame would cost a page
+    // fault for every 4 KiB of it.
+    QByteArray camBitmap_;
     bool warningDismissed_ = false;
 };
 

@@ -1,11 +1,18 @@
 #include "platform/Desktop.h"
 
+#include "platform/Stretch.h"
+
 #include <algorithm>
 
 namespace oculet {
 
 bool titleMatches(const QString& title, const QString& fragment) {
     return !fragment.isEmpty() && title.contains(fragment, Qt::CaseSensitive);
+}
+
+bool Desktop::grabOnto(const QRect& screenRect, QImage& dst, const QRect& dstRect) {
+    const QImage grabbed = grab(screenRect);
+    return !grabbed.isNull() && stretchInto(dst, dstRect, grabbed);
 }
 
 WindowId findWindowByTitle(Desktop& desktop, const QString& fragment) {

@@ -41,6 +41,10 @@ public:
     // and so does a desktop that can no longer be read (the display went away): a caller can
     // tell "nothing copied" from a black screen.
     virtual QImage grab(const QRect& screenRect) = 0;
+    // grab(screenRect) stretched onto dstRect of dst (see stretchInto), without keeping the copy
+    // where a backend can read the pixels in place. False, leaving dst alone, when nothing could
+    // be copied.
+    virtual bool grabOnto(const QRect& screenRect, QImage& dst, const QRect& dstRect);
 
     // The first shown top-level window (topmost first) that the process `pid` made, known by the
     // process id its toolkit records on it; another program's window is never taken. 0 when the

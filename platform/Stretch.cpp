@@ -1,5 +1,7 @@
 #include "platform/Stretch.h"
 
+#include "platform/VectorClones.h"
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -8,18 +10,6 @@
 #include <cstring>
 #include <memory>
 #include <vector>
-
-// The two inner loops are built once per instruction set and picked when the program loads: the
-// wide vector units of newer processors do the work of four to eight scalar steps, and older
-// processors (or other architectures) run the plain build of the same code.
-#if defined(__x86_64__) && defined(__has_attribute)
-#if __has_attribute(target_clones)
-#define OCULET_VECTOR_CLONES __attribute__((target_clones("avx2", "sse4.1", "default")))
-#endif
-#endif
-#ifndef OCULET_VECTOR_CLONES
-#define OCULET_VECTOR_CLONES
-#endif
 
 namespace oculet {
 namespace {

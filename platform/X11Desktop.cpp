@@ -428,6 +428,41 @@ struct X11Desktop::State {
         return image;
     }
 
+    enum class Onto { Done, NothingToDraw, ScreenChanged, NotHere };
+
+    // The fast way for a rectangle wholly on a screen whose pixels are already Format_RGB32:
+    // stretched straight out of the shared segment, with no copy in between. The screen size is
+    // asked for in the same round trip, as for a copy.
+    Onto stretchFromSegment(const QRect& screenRect, QImage& dst, const QRect& dstRect) {
+        if (!shmAvailable || !layout.matchesRgb32() || !screen.contains(screenRect)) {
+            return Onto::NotHere;
+        }
+        xcb_connection_t* c = this->c();
+        const int stride = layout.stride(screenRect.width());
+        const std::size_t bytes = std::size_t(stride) * std::size_t(screenRect.height());
+        if (segment.size() < bytes && !segment.create(c, bytes)) {
+            return Onto::NotHere; // the copying path decides whether to give up on segments
+        }
+        const xcb_get_geometry_cookie_t geometryCookie = xcb_get_geometry(c, root);
+        const auto reply = take<xcb_shm_get_image_reply_t>(
+            xcb_shm_get_image_reply, c,
+            xcb_shm_get_image(c, root, std::int16_t(screenRect.x()), std::int16_t(screenRect.y()),
+                              std::uint16_t(screenRect.width()), std::uint16_t(screenRect.height()), ~0u,
+                              XCB_IMAGE_FORMAT_Z_PIXMAP, segment.seg(), 0));
+        const auto g = take<xcb_get_geometry_reply_t>(xcb_get_geometry_reply, c, geometryCookie);
+        const QRect now = g ? QRect(0, 0, g->width, g->height) : QRect();
+        if (now != screen) {
+            screen = now;
+            return Onto::ScreenChanged;
+        }
+        if (!reply) {
+            return Onto::NotHere;
+        }
+        // The padding byte may hold anything; the stretch makes every pixel opaque.
+        const QImage pixels(segment.data(), screenRect.width(), screenRect.height(), stride, QImage::Format_RGB32);
+        return stretchInto(dst, dstRect, pixels) ? Onto::Done : Onto::NothingToDraw;
+    }
+
     QImage copyOf(const QRect& screenRect, const QRect& screen) {
         if (screen.isEmpty()) {
             return {};
@@ -617,6 +652,24 @@ QImage X11Desktop::grab(const QRect& screenRect) {
         }
     }
     return {};
+}
+
+bool X11Desktop::grabOnto(const QRect& screenRect, QImage& dst, const QRect& dstRect) {
+    if (!screenRect.isValid() || screenRect.isEmpty() || !d_->alive()) {
+        return false;
+    }
+    if (d_->screen.isEmpty()) {
+        d_->screen = virtualScreen();
+    }
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        switch (d_->stretchFromSegment(screenRect, dst, dstRect)) {
+        case State::Onto::Done: return true;
+        case State::Onto::NothingToDraw: return false;
+        case State::Onto::ScreenChanged: continue;
+        case State::Onto::NotHere: return Desktop::grabOnto(screenRect, dst, dstRect);
+        }
+    }
+    return Desktop::grabOnto(screenRect, dst, dstRect);
 }
 
 WindowId X11Desktop::findWindowOfProcess(qint64 pid) {

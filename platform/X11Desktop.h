@@ -30,6 +30,7 @@ public:
     std::optional<QString> windowTitle(WindowId) override;
     std::optional<QRect> windowRect(WindowId) override;
     QImage grab(const QRect& screenRect) override;
+    bool grabOnto(const QRect& screenRect, QImage& dst, const QRect& dstRect) override;
     WindowId findWindowOfProcess(qint64 pid) override;
     void placeWindowOnTop(WindowId, const QRect& rect) override;
     void askToClose(WindowId) override;

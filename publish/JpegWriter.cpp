@@ -21,7 +21,7 @@ namespace {
 // watching the folder sees the same file it was given.
 void writeJpegBytes(const std::vector<std::uint8_t>& jpeg, const QString& path) {
     const QByteArray bytes(reinterpret_cast<const char*>(jpeg.data()), static_cast<qsizetype>(jpeg.size()));
-    if (const int rc = replaceFile(path, bytes, AtomicWriteOptions{.mode = 0644, .keepModeAndTimes = true}); rc != 0) {
+    if (const int rc = replaceFile(path, bytes, AtomicWriteOptions{.mode = 0644, .keepModeAndTimes = true, .frequent = true}); rc != 0) {
         saveFailed(rc);
     }
 }

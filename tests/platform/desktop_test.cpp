@@ -1,6 +1,7 @@
 // The window search over a scripted desktop; then the X11 desktop against real windows on the
 // test program's own Xvfb, bare and under openbox, made here so that their titles, property
 // types and places are exactly as given.
+#include "platform/Stretch.h"
 #include "platform/X11Desktop.h"
 #include "tests/platform/PixelCheck.h"
 #include "tests/support/FakeDesktop.h"
@@ -157,6 +158,16 @@ TEST(X11Desktop, GrabCopiesTheScreenAndBlackBeyondItsEdges) {
         ASSERT_EQ(wide.size(), QSize(1920, 1080));
         EXPECT_TRUE(allPixels(wide, {1778, 400, 35, 300}, 0x0000ff, 8));
         EXPECT_TRUE(allPixels(wide, {1770, 390, 50, 8}, 0));
+        // Stretched onto a frame in place, on the screen and over its edge: as a copy stretched.
+        for (const QRect& rect : {QRect(880, 680, 40, 30), QRect(1790, 990, 170, 120)}) {
+            QImage direct(37, 23, QImage::Format_RGB32);
+            direct.fill(Qt::white);
+            QImage copied = direct.copy();
+            ASSERT_TRUE(desktop->grabOnto(rect, direct, {3, 2, 31, 19}));
+            stretchInto(copied, {3, 2, 31, 19}, desktop->grab(rect));
+            EXPECT_EQ(direct, copied) << rect.x();
+            EXPECT_NE(direct.pixel(5, 5), direct.pixel(30, 19)) << "a picture of two colours, not one";
+        }
     }
 }
 
