@@ -94,6 +94,11 @@ void MainWindow::showBoxes(const OverlayBoxes& boxes) {
 }
 
 void MainWindow::showSourceMissing(bool missing) {
+    // Told four times a second: a palette set anew repaints the menu bar every time.
+    if (sourceMissingShown_ == missing) {
+        return;
+    }
+    sourceMissingShown_ = missing;
     lblProg_->setAutoFillBackground(missing);
     QPalette pal = lblProg_->palette();
     pal.setColor(QPalette::WindowText, missing ? Qt::white : Qt::black);

@@ -14,6 +14,7 @@
 #include <QWidget>
 
 #include <array>
+#include <optional>
 
 namespace oculet {
 
@@ -95,6 +96,7 @@ private:
     MessagePanel* picMsg_;
     QLabel* lblFtpStatus_;
     QWidget* dragPreview_ = nullptr;
+    std::optional<bool> sourceMissingShown_;
     bool closeAllowed_ = false;
 };
 

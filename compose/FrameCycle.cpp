@@ -13,8 +13,10 @@
 #include <QBuffer>
 #include <QPainter>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 namespace oculet {
 namespace {
@@ -44,15 +46,31 @@ FrameCycle::FrameCycle(Settings& settings, OverlayBoxes& boxes, EditState& edit,
 }
 
 void FrameCycle::capture(bool alsoCleanCopy) {
-    // The stretch covers every pixel: a frame the publisher still holds is not worth copying.
-    const QImage held = pic1_.isDetached() ? QImage() : pic1_;
-    if (!held.isNull()) {
-        pic1_ = QImage(pic1_.size(), pic1_.format());
+    // The stretch covers every pixel, so a frame the view or the publisher still holds is not
+    // copied: the cycle draws into its spare buffer instead, once nothing holds that any more.
+    const bool swapped = !pic1_.isDetached();
+    if (swapped) {
+        if (!spare_.isDetached() || spare_.size() != pic1_.size() || spare_.format() != pic1_.format()) {
+            spare_ = QImage(pic1_.size(), pic1_.format());
+        }
+        std::swap(pic1_, spare_);
     }
-    if (!desktop_.grabOnto(source_.captureRect(settings_), pic1_, pic1_.rect())) {
+    // The capture, the copied boxes and the strip are copied from the screen together, though
+    // drawn one by one.
+    std::vector<QRect> spots{source_.captureRect(settings_)};
+    for (const CopiedBox& box : kCopiedBoxes) {
+        if (!edit_.isDragged(box.id) && box.isOn(settings_)) {
+            spots.push_back(box.source(settings_));
+        }
+    }
+    if (progressStripWidth() > 0) {
+        spots.push_back(source_.progressStripRect(settings_));
+    }
+    desktop_.prefetch(spots);
+    if (!desktop_.grabOnto(spots.front(), pic1_, pic1_.rect())) {
         // Nothing could be read: the previous picture stays rather than a black frame.
-        if (!held.isNull()) {
-            pic1_ = held;
+        if (swapped) {
+            std::swap(pic1_, spare_);
         }
         return;
     }
@@ -83,17 +101,19 @@ void FrameCycle::drawCopiedBoxes() {
     }
 }
 
-void FrameCycle::drawProgressStrip() {
+int FrameCycle::progressStripWidth() const {
     if (settings_.program != EasyPal || settings_.epProgress != 1) {
-        return;
+        return 0;
     }
     // The strip runs along the bottom of the frame and ends 3 pixels left of the
     // last-received box, so moving that box shortens it.
-    const int width = roundHalfEven(boxes_[BoxId::LastRx].rect.left()) - 3;
-    if (width <= 0) {
-        return;
+    return std::max(0, roundHalfEven(boxes_[BoxId::LastRx].rect.left()) - 3);
+}
+
+void FrameCycle::drawProgressStrip() {
+    if (const int width = progressStripWidth(); width > 0) {
+        desktop_.grabOnto(source_.progressStripRect(settings_), pic1_, QRect(0, kStripTop, width, kStripHeight));
     }
-    desktop_.grabOnto(source_.progressStripRect(settings_), pic1_, QRect(0, kStripTop, width, kStripHeight));
 }
 
 void FrameCycle::stampName() {

@@ -77,6 +77,7 @@ private:
     void capture(bool alsoCleanCopy);
     void drawCopiedBoxes();
     void drawCopiedBox(const QRect& source, const QRect& place);
+    int progressStripWidth() const;
     void drawProgressStrip();
     void stampName();
     void writeCamBitmap();
@@ -94,6 +95,8 @@ private:
 
     QImage pic1_;
     QImage pic3_;
+    // The buffer the next frame is drawn into while the last one is still shown or published.
+    QImage spare_;
     // Cam_1.bmp's bytes, kept from frame to frame: fresh memory for every frame would cost a page
     // fault for every 4 KiB of it.
     QByteArray camBitmap_;

@@ -45,6 +45,11 @@ public:
     // where a backend can read the pixels in place. False, leaving dst alone, when nothing could
     // be copied.
     virtual bool grabOnto(const QRect& screenRect, QImage& dst, const QRect& dstRect);
+    // The screen spots the next grabOnto calls will ask for, so a backend can copy them all in
+    // one exchange with the display. Each copy made here serves one later call for exactly its
+    // rectangle; any other grab drops them. Nothing here is required: without it (or where a
+    // backend does nothing with it) every grab copies for itself.
+    virtual void prefetch(const std::vector<QRect>& screenRects) { (void)screenRects; }
 
     // The first shown top-level window (topmost first) that the process `pid` made, known by the
     // process id its toolkit records on it; another program's window is never taken. 0 when the

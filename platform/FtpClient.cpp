@@ -378,7 +378,8 @@ struct CurlFtpClient::Impl {
         curl_easy_setopt(curl, CURLOPT_XFERINFODATA, const_cast<FtpStop*>(&stop));
         HostKeyCheck hostKey{endpoint.acceptedHostKey, {}, false};
         const QByteArray knownHosts = QFile::encodeName(sshFolder() + QStringLiteral("/known_hosts"));
-        const QByteArray keyFile = QFile::encodeName(defaultKeyFile());
+        const QByteArray keyFile =
+            endpoint.scheme == FtpScheme::Sftp ? QFile::encodeName(defaultKeyFile()) : QByteArray();
         const QByteArray caFile = qgetenv("SSL_CERT_FILE");
         if (endpoint.scheme == FtpScheme::Sftp && !endpoint.acceptedHostKey.isEmpty()) {
             // Where the accepted key is written.

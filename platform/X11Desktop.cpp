@@ -215,6 +215,13 @@ struct X11Desktop::State {
     bool shmAvailable = false;
     ShmSegment segment;
     QRect screen; // the root window's size at the last copy
+    // Copies already in the segment, waiting for the grab of exactly their rectangle.
+    struct Prefetched {
+        QRect rect;
+        std::size_t offset;
+        int stride;
+    };
+    std::vector<Prefetched> prefetched;
 
     xcb_connection_t* c() const { return connection.get(); }
     bool alive() const { return xcb_connection_has_error(connection.get()) == 0; }
@@ -383,6 +390,7 @@ struct X11Desktop::State {
                 shmAvailable = false; // e.g. a display on another machine: copy over the wire
             }
         }
+        prefetched.clear(); // this copy goes where they are
         const bool triedSegment = shmAvailable;
         if (shmAvailable) {
             const auto reply = take<xcb_shm_get_image_reply_t>(
@@ -434,9 +442,18 @@ struct X11Desktop::State {
     // stretched straight out of the shared segment, with no copy in between. The screen size is
     // asked for in the same round trip, as for a copy.
     Onto stretchFromSegment(const QRect& screenRect, QImage& dst, const QRect& dstRect) {
+        const auto waiting = std::find_if(prefetched.begin(), prefetched.end(),
+                                          [&](const Prefetched& p) { return p.rect == screenRect; });
+        if (waiting != prefetched.end()) {
+            const QImage pixels(segment.data() + waiting->offset, screenRect.width(), screenRect.height(),
+                                waiting->stride, QImage::Format_RGB32);
+            prefetched.erase(waiting);
+            return stretchInto(dst, dstRect, pixels) ? Onto::Done : Onto::NothingToDraw;
+        }
         if (!shmAvailable || !layout.matchesRgb32() || !screen.contains(screenRect)) {
             return Onto::NotHere;
         }
+        prefetched.clear(); // this copy goes where they are
         xcb_connection_t* c = this->c();
         const int stride = layout.stride(screenRect.width());
         const std::size_t bytes = std::size_t(stride) * std::size_t(screenRect.height());
@@ -461,6 +478,49 @@ struct X11Desktop::State {
         // The padding byte may hold anything; the stretch makes every pixel opaque.
         const QImage pixels(segment.data(), screenRect.width(), screenRect.height(), stride, QImage::Format_RGB32);
         return stretchInto(dst, dstRect, pixels) ? Onto::Done : Onto::NothingToDraw;
+    }
+
+    // Every rectangle wholly on the screen copied into its own part of the segment, all asked
+    // for before any answer is read. Nothing is kept when the screen has changed size meanwhile.
+    void prefetch(const std::vector<QRect>& rects) {
+        prefetched.clear();
+        if (!shmAvailable || !layout.matchesRgb32() || rects.size() < 2) {
+            return;
+        }
+        std::vector<Prefetched> planned;
+        std::size_t total = 0;
+        for (const QRect& rect : rects) {
+            if (rect.isValid() && !rect.isEmpty() && screen.contains(rect)) {
+                const int stride = layout.stride(rect.width());
+                planned.push_back({rect, total, stride});
+                // Each part starts on a 64-byte line, where the stretch reads fastest.
+                total += (std::size_t(stride) * std::size_t(rect.height()) + 63) & ~std::size_t(63);
+            }
+        }
+        xcb_connection_t* c = this->c();
+        if (planned.size() < 2 || (segment.size() < total && !segment.create(c, total))) {
+            return;
+        }
+        const xcb_get_geometry_cookie_t geometryCookie = xcb_get_geometry(c, root);
+        std::vector<xcb_shm_get_image_cookie_t> cookies;
+        for (const Prefetched& p : planned) {
+            cookies.push_back(xcb_shm_get_image(c, root, std::int16_t(p.rect.x()), std::int16_t(p.rect.y()),
+                                                std::uint16_t(p.rect.width()), std::uint16_t(p.rect.height()), ~0u,
+                                                XCB_IMAGE_FORMAT_Z_PIXMAP, segment.seg(), std::uint32_t(p.offset)));
+        }
+        std::vector<Prefetched> copied;
+        for (std::size_t i = 0; i < planned.size(); ++i) {
+            if (take<xcb_shm_get_image_reply_t>(xcb_shm_get_image_reply, c, cookies[i])) {
+                copied.push_back(planned[i]);
+            }
+        }
+        const auto g = take<xcb_get_geometry_reply_t>(xcb_get_geometry_reply, c, geometryCookie);
+        const QRect now = g ? QRect(0, 0, g->width, g->height) : QRect();
+        if (now != screen) {
+            screen = now;
+            return;
+        }
+        prefetched = std::move(copied);
     }
 
     QImage copyOf(const QRect& screenRect, const QRect& screen) {
@@ -652,6 +712,16 @@ QImage X11Desktop::grab(const QRect& screenRect) {
         }
     }
     return {};
+}
+
+void X11Desktop::prefetch(const std::vector<QRect>& screenRects) {
+    if (!d_->alive()) {
+        return;
+    }
+    if (d_->screen.isEmpty()) {
+        d_->screen = virtualScreen();
+    }
+    d_->prefetch(screenRects);
 }
 
 bool X11Desktop::grabOnto(const QRect& screenRect, QImage& dst, const QRect& dstRect) {

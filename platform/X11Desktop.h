@@ -31,6 +31,7 @@ public:
     std::optional<QRect> windowRect(WindowId) override;
     QImage grab(const QRect& screenRect) override;
     bool grabOnto(const QRect& screenRect, QImage& dst, const QRect& dstRect) override;
+    void prefetch(const std::vector<QRect>& screenRects) override;
     WindowId findWindowOfProcess(qint64 pid) override;
     void placeWindowOnTop(WindowId, const QRect& rect) override;
     void askToClose(WindowId) override;

@@ -158,15 +158,25 @@ TEST(X11Desktop, GrabCopiesTheScreenAndBlackBeyondItsEdges) {
         ASSERT_EQ(wide.size(), QSize(1920, 1080));
         EXPECT_TRUE(allPixels(wide, {1778, 400, 35, 300}, 0x0000ff, 8));
         EXPECT_TRUE(allPixels(wide, {1770, 390, 50, 8}, 0));
-        // Stretched onto a frame in place, on the screen and over its edge: as a copy stretched.
-        for (const QRect& rect : {QRect(880, 680, 40, 30), QRect(1790, 990, 170, 120)}) {
-            QImage direct(37, 23, QImage::Format_RGB32);
-            direct.fill(Qt::white);
-            QImage copied = direct.copy();
-            ASSERT_TRUE(desktop->grabOnto(rect, direct, {3, 2, 31, 19}));
-            stretchInto(copied, {3, 2, 31, 19}, desktop->grab(rect));
-            EXPECT_EQ(direct, copied) << rect.x();
-            EXPECT_NE(direct.pixel(5, 5), direct.pixel(30, 19)) << "a picture of two colours, not one";
+        // Stretched onto a frame in place, on the screen and over its edge, each copied for
+        // itself or all fetched together first: always as a copy stretched.
+        const std::vector<QRect> spots = {QRect(880, 680, 40, 30), QRect(1790, 990, 170, 120), QRect(490, 390, 21, 19)};
+        for (const bool together : {false, true}) {
+            std::vector<QImage> direct(spots.size(), QImage(37, 23, QImage::Format_RGB32));
+            if (together) {
+                desktop->prefetch(spots);
+            }
+            for (std::size_t i = 0; i < spots.size(); ++i) {
+                direct[i].fill(Qt::white);
+                ASSERT_TRUE(desktop->grabOnto(spots[i], direct[i], {3, 2, 31, 19}));
+            }
+            for (std::size_t i = 0; i < spots.size(); ++i) {
+                QImage copied(37, 23, QImage::Format_RGB32);
+                copied.fill(Qt::white);
+                stretchInto(copied, {3, 2, 31, 19}, desktop->grab(spots[i]));
+                EXPECT_EQ(direct[i], copied) << i << (together ? " fetched together" : "");
+                EXPECT_NE(direct[i].pixel(5, 5), direct[i].pixel(30, 19)) << "a picture of two colours, not one";
+            }
         }
     }
 }
