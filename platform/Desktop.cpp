@@ -10,6 +10,15 @@ bool titleMatches(const QString& title, const QString& fragment) {
     return !fragment.isEmpty() && title.contains(fragment, Qt::CaseSensitive);
 }
 
+std::optional<TopLevelWindow> Desktop::window(WindowId id) {
+    std::optional<QString> title = windowTitle(id);
+    const std::optional<QRect> rect = title ? windowRect(id) : std::nullopt;
+    if (!rect) {
+        return std::nullopt;
+    }
+    return TopLevelWindow{id, std::move(*title), *rect};
+}
+
 bool Desktop::grabOnto(const QRect& screenRect, QImage& dst, const QRect& dstRect) {
     const QImage grabbed = grab(screenRect);
     return !grabbed.isNull() && stretchInto(dst, dstRect, grabbed);

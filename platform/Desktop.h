@@ -35,6 +35,9 @@ public:
     virtual std::optional<QString> windowTitle(WindowId) = 0;
     // Outer frame (decorations included) in root coordinates; std::nullopt when the window is gone.
     virtual std::optional<QRect> windowRect(WindowId) = 0;
+    // Title and outer frame together, as the two calls above give them (a backend may ask for
+    // both at once); std::nullopt when the window is gone.
+    virtual std::optional<TopLevelWindow> window(WindowId);
     // Format_RGB32, screenRect.size(); parts off the screen are black. A rectangle wider or
     // taller than the whole screen may come back squeezed to the screen's size on that axis
     // (callers only ever stretch the copy). An empty or invalid rectangle gives a null image,

@@ -698,6 +698,20 @@ std::optional<QRect> X11Desktop::windowRect(WindowId id) {
     return d_->readRect(d_->askRect(id));
 }
 
+std::optional<TopLevelWindow> X11Desktop::window(WindowId id) {
+    if (id == 0) {
+        return std::nullopt;
+    }
+    const auto titleCookies = d_->askTitle(id);
+    const auto rectCookies = d_->askRect(id);
+    std::optional<QString> title = d_->readTitle(titleCookies);
+    const std::optional<QRect> rect = d_->readRect(rectCookies);
+    if (!title || !rect) {
+        return std::nullopt;
+    }
+    return TopLevelWindow{id, std::move(*title), *rect};
+}
+
 QImage X11Desktop::grab(const QRect& screenRect) {
     if (!screenRect.isValid() || screenRect.isEmpty() || !d_->alive()) {
         return {};

@@ -29,6 +29,7 @@ public:
     std::vector<TopLevelWindow> topLevelWindows() override;
     std::optional<QString> windowTitle(WindowId) override;
     std::optional<QRect> windowRect(WindowId) override;
+    std::optional<TopLevelWindow> window(WindowId) override;
     QImage grab(const QRect& screenRect) override;
     bool grabOnto(const QRect& screenRect, QImage& dst, const QRect& dstRect) override;
     void prefetch(const std::vector<QRect>& screenRects) override;

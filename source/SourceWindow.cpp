@@ -37,13 +37,11 @@ void SourceWindow::check(const Settings& settings) {
         return;
     }
     if (handle_ != 0) {
-        const std::optional<QString> title = desktop_.windowTitle(handle_);
-        if (title && titleMatches(*title, fragment_)) {
-            if (const std::optional<QRect> rect = desktop_.windowRect(handle_)) {
-                edges_ = edgesOf(*rect);
-                missing_ = false;
-                return;
-            }
+        const std::optional<TopLevelWindow> window = desktop_.window(handle_);
+        if (window && titleMatches(window->title, fragment_)) {
+            edges_ = edgesOf(window->rect);
+            missing_ = false;
+            return;
         }
     }
     handle_ = findWindowByTitle(desktop_, fragment_);

@@ -92,6 +92,10 @@ TEST(X11Desktop, BareServerListsTitledWindowsTopmostFirstBordersIncluded) {
     EXPECT_EQ(findWindowByTitle(*desktop, "EasyPal"), page);
     EXPECT_EQ(findWindowByTitle(*desktop, "KG-STV - bare"), hidden);
     EXPECT_EQ(desktop->windowRect(bordered), QRect(400, 300, 106, 56));
+    const std::optional<TopLevelWindow> both = desktop->window(bordered);
+    ASSERT_TRUE(both.has_value());
+    EXPECT_EQ(both->title, QStringLiteral("MMSSTV - bare, bordered"));
+    EXPECT_EQ(both->rect, QRect(400, 300, 106, 56));
     EXPECT_EQ(findWindowByTitle(*desktop, "MMSSTV - bare"), bordered);
     EXPECT_TRUE(std::ranges::none_of(desktop->topLevelWindows(), [&](const auto& t) { return t.id == untitled; }));
     XRaiseWindow(display(), program);
@@ -102,6 +106,7 @@ TEST(X11Desktop, BareServerListsTitledWindowsTopmostFirstBordersIncluded) {
     EXPECT_EQ(findWindowByTitle(*desktop, "EasyPal"), page);
     EXPECT_EQ(desktop->windowTitle(program), std::nullopt);
     EXPECT_EQ(desktop->windowRect(program), std::nullopt);
+    EXPECT_FALSE(desktop->window(program).has_value());
 }
 
 TEST(X11Desktop, TitlesAreDecodedByTheirPropertyType) {
