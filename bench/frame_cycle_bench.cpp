@@ -246,12 +246,12 @@ void BM_CycleBitmapWrite(benchmark::State& state) {
     QTemporaryDir data;
     QTemporaryDir program;
     const QImage frame = noiseImage({kFrameWidth, kFrameHeight});
-    const QString dataPath = data.filePath(FrameCycle::camBitmapName());
-    const QString programPath = program.filePath(FrameCycle::camBitmapName());
+    FrequentFile dataFile(data.filePath(FrameCycle::camBitmapName()));
+    FrequentFile programFile(program.filePath(FrameCycle::camBitmapName()));
     QByteArray bytes;
     for (auto _ : state) {
         FrameCycle::packBitmap(frame, bytes);
-        if (replaceFiles({dataPath, programPath}, bytes, AtomicWriteOptions{.frequent = true}) != std::vector<int>{0, 0}) {
+        if (dataFile.replace(bytes) != 0 || programFile.replace(bytes) != 0) {
             state.SkipWithError("Cam_1.bmp could not be written");
             break;
         }

@@ -43,6 +43,11 @@ FrameCycle::FrameCycle(Settings& settings, OverlayBoxes& boxes, EditState& edit,
       pic3_(kFrameWidth, kFrameHeight, QImage::Format_RGB32) {
     pic1_.fill(Qt::black);
     pic3_.fill(Qt::black);
+    camBitmapFiles_.push_back(std::make_unique<FrequentFile>(files_.dataFolder + u'/' + camBitmapName()));
+    // The program folder is often read-only, which must not cost the rest of the cycle anything.
+    if (!files_.programFolder.isEmpty() && files_.programFolder != files_.dataFolder) {
+        camBitmapFiles_.push_back(std::make_unique<FrequentFile>(files_.programFolder + u'/' + camBitmapName()));
+    }
 }
 
 void FrameCycle::capture(bool alsoCleanCopy) {
@@ -190,13 +195,9 @@ void FrameCycle::writeCamBitmap() {
         return;
     }
     // A webcam program reads this file four times a second: it must never see half a frame.
-    // The copy beside the executable is for webcam programs that look there; the program
-    // folder is often read-only, which must not cost the rest of the cycle anything.
-    QStringList paths{files_.dataFolder + u'/' + camBitmapName()};
-    if (!files_.programFolder.isEmpty() && files_.programFolder != files_.dataFolder) {
-        paths.append(files_.programFolder + u'/' + camBitmapName());
+    for (const auto& file : camBitmapFiles_) {
+        file->replace(camBitmap_);
     }
-    replaceFiles(paths, camBitmap_, AtomicWriteOptions{.frequent = true});
 }
 
 void FrameCycle::run(std::function<void()> finished) {

@@ -7,11 +7,14 @@
 
 #include "settings/Settings.h"
 #include "compose/OverlayBoxes.h"
+#include "platform/AtomicFile.h"
 
 #include <QImage>
 #include <QString>
 
 #include <functional>
+#include <memory>
+#include <vector>
 
 namespace oculet {
 
@@ -100,6 +103,8 @@ private:
     // Cam_1.bmp's bytes, kept from frame to frame: fresh memory for every frame would cost a page
     // fault for every 4 KiB of it.
     QByteArray camBitmap_;
+    // Cam_1.bmp in the data folder and, for webcam programs that look there, beside the executable.
+    std::vector<std::unique_ptr<FrequentFile>> camBitmapFiles_;
     bool warningDismissed_ = false;
 };
 

@@ -71,7 +71,7 @@ void Overlays::drawScrollingText(QImage& frame, int txtOn) {
     }
     const QFont font = overlayFont(settings_.textFont);
     const QFontMetricsF metrics(font);
-    const TextWidth width = [&metrics](const QString& t) { return metrics.horizontalAdvance(t); };
+    const TextWidth width = [this, &font](const QString& t) { return measuredWidth(t, font); };
     const double now = clock_.steadySeconds();
     const ScrollPlacement placement = txtOn == 1 ? continuous_.step(text, width, now)
                                                  : perMinute_.step(text, width, now, secondCounter_, minuteFlag_);
@@ -81,6 +81,17 @@ void Overlays::drawScrollingText(QImage& frame, int txtOn) {
     painter.setPen(toQColor(settings_.textColour));
     painter.drawText(QPointF(placement.x, top + metrics.ascent()), placement.shown);
     boxes_[BoxId::ScrollText].rect.setHeight(qRound(metrics.height()));
+}
+
+double Overlays::measuredWidth(const QString& text, const QFont& font) {
+    for (const MeasuredText& known : measured_) {
+        if (known.text == text && known.font == font) {
+            return known.width;
+        }
+    }
+    MeasuredText& slot = measured_[nextMeasured_++ % measured_.size()];
+    slot = {text, font, QFontMetricsF(font).horizontalAdvance(text)};
+    return slot.width;
 }
 
 void Overlays::drawFixedText(QImage& frame) {

@@ -12,8 +12,11 @@
 #include "platform/Clock.h"
 #include "platform/MessageBoxes.h"
 
+#include <QFont>
 #include <QImage>
 #include <QString>
+
+#include <array>
 
 #include <memory>
 
@@ -54,6 +57,7 @@ public:
 
 private:
     const QImage& placeholder();
+    double measuredWidth(const QString& text, const QFont& font);
 
     const Settings& settings_;
     OverlayBoxes& boxes_;
@@ -70,6 +74,14 @@ private:
     bool placeholderGerman_ = false;
     bool fitFailureReported_ = false;
 
+    // The scrolling text is measured alone and doubled on every frame but seldom changes.
+    struct MeasuredText {
+        QString text;
+        QFont font;
+        double width = 0;
+    };
+    std::array<MeasuredText, 2> measured_;
+    std::size_t nextMeasured_ = 0;
     ContinuousScroll continuous_;
     MinuteScroll perMinute_;
     int secondCounter_ = 0;

@@ -3,12 +3,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -26,24 +24,6 @@ public:
             path_.clear();
         }
     }
-    // A second link to the finished file `existing`, under a unique name made from `pattern`.
-    PendingFile(const QByteArray& existing, QByteArray pattern) : path_(std::move(pattern)) {
-        static constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-        const qsizetype suffix = path_.size() - 6;
-        for (int attempt = 0; attempt < 8; ++attempt) {
-            for (qsizetype i = suffix; i < path_.size(); ++i) {
-                path_[i] = kLetters[QRandomGenerator::global()->bounded(int(sizeof kLetters - 1))];
-            }
-            if (::link(existing.constData(), path_.constData()) == 0) {
-                return;
-            }
-            if (errno != EEXIST) {
-                break;
-            }
-        }
-        error_ = errno;
-        path_.clear();
-    }
     ~PendingFile() {
         if (fd_ >= 0) {
             ::close(fd_);
@@ -56,7 +36,6 @@ public:
     PendingFile& operator=(const PendingFile&) = delete;
 
     bool made() const { return !path_.isEmpty(); }
-    int error() const { return error_; }
     int fd() const { return fd_; }
     const QByteArray& path() const { return path_; }
     int close() {
@@ -69,7 +48,6 @@ public:
 private:
     QByteArray path_;
     int fd_ = -1;
-    int error_ = 0;
 };
 
 int writeAll(int fd, const QByteArray& contents) {
@@ -119,44 +97,40 @@ QByteArray temporaryPattern(const QFileInfo& info) {
     return QFile::encodeName(info.absolutePath() + u'/' + temporaryPrefix(info) + QStringLiteral("XXXXXX"));
 }
 
-// Writes the whole new content into a fresh temporary file beside the target.
+// Gives the open file `fd` the whole new content and the mode (and, when asked, the times) the
+// target should have.
+int writeContent(int fd, const QByteArray& target, const QByteArray& contents, const AtomicWriteOptions& options) {
+    struct stat old {};
+    const bool keep = options.keepModeAndTimes && ::stat(target.constData(), &old) == 0 && S_ISREG(old.st_mode);
+    if (::fchmod(fd, keep ? (old.st_mode & 07777) : options.mode) != 0) {
+        return errno;
+    }
+    if (const int rc = writeAll(fd, contents); rc != 0) {
+        return rc;
+    }
+    if (keep) {
+        const struct timespec times[2] = {old.st_atim, old.st_mtim};
+        ::futimens(fd, times);
+    }
+    if (options.durable && ::fsync(fd) != 0) {
+        return errno;
+    }
+    return 0;
+}
+
 int writePending(PendingFile& temp, const QByteArray& target, const QByteArray& contents,
                  const AtomicWriteOptions& options) {
     if (!temp.made()) {
         return errno;
     }
-    struct stat old {};
-    const bool keep = options.keepModeAndTimes && ::stat(target.constData(), &old) == 0 && S_ISREG(old.st_mode);
-    if (::fchmod(temp.fd(), keep ? (old.st_mode & 07777) : options.mode) != 0) {
-        return errno;
-    }
-    if (const int rc = writeAll(temp.fd(), contents); rc != 0) {
+    if (const int rc = writeContent(temp.fd(), target, contents, options); rc != 0) {
         return rc;
-    }
-    if (keep) {
-        const struct timespec times[2] = {old.st_atim, old.st_mtim};
-        ::futimens(temp.fd(), times);
-    }
-    if (options.durable && ::fsync(temp.fd()) != 0) {
-        return errno;
     }
     return temp.close();
 }
 
-// Puts the finished temporary file where the target is.
-int putInPlace(PendingFile& temp, const QFileInfo& info, const QByteArray& target, bool frequent) {
-    // Only a regular file is swapped: a folder of that name must stay where it is, and a rename
-    // refuses to replace one.
-    if (frequent && info.isFile() &&
-        ::renameat2(AT_FDCWD, temp.path().constData(), AT_FDCWD, target.constData(), RENAME_EXCHANGE) == 0) {
-        return 0; // the temporary name now holds the old file, which goes with it
-    }
-    // No old file yet, or a filesystem that cannot swap: a plain rename.
-    if (::rename(temp.path().constData(), target.constData()) != 0) {
-        return errno;
-    }
-    temp.release();
-    return 0;
+bool swapWith(const QByteArray& other, const QByteArray& target) {
+    return ::renameat2(AT_FDCWD, other.constData(), AT_FDCWD, target.constData(), RENAME_EXCHANGE) == 0;
 }
 
 } // namespace
@@ -168,40 +142,73 @@ int replaceFile(const QString& path, const QByteArray& contents, const AtomicWri
     if (const int rc = writePending(temp, target, contents, options); rc != 0) {
         return rc;
     }
-    return putInPlace(temp, info, target, options.frequent);
+    if (::rename(temp.path().constData(), target.constData()) != 0) {
+        return errno;
+    }
+    temp.release();
+    return 0;
 }
 
-std::vector<int> replaceFiles(const QStringList& paths, const QByteArray& contents, const AtomicWriteOptions& options) {
-    std::vector<int> results;
-    if (paths.isEmpty()) {
-        return results;
+FrequentFile::FrequentFile(QString path, AtomicWriteOptions options)
+    : path_(std::move(path)), options_(options) {}
+
+FrequentFile::~FrequentFile() { dropSpare(); }
+
+void FrequentFile::dropSpare() {
+    if (!spare_.isEmpty()) {
+        ::unlink(spare_.constData());
+        spare_.clear();
     }
-    const QFileInfo firstInfo = resolved(paths.first());
-    const QByteArray firstTarget = QFile::encodeName(firstInfo.absoluteFilePath());
-    PendingFile first(temporaryPattern(firstInfo));
-    const int written = writePending(first, firstTarget, contents, options);
-    // Every other file is linked to the first one's before that is put in place, while its
-    // temporary name is still there to link to.
-    std::vector<QFileInfo> infos;
-    std::vector<std::unique_ptr<PendingFile>> links;
-    for (qsizetype i = 1; i < paths.size(); ++i) {
-        const QFileInfo& info = infos.emplace_back(resolved(paths[i]));
-        links.push_back(written == 0 && !options.keepModeAndTimes
-                            ? std::make_unique<PendingFile>(first.path(), temporaryPattern(info))
-                            : nullptr);
+}
+
+bool FrequentFile::rewriteSpare(const QByteArray& target, const QByteArray& contents) {
+    const int fd = ::open(spare_.constData(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) {
+        return false;
     }
-    results.push_back(written != 0 ? written : putInPlace(first, firstInfo, firstTarget, options.frequent));
-    for (qsizetype i = 1; i < paths.size(); ++i) {
-        PendingFile* link = links[std::size_t(i - 1)].get();
-        if (link == nullptr || !link->made()) {
-            // Another filesystem, or no first file to link to: written out in full.
-            results.push_back(replaceFile(paths[i], contents, options));
-            continue;
+    // A write lease is granted only while no other process has the file open, and it makes
+    // anyone opening it now wait for us: a reader still busy with the frame is never changed
+    // under it. Taken back at once: nobody can reach the spare by the file's name.
+    bool done = ::fcntl(fd, F_SETLEASE, F_WRLCK) == 0;
+    if (done) {
+        ::fcntl(fd, F_SETLEASE, F_UNLCK);
+        done = ::ftruncate(fd, contents.size()) == 0 && writeContent(fd, target, contents, options_) == 0;
+    }
+    done = ::close(fd) == 0 && done;
+    return done && swapWith(spare_, target);
+}
+
+int FrequentFile::replace(const QByteArray& contents) {
+    const QFileInfo info = resolved(path_);
+    const QByteArray target = QFile::encodeName(info.absoluteFilePath());
+    // Only a regular file is swapped: a folder of that name must stay where it is.
+    if (!info.isFile()) {
+        dropSpare();
+        return replaceFile(path_, contents, options_);
+    }
+    if (!spare_.isEmpty()) {
+        if (rewriteSpare(target, contents)) {
+            return 0; // and the spare is now the file just replaced
         }
-        const QFileInfo& info = infos[std::size_t(i - 1)];
-        results.push_back(putInPlace(*link, info, QFile::encodeName(info.absoluteFilePath()), options.frequent));
+        // Still open somewhere, gone, or not ours to lease: a fresh one, and the old one goes
+        // (a reader keeps what it has open).
+        dropSpare();
     }
-    return results;
+    PendingFile temp(temporaryPattern(info));
+    if (const int rc = writePending(temp, target, contents, options_); rc != 0) {
+        return rc;
+    }
+    if (swapWith(temp.path(), target)) {
+        spare_ = temp.path();
+        temp.release();
+        return 0;
+    }
+    // A filesystem that cannot swap: a plain rename, every time.
+    if (::rename(temp.path().constData(), target.constData()) != 0) {
+        return errno;
+    }
+    temp.release();
+    return 0;
 }
 
 bool writeFileAtomically(const QString& path, const QByteArray& contents, const AtomicWriteOptions& options,

@@ -2,11 +2,8 @@
 
 #include <QByteArray>
 #include <QString>
-#include <QStringList>
 
 #include <sys/types.h>
-
-#include <vector>
 
 namespace oculet {
 
@@ -20,11 +17,6 @@ struct AtomicWriteOptions {
     // in a power cut would cost the user something (the settings), not for frames rewritten four
     // times a second.
     bool durable = false;
-    // For frames rewritten several times a second: the new file is swapped with the old one and
-    // the old one deleted. Readers see the same all-or-nothing change as with a rename, but ext4
-    // does not push the new data to the disk as it does when a rename replaces a file, so frames
-    // that live a quarter of a second are never written out at all.
-    bool frequent = false;
 };
 
 // Writes a whole file under a temporary name in the same folder and renames it over `path`, so a
@@ -34,12 +26,32 @@ struct AtomicWriteOptions {
 // file it names is replaced and the link stays. Returns 0, or the errno of what failed.
 int replaceFile(const QString& path, const QByteArray& contents, const AtomicWriteOptions& options = {});
 
-// Replaces each of `paths` with the same contents, as replaceFile does. Where a folder shares
-// the first one's filesystem the bytes are not written again: its file becomes a second link to
-// the first one's new file (never written in place, so nothing is shared that can change). Returns
-// 0 or an errno for each path, in order.
-std::vector<int> replaceFiles(const QStringList& paths, const QByteArray& contents,
-                              const AtomicWriteOptions& options = {});
+// A file other programs read that is replaced several times a second (Cam_1.bmp, temp.jpg).
+// Each new content is written into a spare file beside it, which then swaps places with it, so a
+// reader sees the old file or the new one, never half of one, as with replaceFile. The file
+// replaced becomes the next spare: no file is made or deleted per frame, and ext4 does not push
+// every frame to the disk as it does when a rename replaces a file. A spare some reader still has
+// open is never written; a fresh one is made instead. Where the filesystem cannot swap files,
+// each content is written as replaceFile does.
+class FrequentFile {
+public:
+    explicit FrequentFile(QString path, AtomicWriteOptions options = {});
+    ~FrequentFile(); // deletes the spare
+    FrequentFile(const FrequentFile&) = delete;
+    FrequentFile& operator=(const FrequentFile&) = delete;
+
+    // 0, or the errno of what failed (the file is then as it was).
+    int replace(const QByteArray& contents);
+    const QString& path() const { return path_; }
+
+private:
+    bool rewriteSpare(const QByteArray& target, const QByteArray& contents);
+    void dropSpare();
+
+    QString path_;
+    AtomicWriteOptions options_;
+    QByteArray spare_; // the spare's path, empty when there is none
+};
 
 // Removes the temporary files of replaceFile(path) left by a process killed while writing (one of
 // the settings file's holds the FTP password). Only for a writer that knows it is alone.

@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <QImage>
 
+#include <memory>
+
 
 namespace oculet {
 namespace {
@@ -19,9 +21,11 @@ namespace {
 
 // A file overwritten frame after frame keeps the mode and times of the first one, so a program
 // watching the folder sees the same file it was given.
+constexpr AtomicWriteOptions kJpegFileOptions{.mode = 0644, .keepModeAndTimes = true};
+
 void writeJpegBytes(const std::vector<std::uint8_t>& jpeg, const QString& path) {
     const QByteArray bytes(reinterpret_cast<const char*>(jpeg.data()), static_cast<qsizetype>(jpeg.size()));
-    if (const int rc = replaceFile(path, bytes, AtomicWriteOptions{.mode = 0644, .keepModeAndTimes = true, .frequent = true}); rc != 0) {
+    if (const int rc = replaceFile(path, bytes, kJpegFileOptions); rc != 0) {
         saveFailed(rc);
     }
 }
@@ -76,7 +80,16 @@ void saveFrameAsJpeg(const QImage& frame, const QString& dataFolder) {
         rc != 0) {
         saveFailed(rc);
     }
-    writeJpegBytes(jpeg, dataFolder + u'/' + tempJpegName());
+    // Written four times a second: a spare file is kept beside it rather than one made each time.
+    const QString path = dataFolder + u'/' + tempJpegName();
+    thread_local std::unique_ptr<FrequentFile> tempJpeg;
+    if (!tempJpeg || tempJpeg->path() != path) {
+        tempJpeg = std::make_unique<FrequentFile>(path, kJpegFileOptions);
+    }
+    const QByteArray bytes(reinterpret_cast<const char*>(jpeg.data()), static_cast<qsizetype>(jpeg.size()));
+    if (const int rc = tempJpeg->replace(bytes); rc != 0) {
+        saveFailed(rc);
+    }
 }
 
 } // namespace oculet

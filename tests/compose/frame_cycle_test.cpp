@@ -284,8 +284,7 @@ TEST_F(FrameCycleTest, CopiesFromTheirPlacesStretchesOntoTheFrameAndWritesItInBo
     desktop.fill({170, 120, 400, 300}, kGreen);
     runCycle();
     EXPECT_EQ(QImage(dataBitmap()).pixelColor(10, 10), kGreen);
-    EXPECT_EQ(entries(dataFolder) + entries(programFolder), QStringList(2, QStringLiteral("Cam_1.bmp")))
-        << "nothing else is left behind";
+    EXPECT_EQ(entries(programFolder), QStringList({"Cam_1.bmp"})) << "nothing is left behind where writing failed";
     // A desktop that cannot be read leaves the previous picture.
     desktop.setBroken(true);
     runCycle();

@@ -69,39 +69,35 @@ TEST(AtomicFile, WritesThroughALinkAndClearsOnlyItsOwnLeftovers) {
               QStringList({".Oculet.ini.short", ".Oculet.ini.toolong1", ".other.ini.Ab12Cd", "Oculet.ini"}));
 }
 
-// Frames are swapped into place rather than renamed over the old ones; a reader must notice no
-// difference, and the second folder's copy costs no second write.
-TEST(AtomicFile, FramesAreSwappedInWholeAndASecondFolderGetsALinkNotACopy) {
+// Frames go into a spare file that then swaps places with the frame; a reader must notice no
+// difference from a rename, even one that keeps a frame open for longer than two frames.
+TEST(AtomicFile, AFrequentFileNeverChangesAFrameAReaderHoldsAndLeavesOnlyItself) {
     const QString dir = TestEnvironment::makeTempDir("frames");
-    QDir().mkpath(dir + "/data");
-    QDir().mkpath(dir + "/program");
-    const QStringList paths = {dir + "/data/Cam_1.bmp", dir + "/program/Cam_1.bmp"};
-    const AtomicWriteOptions frequent{.frequent = true};
-    EXPECT_EQ(replaceFiles(paths, "first", frequent), std::vector<int>({0, 0})) << "nothing there yet";
-
-    QFile reader(paths[0]);
-    ASSERT_TRUE(reader.open(QIODevice::ReadOnly));
-    EXPECT_EQ(replaceFiles(paths, "second frame", frequent), std::vector<int>({0, 0}));
-    EXPECT_EQ(reader.readAll(), QByteArray("first")) << "an open reader keeps the whole old frame";
-    struct stat data {}, program {};
-    ASSERT_EQ(::stat(QFile::encodeName(paths[0]).constData(), &data), 0);
-    ASSERT_EQ(::stat(QFile::encodeName(paths[1]).constData(), &program), 0);
-    EXPECT_EQ(data.st_ino, program.st_ino);
-    EXPECT_EQ(test::readFile(paths[1]), QByteArray("second frame"));
-    for (const char* folder : {"/data", "/program"}) {
-        EXPECT_EQ(QDir(dir + folder).entryList(QDir::Files | QDir::Hidden), QStringList({"Cam_1.bmp"}))
-            << "the old frames are gone";
+    const QString path = dir + "/Cam_1.bmp";
+    const auto hidden = [&] { return QDir(dir).entryList(QDir::Files | QDir::Hidden); };
+    {
+        FrequentFile frames(path);
+        ASSERT_EQ(frames.replace("first"), 0) << "nothing there yet";
+        QFile reader(path);
+        ASSERT_TRUE(reader.open(QIODevice::ReadOnly));
+        for (const char* next : {"second frame", "third", "fourth, longer than the others"}) {
+            ASSERT_EQ(frames.replace(next), 0);
+            EXPECT_EQ(test::readFile(path), QByteArray(next));
+        }
+        EXPECT_EQ(reader.readAll(), QByteArray("first")) << "an open reader keeps the whole old frame";
+        reader.close();
+        ASSERT_EQ(frames.replace("fifth"), 0);
+        ASSERT_EQ(frames.replace("sixth"), 0);
+        EXPECT_EQ(test::readFile(path), QByteArray("sixth")) << "a spare of a longer frame is cut to size";
+        EXPECT_EQ(hidden().size(), 2) << "the frame and one spare";
     }
+    EXPECT_EQ(hidden(), QStringList({"Cam_1.bmp"})) << "the spare goes with the writer";
 
-    // A folder where the frame should be is neither swapped away nor replaced; a missing folder
-    // costs only its own copy.
-    QDir().mkpath(dir + "/data/temp.jpg");
-    EXPECT_NE(replaceFile(dir + "/data/temp.jpg", "jpeg", frequent), 0);
-    EXPECT_TRUE(QFileInfo(dir + "/data/temp.jpg").isDir());
-    const std::vector<int> results = replaceFiles({paths[0], dir + "/gone/Cam_1.bmp"}, "third", frequent);
-    EXPECT_EQ(results[0], 0);
-    EXPECT_NE(results[1], 0);
-    EXPECT_EQ(test::readFile(paths[0]), QByteArray("third"));
+    // A folder where the frame should be is neither swapped away nor replaced.
+    QDir().mkpath(dir + "/temp.jpg");
+    FrequentFile blocked(dir + "/temp.jpg");
+    EXPECT_NE(blocked.replace("jpeg"), 0);
+    EXPECT_TRUE(QFileInfo(dir + "/temp.jpg").isDir());
 }
 
 TEST(Paths, TheRuntimeFolderIsNeverOneAnotherUserCanHoldOrRead) {
