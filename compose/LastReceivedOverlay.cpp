@@ -4,9 +4,9 @@
 #include "compose/OverlayBoxes.h"
 #include "compose/OverlayFont.h"
 #include "compose/TextFit.h"
+#include "platform/NewestFile.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QPainter>
@@ -43,28 +43,7 @@ QSize heldSize(QSize size) {
 
 } // namespace
 
-QString newestJpg(const QString& folder) {
-    if (folder.isEmpty()) {
-        return {};
-    }
-    QString newest;
-    std::optional<QDateTime> newestTime;
-    // Unsorted: the directory's own order decides between equal times.
-    QDirIterator it(folder, QDir::Files);
-    while (it.hasNext()) {
-        it.next();
-        const QString name = it.fileName();
-        if (name.right(3).toLower() != QLatin1String("jpg")) {
-            continue;
-        }
-        const QDateTime modified = it.fileInfo().lastModified();
-        if (!newestTime || modified > *newestTime) {
-            newest = name;
-            newestTime = modified;
-        }
-    }
-    return newest;
-}
+QString newestJpg(const QString& folder) { return newestFileEndingIn(folder, QLatin1StringView("jpg")); }
 
 QString lastReceivedFile(int program, bool userFolderChosen, const QString& userFolder,
                          const QString& programFolder) {

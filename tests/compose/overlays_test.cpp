@@ -9,6 +9,7 @@
 #include "tests/support/TestEnvironment.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
 #include <QFontMetrics>
 
@@ -183,6 +184,8 @@ TEST(LastReceived, FileByProgramAndFolderOptionAndTheNewestJpg) {
     writeFile(dir + QStringLiteral("/a.JPG"), "x", base); // only the last three letters count
     writeFile(dir + QStringLiteral("/b.jpeg"), "x", base.addSecs(60));
     writeFile(dir + QStringLiteral("/c.png"), "x", base.addSecs(120));
+    writeFile(dir + QStringLiteral("/.hidden.jpg"), "x", base.addSecs(180)); // not a saved picture
+    QDir(dir).mkdir(QStringLiteral("folder.jpg"));                           // nor is a folder
     const std::tuple<int, bool, QString, QString> cases[] = {
         {EasyPal, true, dir, user + QStringLiteral("/LastRX.bmp")},
         {EasyPal, false, QStringLiteral("/srv/pictures/"), QStringLiteral("/srv/pictures/LastRX.bmp")},
