@@ -10,25 +10,33 @@ namespace oculet {
 QString clockTimeText(const QDateTime& time) { return time.toString(QStringLiteral("HH:mm:ss")); }
 
 QSize drawClock(QImage& frame, QPoint topLeft, const ClockFace& face, const FontSetting& fontSetting,
-                Colour colour) {
+                Colour colour, ClockLines* lines) {
     const QFont font = overlayFont(fontSetting);
     const QFontMetrics metrics(font);
     const int lineHeight = metrics.height();
     QPainter painter(&frame);
     painter.setFont(font);
     painter.setPen(toQColor(colour));
+    const auto line = [&](CachedText* cached, int top, const QString& text) {
+        const QPoint baseline(topLeft.x(), top + metrics.ascent());
+        if (cached != nullptr) {
+            cached->draw(painter, baseline, text, font);
+        } else {
+            painter.drawText(baseline, text);
+        }
+    };
     const QString utc = face.utcTime + QStringLiteral("z");
-    int lines = 1;
+    int count = 1;
     if (face.utcOn && face.localOn) {
-        painter.drawText(QPoint(topLeft.x(), topLeft.y() + metrics.ascent()), utc);
-        painter.drawText(QPoint(topLeft.x(), topLeft.y() + lineHeight + metrics.ascent()), face.localTime);
-        lines = 2;
+        line(lines != nullptr ? &lines->first : nullptr, topLeft.y(), utc);
+        line(lines != nullptr ? &lines->second : nullptr, topLeft.y() + lineHeight, face.localTime);
+        count = 2;
     } else if (face.utcOn) {
-        painter.drawText(QPoint(topLeft.x(), topLeft.y() + metrics.ascent()), utc);
+        line(lines != nullptr ? &lines->first : nullptr, topLeft.y(), utc);
     } else if (face.localOn) {
-        painter.drawText(QPoint(topLeft.x(), topLeft.y() + metrics.ascent()), face.localTime);
+        line(lines != nullptr ? &lines->first : nullptr, topLeft.y(), face.localTime);
     }
-    return {metrics.horizontalAdvance(face.utcTime), lines * lineHeight};
+    return {metrics.horizontalAdvance(face.utcTime), count * lineHeight};
 }
 
 } // namespace oculet

@@ -3,6 +3,7 @@
 // The clock box: UTC time with a "z", local time, or both on two lines.
 
 #include "settings/Settings.h"
+#include "compose/CachedText.h"
 
 #include <QDateTime>
 #include <QImage>
@@ -25,6 +26,12 @@ struct ClockFace {
 // Draws the clock with its top left at `topLeft` (transparent background) and returns the size
 // its box takes: as wide as the time text without the "z" (so the "z" may stick out) and one
 // text line high, or two when both clocks are on.
-QSize drawClock(QImage& frame, QPoint topLeft, const ClockFace& face, const FontSetting& font, Colour colour);
+// With `lines`, kept from frame to frame, each line is shaped only when it changes.
+struct ClockLines {
+    CachedText first;
+    CachedText second;
+};
+QSize drawClock(QImage& frame, QPoint topLeft, const ClockFace& face, const FontSetting& font, Colour colour,
+                ClockLines* lines = nullptr);
 
 } // namespace oculet

@@ -13,7 +13,8 @@ QString fixedTextToShow(const Settings& settings) {
 }
 
 std::optional<QRect> drawFixedText(QImage& frame, QPoint topLeft, const QString& text, const FontSetting& fontSetting,
-                                   Colour textColour, Colour backgroundColour, bool transparent) {
+                                   Colour textColour, Colour backgroundColour, bool transparent,
+                                   CachedText* cached) {
     if (text.isEmpty()) {
         return std::nullopt;
     }
@@ -26,7 +27,12 @@ std::optional<QRect> drawFixedText(QImage& frame, QPoint topLeft, const QString&
     }
     painter.setFont(font);
     painter.setPen(toQColor(textColour));
-    painter.drawText(QPoint(box.left(), box.top() + metrics.ascent()), text);
+    const QPoint baseline(box.left(), box.top() + metrics.ascent());
+    if (cached != nullptr) {
+        cached->draw(painter, baseline, text, font);
+    } else {
+        painter.drawText(baseline, text);
+    }
     return box;
 }
 

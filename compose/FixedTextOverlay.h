@@ -4,6 +4,7 @@
 // program's layout asks for transparent text.
 
 #include "settings/Settings.h"
+#include "compose/CachedText.h"
 
 #include <QImage>
 #include <QRect>
@@ -20,7 +21,9 @@ QString fixedTextToShow(const Settings& settings);
 
 // Draws the text with its top left at `topLeft` and returns the box it covers (as wide and high
 // as the text). Draws nothing and returns nothing for an empty text.
+// With `cached`, kept from frame to frame, the text is shaped only when it changes.
 std::optional<QRect> drawFixedText(QImage& frame, QPoint topLeft, const QString& text, const FontSetting& font,
-                                   Colour textColour, Colour backgroundColour, bool transparent);
+                                   Colour textColour, Colour backgroundColour, bool transparent,
+                                   CachedText* cached = nullptr);
 
 } // namespace oculet

@@ -79,7 +79,7 @@ void Overlays::drawScrollingText(QImage& frame, int txtOn) {
     QPainter painter(&frame);
     painter.setFont(font);
     painter.setPen(toQColor(settings_.textColour));
-    painter.drawText(QPointF(placement.x, top + metrics.ascent()), placement.shown);
+    scrollingText_.draw(painter, QPointF(placement.x, top + metrics.ascent()), placement.shown, font);
     boxes_[BoxId::ScrollText].rect.setHeight(qRound(metrics.height()));
 }
 
@@ -98,7 +98,7 @@ void Overlays::drawFixedText(QImage& frame) {
     const Settings& s = settings_;
     const std::optional<QRect> drawn = oculet::drawFixedText(frame, boxes_[BoxId::FixedText].rect.topLeft(), fixedTextToShow(s),
                                                              s.textFont, s.textColour, s.textBkgColour,
-                                                             s.current(s.transparent) != 0);
+                                                             s.current(s.transparent) != 0, &fixedText_);
     if (drawn) {
         boxes_[BoxId::FixedText].rect.setSize(drawn->size());
     }
@@ -111,7 +111,7 @@ void Overlays::drawClock(QImage& frame) {
     if (!face.utcOn && !face.localOn) {
         return;
     }
-    boxes_[BoxId::Clock].rect.setSize(oculet::drawClock(frame, boxes_[BoxId::Clock].rect.topLeft(), face, s.clockFont, s.clockColour));
+    boxes_[BoxId::Clock].rect.setSize(oculet::drawClock(frame, boxes_[BoxId::Clock].rect.topLeft(), face, s.clockFont, s.clockColour, &clockLines_));
 }
 
 void Overlays::clockTick() {

@@ -5,6 +5,8 @@
 
 #include "settings/InterfaceTexts.h"
 #include "settings/Settings.h"
+#include "compose/CachedText.h"
+#include "compose/ClockOverlay.h"
 #include "compose/FrameOverlays.h"
 #include "compose/LastReceivedOverlay.h"
 #include "compose/OverlayBoxes.h"
@@ -81,6 +83,9 @@ private:
         double width = 0;
     };
     std::array<MeasuredText, 2> measured_;
+    CachedText scrollingText_;
+    CachedText fixedText_;
+    ClockLines clockLines_;
     std::size_t nextMeasured_ = 0;
     ContinuousScroll continuous_;
     MinuteScroll perMinute_;

@@ -1,4 +1,5 @@
 // The overlays drawn on the frame: clock, scrolling and fixed text, and the last received picture.
+#include "compose/CachedText.h"
 #include "compose/ClockOverlay.h"
 #include "compose/FixedTextOverlay.h"
 #include "compose/LastReceivedOverlay.h"
@@ -12,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFontMetrics>
+#include <QPainter>
 
 #include <gtest/gtest.h>
 
@@ -107,6 +109,34 @@ TEST_F(OverlayTest, ScrollingTextRunsInItsBoxAndPerMinuteTextOnceTheClockHasCoun
         EXPECT_EQ(shown, firstShown) << txtOn << " " << clockOnZ;
     }
     EXPECT_EQ(boxes[BoxId::ScrollText].rect, QRect(0, 120, kFrameWidth, height));
+}
+
+// Text kept shaped from frame to frame must land on exactly the pixels drawText gives, as it
+// moves, changes and changes font.
+TEST(CachedText, DrawsWhatDrawTextDrawsWhereverTheLineMoves) {
+    CachedText cached;
+    for (const bool underline : {false, true}) {
+        for (const int size : {7, 16}) {
+            QFont font(QStringLiteral("Arial"));
+            font.setPixelSize(size);
+            font.setUnderline(underline);
+            for (const QString& text : {QStringLiteral("CQ CQ de station 14.233 MHz"), QStringLiteral("12:34:56z")}) {
+                for (const double x : {-40.37, 0.0, 3.5, 101.81}) {
+                    const QPointF baseline(x, 100 + QFontMetricsF(font).ascent());
+                    QImage expected(kFrameWidth, kFrameHeight, QImage::Format_RGB32);
+                    expected.fill(QColor(30, 60, 90));
+                    QImage frame = expected.copy();
+                    for (QImage* image : {&expected, &frame}) {
+                        QPainter painter(image);
+                        painter.setFont(font);
+                        painter.setPen(Qt::yellow);
+                        image == &frame ? cached.draw(painter, baseline, text, font) : painter.drawText(baseline, text);
+                    }
+                    EXPECT_EQ(frame, expected) << text.toStdString() << " size " << size << " at " << x;
+                }
+            }
+        }
+    }
 }
 
 TEST_F(OverlayTest, FixedTextFromTheFileOrTheListOnItsBackgroundUnderTheResizedBox) {

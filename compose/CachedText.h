@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QFont>
+#include <QPainter>
+#include <QStaticText>
+#include <QString>
+
+namespace oculet {
+
+// One line of plain text drawn at a baseline exactly as QPainter::drawText draws it, but shaped
+// only when the text or the font changes rather than on every frame: the scrolling text, the
+// clock and the fixed text are redrawn four times a second and mostly stay the same. Underlined
+// and struck-out text is drawn as before, as a prepared line places those strokes differently.
+class CachedText {
+public:
+    // The painter's font must be `font`.
+    void draw(QPainter& painter, QPointF baseline, const QString& text, const QFont& font);
+
+private:
+    QStaticText prepared_;
+    QString text_;
+    QFont font_;
+    qreal ascent_ = 0;
+    bool valid_ = false;
+};
+
+} // namespace oculet
