@@ -1,24 +1,36 @@
 #include "compose/CachedText.h"
 
+#include <QFontMetrics>
 #include <QFontMetricsF>
 #include <QTransform>
 
 namespace oculet {
+
+void CachedText::prepare(const QString& text, const QFont& font) {
+    if (valid_ && text == text_ && font == font_) {
+        return;
+    }
+    prepared_.setText(text);
+    prepared_.setTextFormat(Qt::PlainText);
+    prepared_.prepare(QTransform(), font);
+    text_ = text;
+    font_ = font;
+    ascent_ = QFontMetricsF(font).ascent();
+    advance_ = QFontMetrics(font).horizontalAdvance(text);
+    valid_ = true;
+}
+
+int CachedText::advance(const QString& text, const QFont& font) {
+    prepare(text, font);
+    return advance_;
+}
 
 void CachedText::draw(QPainter& painter, QPointF baseline, const QString& text, const QFont& font) {
     if (font.underline() || font.strikeOut()) {
         painter.drawText(baseline, text);
         return;
     }
-    if (!valid_ || text != text_ || font != font_) {
-        prepared_.setText(text);
-        prepared_.setTextFormat(Qt::PlainText);
-        prepared_.prepare(QTransform(), font);
-        text_ = text;
-        font_ = font;
-        ascent_ = QFontMetricsF(font).ascent();
-        valid_ = true;
-    }
+    prepare(text, font);
     // A prepared line is placed by its top-left corner.
     painter.drawStaticText(QPointF(baseline.x(), baseline.y() - ascent_), prepared_);
 }

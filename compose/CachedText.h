@@ -15,12 +15,17 @@ class CachedText {
 public:
     // The painter's font must be `font`.
     void draw(QPainter& painter, QPointF baseline, const QString& text, const QFont& font);
+    // QFontMetrics::horizontalAdvance(text), measured once per text and font.
+    int advance(const QString& text, const QFont& font);
 
 private:
+    void prepare(const QString& text, const QFont& font);
+
     QStaticText prepared_;
     QString text_;
     QFont font_;
     qreal ascent_ = 0;
+    int advance_ = 0;
     bool valid_ = false;
 };
 

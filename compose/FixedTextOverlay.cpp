@@ -20,7 +20,8 @@ std::optional<QRect> drawFixedText(QImage& frame, QPoint topLeft, const QString&
     }
     const QFont font = overlayFont(fontSetting);
     const QFontMetrics metrics(font);
-    const QRect box(topLeft, QSize(metrics.horizontalAdvance(text), metrics.height()));
+    const int width = cached != nullptr ? cached->advance(text, font) : metrics.horizontalAdvance(text);
+    const QRect box(topLeft, QSize(width, metrics.height()));
     QPainter painter(&frame);
     if (!transparent) {
         painter.fillRect(box, toQColor(backgroundColour));
