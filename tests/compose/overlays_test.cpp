@@ -120,7 +120,7 @@ TEST(CachedText, DrawsWhatDrawTextDrawsWhereverTheLineMoves) {
             QFont font(QStringLiteral("Arial"));
             font.setPixelSize(size);
             font.setUnderline(underline);
-            for (const QString& text : {QStringLiteral("CQ CQ de station 14.233 MHz"), QStringLiteral("12:34:56z")}) {
+            for (const QString& text : {QStringLiteral("<b>CQ</b> de station 14.233 MHz"), QStringLiteral("12:34:56z")}) {
                 for (const double x : {-40.37, 0.0, 3.5, 101.81}) {
                     const QPointF baseline(x, 100 + QFontMetricsF(font).ascent());
                     QImage expected(kFrameWidth, kFrameHeight, QImage::Format_RGB32);
