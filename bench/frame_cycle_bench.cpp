@@ -1,10 +1,10 @@
 // What one frame cycle costs on the real X11 desktop at the default layout with the signal meter
-// and both AUX boxes on; the same with every overlay and the JPEG as well; and the first one's
-// four parts: the capture's screen copy, the stretch onto the
-// frame, the three copied boxes and the Cam_1.bmp write (data folder plus the copy beside the
-// executable). The text and picture overlays are left out here; overlays_bench measures them.
-// Run under an X display (e.g. Xvfb :99 & DISPLAY=:99); without DISPLAY only the stretch and the
-// bitmap write are measured.
+// and both AUX boxes on, following a stand-in EasyPal window; the same with every overlay and the
+// JPEG as well; and the first one's parts: the capture's screen copy, the stretch onto the frame,
+// the three copied boxes and the Cam_1.bmp write (data folder plus the copy beside the
+// executable). overlays_bench measures the text and picture overlays on their own.
+// Run under an X display (e.g. Xvfb :99 -screen 0 1920x1080x24 & DISPLAY=:99); without DISPLAY
+// only the stretch and the bitmap write are measured.
 #include "bench/BenchApplication.h"
 #include "compose/FrameCycle.h"
 #include "compose/FramePublisher.h"
