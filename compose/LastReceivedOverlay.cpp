@@ -45,6 +45,11 @@ QSize heldSize(QSize size) {
 
 QString newestJpg(const QString& folder) { return newestFileEndingIn(folder, QLatin1StringView("jpg")); }
 
+QString lastReceivedFolder(int program, bool userFolderChosen, const QString& userFolder,
+                           const QString& programFolder) {
+    return program == EasyPal && userFolderChosen ? userFolder : programFolder;
+}
+
 QString lastReceivedFile(int program, bool userFolderChosen, const QString& userFolder,
                          const QString& programFolder) {
     if (program == EasyPal) {
@@ -128,20 +133,21 @@ QImage QtPictureDecoder::frame(int index) const {
 
 LastReceivedPicture::LastReceivedPicture(std::unique_ptr<PictureDecoder> decoder) : decoder_(std::move(decoder)) {}
 
-bool LastReceivedPicture::refresh(const QString& path) {
-    const QFileInfo info(path);
-    if (path.isEmpty() || !info.isFile()) {
-        return false;
+bool LastReceivedPicture::refresh(const QString& path, bool mayHaveChanged) {
+    if (mayHaveChanged || lookedAt_ != path) {
+        lookedAt_ = path;
+        const QFileInfo info(path);
+        present_ = !path.isEmpty() && info.isFile();
+        // A file that could not be read is tried again only once it changes, so a damaged
+        // picture costs one attempt rather than one per cycle.
+        const FileStamp stamp{path, present_ ? info.lastModified() : QDateTime(), present_ ? info.size() : -1};
+        if (present_ && stamp != tried_) {
+            tried_ = stamp;
+            loaded_ = decoder_->load(path);
+            frameIndex_ = 0;
+        }
     }
-    // A file that could not be read is tried again only once it changes, so a damaged picture
-    // costs one attempt rather than one per cycle.
-    const FileStamp stamp{path, info.lastModified(), info.size()};
-    if (stamp != tried_) {
-        tried_ = stamp;
-        loaded_ = decoder_->load(path);
-        frameIndex_ = 0;
-    }
-    if (!loaded_) {
+    if (!present_ || !loaded_) {
         return false;
     }
     const int frames = decoder_->frameCount();

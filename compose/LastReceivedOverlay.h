@@ -13,6 +13,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace oculet {
@@ -28,6 +29,9 @@ QString newestJpg(const QString& folder);
 // as "c:\EasyPal") names no file, and an empty result means there is no picture.
 QString lastReceivedFile(int program, bool userFolderChosen, const QString& userFolder,
                          const QString& programFolder);
+// The folder that file is looked for in.
+QString lastReceivedFolder(int program, bool userFolderChosen, const QString& userFolder,
+                           const QString& programFolder);
 
 // Height of a thumbnail `width` wide that keeps the picture's aspect ratio, at least 1 and at
 // most the frame's height.
@@ -81,13 +85,17 @@ public:
     explicit LastReceivedPicture(std::unique_ptr<PictureDecoder> decoder);
 
     // Brings the picture at `path` up to date and advances the animation by one frame. False
-    // when there is nothing to show (no file, or a file that could not be read).
-    bool refresh(const QString& path);
+    // when there is nothing to show (no file, or a file that could not be read). With
+    // `mayHaveChanged` false (nothing in its folder changed) the file is not looked at again.
+    bool refresh(const QString& path, bool mayHaveChanged = true);
     QImage currentFrame() const;
     QSize pictureSize() const { return decoder_->pictureSize(); }
     int frameIndex() const { return frameIndex_; }
     // The next refresh loads the file even when it has not changed.
-    void forget() { tried_ = FileStamp{}; }
+    void forget() {
+        tried_ = FileStamp{};
+        lookedAt_.reset();
+    }
 
 private:
     struct FileStamp {
@@ -99,6 +107,8 @@ private:
 
     std::unique_ptr<PictureDecoder> decoder_;
     FileStamp tried_;
+    std::optional<QString> lookedAt_; // the path last looked at
+    bool present_ = false;            // whether a file was there then
     bool loaded_ = false;
     int frameIndex_ = 0;
 };

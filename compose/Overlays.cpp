@@ -26,9 +26,19 @@ Overlays::Overlays(const Settings& settings, OverlayBoxes& boxes, const Clock& c
 
 void Overlays::drawLastReceived(QImage& frame) {
     const Settings& s = settings_;
-    const QString path = lastReceivedFile(s.clampedProgram(), s.current(s.optDir), easyPalFolder_, s.current(s.epDir));
+    const LastReceivedSource source{s.clampedProgram(), s.current(s.optDir), easyPalFolder_, s.current(s.epDir)};
+    // The folder is searched, and the file looked at, only when something in it has changed.
+    const bool mayHaveChanged =
+        receivedFolder_.changed(lastReceivedFolder(source.program, source.userFolderChosen, source.userFolder,
+                                                   source.programFolder)) ||
+        source != lastReceivedSource_;
+    if (mayHaveChanged) {
+        lastReceivedSource_ = source;
+        lastReceivedPath_ =
+            lastReceivedFile(source.program, source.userFolderChosen, source.userFolder, source.programFolder);
+    }
     QSize size;
-    if (picture_.refresh(path)) {
+    if (picture_.refresh(lastReceivedPath_, mayHaveChanged)) {
         lastReceived_ = picture_.currentFrame();
         size = picture_.pictureSize();
     }

@@ -12,6 +12,7 @@
 #include "compose/OverlayBoxes.h"
 #include "compose/ScrollingText.h"
 #include "platform/Clock.h"
+#include "platform/FolderWatch.h"
 #include "platform/MessageBoxes.h"
 
 #include <QFont>
@@ -68,6 +69,16 @@ private:
     const InterfaceTexts& texts_;
     QString easyPalFolder_;
 
+    struct LastReceivedSource {
+        int program = -1;
+        bool userFolderChosen = false;
+        QString userFolder;
+        QString programFolder;
+        bool operator==(const LastReceivedSource&) const = default;
+    };
+    FolderWatch receivedFolder_;
+    LastReceivedSource lastReceivedSource_;
+    QString lastReceivedPath_;
     LastReceivedPicture picture_;
     ThumbnailPainter thumbnail_;
     QImage lastReceived_;

@@ -248,6 +248,19 @@ TEST_F(OverlayTest, NewestJpegIsDrawnAlongTheBottomEdgeWithABorder) {
     EXPECT_EQ(frame.pixelColor(160, 149), QColor(Qt::red));
     EXPECT_EQ(frame.pixelColor(222, 195), QColor(Qt::red));
     EXPECT_EQ(litPixels(frame, frame.rect()), litPixels(frame, {99, 149, 124, 91}));
+
+    // The next picture received shows on the next frame, and so does another program's folder.
+    picture.fill(QColor(0, 0, 200));
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    ASSERT_TRUE(picture.save(&buffer, "JPG"));
+    writeFile(userFolder + QStringLiteral("/rx2.jpg"), jpeg, QDateTime::currentDateTime().addSecs(60));
+    overlays.drawLastReceived(frame);
+    EXPECT_GT(overlays.lastReceivedPicture().pixelColor(5, 5).blue(), 150);
+    settings.program = KGSTV;
+    settings.epDir[KGSTV] = TestEnvironment::makeTempDir(QStringLiteral("kgstv"));
+    overlays.drawLastReceived(frame);
+    EXPECT_EQ(overlays.lastReceivedPicture().size(), QSize(120, 90)) << "the placeholder: no picture there";
 }
 
 TEST_F(OverlayTest, AnimationShowsOneFramePerCycleAndDamagedPicturesNeverStopTheCycle) {

@@ -1,6 +1,7 @@
 // The settings file and the files other programs read: what survives a load and save, what is
 // refused, links, leftovers of a killed writer, and the private runtime folder.
 #include "platform/AtomicFile.h"
+#include "platform/FolderWatch.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
 #include "tests/support/TestEnvironment.h"
@@ -11,7 +12,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 namespace oculet {
@@ -101,6 +105,43 @@ TEST(AtomicFile, AFrequentFileNeverChangesAFrameAReaderHoldsAndLeavesOnlyItself)
     FrequentFile blocked(dir + "/temp.jpg");
     EXPECT_NE(blocked.replace("jpeg"), 0);
     EXPECT_TRUE(QFileInfo(dir + "/temp.jpg").isDir());
+}
+
+// The received pictures' folder is searched only when something in it changed; every kind of
+// change a picture program makes must count, and a quiet folder must not.
+TEST(FolderWatch, AnyChangeInTheFolderCountsAndAQuietFolderIsLookedAtOnlyNowAndThen) {
+    const QString dir = TestEnvironment::makeTempDir("received");
+    FolderWatch watch;
+    EXPECT_TRUE(watch.changed(dir)) << "the first look";
+    EXPECT_FALSE(watch.changed(dir));
+    const std::pair<const char*, std::function<void()>> changes[] = {
+        {"a new picture", [&] { writeFile(dir + "/rx1.jpg", "jpeg"); }},
+        {"a picture written in place", [&] {
+             QFile file(dir + "/rx1.jpg");
+             ASSERT_TRUE(file.open(QIODevice::Append));
+             file.write("more");
+         }},
+        {"a picture touched", [&] { ::utimes(QFile::encodeName(dir + "/rx1.jpg").constData(), nullptr); }},
+        {"a picture renamed", [&] { QFile::rename(dir + "/rx1.jpg", dir + "/rx2.jpg"); }},
+        {"a picture deleted", [&] { QFile::remove(dir + "/rx2.jpg"); }},
+        {"the folder made anew", [&] {
+             QDir(dir).removeRecursively();
+             QDir().mkpath(dir);
+         }},
+    };
+    for (const auto& [what, change] : changes) {
+        change();
+        EXPECT_TRUE(watch.changed(dir)) << what;
+        EXPECT_FALSE(watch.changed(dir)) << what << ": then quiet again";
+    }
+    int quiet = 1; // the one just above
+    while (!watch.changed(dir) && quiet < 2 * FolderWatch::kLooksBetweenRescans) {
+        ++quiet;
+    }
+    EXPECT_EQ(quiet, FolderWatch::kLooksBetweenRescans - 1) << "a quiet folder is still searched now and then";
+    EXPECT_TRUE(watch.changed(dir + "/other")) << "another folder";
+    EXPECT_TRUE(watch.changed(dir + "/missing")) << "a folder that cannot be watched";
+    EXPECT_TRUE(watch.changed(dir + "/missing"));
 }
 
 TEST(Paths, TheRuntimeFolderIsNeverOneAnotherUserCanHoldOrRead) {
