@@ -64,7 +64,7 @@ void FrameCycle::capture(bool alsoCleanCopy) {
     // drawn one by one.
     std::vector<QRect> spots{source_.captureRect(settings_)};
     for (const CopiedBox& box : kCopiedBoxes) {
-        if (!edit_.isDragged(box.id) && box.isOn(settings_)) {
+        if (drawsBox(box)) {
             spots.push_back(box.source(settings_));
         }
     }
@@ -98,9 +98,11 @@ void FrameCycle::drawCopiedBox(const QRect& source, const QRect& place) {
     painter.drawRect(QRect(place.left() - 1, place.top() - 1, place.width() + 2, place.height() + 2));
 }
 
+bool FrameCycle::drawsBox(const CopiedBox& box) const { return !edit_.isDragged(box.id) && box.isOn(settings_); }
+
 void FrameCycle::drawCopiedBoxes() {
     for (const CopiedBox& box : kCopiedBoxes) {
-        if (!edit_.isDragged(box.id) && box.isOn(settings_)) {
+        if (drawsBox(box)) {
             drawCopiedBox(box.source(settings_), box.place(settings_));
         }
     }

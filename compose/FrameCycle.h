@@ -18,6 +18,8 @@
 
 namespace oculet {
 
+struct CopiedBox;
+
 class Desktop;
 class FrameOverlays;
 class FramePublisher;
@@ -78,6 +80,8 @@ public:
 
 private:
     void capture(bool alsoCleanCopy);
+    // A copied box is drawn when it is on and not being dragged.
+    bool drawsBox(const CopiedBox& box) const;
     void drawCopiedBoxes();
     void drawCopiedBox(const QRect& source, const QRect& place);
     int progressStripWidth() const;
