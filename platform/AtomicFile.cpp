@@ -150,7 +150,9 @@ int replaceFile(const QString& path, const QByteArray& contents, const AtomicWri
 }
 
 FrequentFile::FrequentFile(QString path, AtomicWriteOptions options)
-    : path_(std::move(path)), options_(options) {}
+    : path_(std::move(path)), options_(options) {
+    removeStaleTemporaries(path_);
+}
 
 FrequentFile::~FrequentFile() { dropSpare(); }
 

@@ -35,6 +35,8 @@ int replaceFile(const QString& path, const QByteArray& contents, const AtomicWri
 // each content is written as replaceFile does.
 class FrequentFile {
 public:
+    // Removes the spare and temporary files a writer of the same file left when it was killed:
+    // one writer per file.
     explicit FrequentFile(QString path, AtomicWriteOptions options = {});
     ~FrequentFile(); // deletes the spare
     FrequentFile(const FrequentFile&) = delete;

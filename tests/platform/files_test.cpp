@@ -79,8 +79,10 @@ TEST(AtomicFile, AFrequentFileNeverChangesAFrameAReaderHoldsAndLeavesOnlyItself)
     const QString dir = TestEnvironment::makeTempDir("frames");
     const QString path = dir + "/Cam_1.bmp";
     const auto hidden = [&] { return QDir(dir).entryList(QDir::Files | QDir::Hidden); };
+    ASSERT_TRUE(writeFile(dir + "/.Cam_1.bmp.Ab12Cd", "the spare of a writer that was killed"));
     {
         FrequentFile frames(path);
+        EXPECT_TRUE(hidden().isEmpty());
         ASSERT_EQ(frames.replace("first"), 0) << "nothing there yet";
         QFile reader(path);
         ASSERT_TRUE(reader.open(QIODevice::ReadOnly));
