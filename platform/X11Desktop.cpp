@@ -438,54 +438,13 @@ struct X11Desktop::State {
 
     enum class Onto { Done, NothingToDraw, ScreenChanged, NotHere };
 
-    // The fast way for a rectangle wholly on a screen whose pixels are already Format_RGB32:
-    // stretched straight out of the shared segment, with no copy in between. The screen size is
-    // asked for in the same round trip, as for a copy.
-    Onto stretchFromSegment(const QRect& screenRect, QImage& dst, const QRect& dstRect) {
-        const auto waiting = std::find_if(prefetched.begin(), prefetched.end(),
-                                          [&](const Prefetched& p) { return p.rect == screenRect; });
-        if (waiting != prefetched.end()) {
-            const QImage pixels(segment.data() + waiting->offset, screenRect.width(), screenRect.height(),
-                                waiting->stride, QImage::Format_RGB32);
-            prefetched.erase(waiting);
-            return stretchInto(dst, dstRect, pixels) ? Onto::Done : Onto::NothingToDraw;
-        }
-        if (!shmAvailable || !layout.matchesRgb32() || !screen.contains(screenRect)) {
-            return Onto::NotHere;
-        }
-        prefetched.clear(); // this copy goes where they are
-        xcb_connection_t* c = this->c();
-        const int stride = layout.stride(screenRect.width());
-        const std::size_t bytes = std::size_t(stride) * std::size_t(screenRect.height());
-        if (segment.size() < bytes && !segment.create(c, bytes)) {
-            return Onto::NotHere; // the copying path decides whether to give up on segments
-        }
-        const xcb_get_geometry_cookie_t geometryCookie = xcb_get_geometry(c, root);
-        const auto reply = take<xcb_shm_get_image_reply_t>(
-            xcb_shm_get_image_reply, c,
-            xcb_shm_get_image(c, root, std::int16_t(screenRect.x()), std::int16_t(screenRect.y()),
-                              std::uint16_t(screenRect.width()), std::uint16_t(screenRect.height()), ~0u,
-                              XCB_IMAGE_FORMAT_Z_PIXMAP, segment.seg(), 0));
-        const auto g = take<xcb_get_geometry_reply_t>(xcb_get_geometry_reply, c, geometryCookie);
-        const QRect now = g ? QRect(0, 0, g->width, g->height) : QRect();
-        if (now != screen) {
-            screen = now;
-            return Onto::ScreenChanged;
-        }
-        if (!reply) {
-            return Onto::NotHere;
-        }
-        // The padding byte may hold anything; the stretch makes every pixel opaque.
-        const QImage pixels(segment.data(), screenRect.width(), screenRect.height(), stride, QImage::Format_RGB32);
-        return stretchInto(dst, dstRect, pixels) ? Onto::Done : Onto::NothingToDraw;
-    }
-
-    // Every rectangle wholly on the screen copied into its own part of the segment, all asked
-    // for before any answer is read. Nothing is kept when the screen has changed size meanwhile.
-    void prefetch(const std::vector<QRect>& rects) {
+    // Every rectangle wholly on a screen whose pixels are already Format_RGB32 copied into its
+    // own part of the shared segment, all asked for before any answer is read, together with the
+    // screen's size. Whatever was fetched before is dropped: the new copies go where it was.
+    Onto fetch(const std::vector<QRect>& rects) {
         prefetched.clear();
-        if (!shmAvailable || !layout.matchesRgb32() || rects.size() < 2) {
-            return;
+        if (!shmAvailable || !layout.matchesRgb32()) {
+            return Onto::NotHere;
         }
         std::vector<Prefetched> planned;
         std::size_t total = 0;
@@ -498,8 +457,8 @@ struct X11Desktop::State {
             }
         }
         xcb_connection_t* c = this->c();
-        if (planned.size() < 2 || (segment.size() < total && !segment.create(c, total))) {
-            return;
+        if (planned.empty() || (segment.size() < total && !segment.create(c, total))) {
+            return Onto::NotHere; // the copying path decides whether to give up on segments
         }
         const xcb_get_geometry_cookie_t geometryCookie = xcb_get_geometry(c, root);
         std::vector<xcb_shm_get_image_cookie_t> cookies;
@@ -518,9 +477,43 @@ struct X11Desktop::State {
         const QRect now = g ? QRect(0, 0, g->width, g->height) : QRect();
         if (now != screen) {
             screen = now;
-            return;
+            return Onto::ScreenChanged;
         }
         prefetched = std::move(copied);
+        return Onto::Done;
+    }
+
+    // The fast way: stretched straight out of the shared segment, with no copy in between, from
+    // a copy fetched earlier or fetched now.
+    Onto stretchFromSegment(const QRect& screenRect, QImage& dst, const QRect& dstRect) {
+        const auto fetched = [&] {
+            return std::find_if(prefetched.begin(), prefetched.end(),
+                                [&](const Prefetched& p) { return p.rect == screenRect; });
+        };
+        auto waiting = fetched();
+        if (waiting == prefetched.end()) {
+            if (const Onto result = fetch({screenRect}); result != Onto::Done) {
+                return result;
+            }
+            waiting = fetched();
+            if (waiting == prefetched.end()) {
+                return Onto::NotHere; // the server refused the segment: the copying path finds out
+            }
+        }
+        // The padding byte may hold anything; the stretch makes every pixel opaque.
+        const QImage pixels(segment.data() + waiting->offset, screenRect.width(), screenRect.height(),
+                            waiting->stride, QImage::Format_RGB32);
+        prefetched.erase(waiting);
+        return stretchInto(dst, dstRect, pixels) ? Onto::Done : Onto::NothingToDraw;
+    }
+
+    // Several rectangles in one exchange; a single one is left to its own grab.
+    void prefetch(const std::vector<QRect>& rects) {
+        if (rects.size() < 2) {
+            prefetched.clear();
+            return;
+        }
+        fetch(rects);
     }
 
     QImage copyOf(const QRect& screenRect, const QRect& screen) {
