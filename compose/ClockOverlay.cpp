@@ -5,9 +5,18 @@
 #include <QFontMetrics>
 #include <QPainter>
 
+#include <array>
+
 namespace oculet {
 
-QString clockTimeText(const QDateTime& time) { return time.toString(QStringLiteral("HH:mm:ss")); }
+QString clockTimeText(const QDateTime& time) {
+    // Built by hand: QDateTime::toString reads its format anew on every call, four times a second.
+    const QTime t = time.time();
+    const auto twoDigits = [](int n) { return std::array{QChar(u'0' + n / 10), QChar(u'0' + n % 10)}; };
+    const auto h = twoDigits(t.hour()), m = twoDigits(t.minute()), s = twoDigits(t.second());
+    const QChar text[] = {h[0], h[1], u':', m[0], m[1], u':', s[0], s[1]};
+    return QString(text, 8);
+}
 
 QSize drawClock(QImage& frame, QPoint topLeft, const ClockFace& face, const FontSetting& fontSetting,
                 Colour colour, ClockLines* lines) {
@@ -36,7 +45,8 @@ QSize drawClock(QImage& frame, QPoint topLeft, const ClockFace& face, const Font
     } else if (face.localOn) {
         line(lines != nullptr ? &lines->first : nullptr, topLeft.y(), face.localTime);
     }
-    return {metrics.horizontalAdvance(face.utcTime), count * lineHeight};
+    const int width = lines != nullptr ? lines->utcWidth.advance(face.utcTime, font) : metrics.horizontalAdvance(face.utcTime);
+    return {width, count * lineHeight};
 }
 
 } // namespace oculet

@@ -30,6 +30,7 @@ struct ClockFace {
 struct ClockLines {
     CachedText first;
     CachedText second;
+    CachedText utcWidth; // the box's width: the UTC time without its "z"
 };
 QSize drawClock(QImage& frame, QPoint topLeft, const ClockFace& face, const FontSetting& font, Colour colour,
                 ClockLines* lines = nullptr);

@@ -1,6 +1,7 @@
 // The settings file and the files other programs read: what survives a load and save, what is
 // refused, links, leftovers of a killed writer, and the private runtime folder.
 #include "platform/AtomicFile.h"
+#include "platform/Clock.h"
 #include "platform/FolderWatch.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
@@ -12,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <ctime>
 #include <functional>
 
 #include <sys/stat.h>
@@ -181,6 +184,33 @@ TEST(Paths, TheRuntimeFolderIsNeverOneAnotherUserCanHoldOrRead) {
     }
     qputenv("XDG_RUNTIME_DIR", savedRuntime);
     qputenv("TMPDIR", savedTmp);
+}
+
+TEST(LocalTime, TheOffsetIsAskedAgainEachMinuteAndFollowsADaylightSavingChange) {
+    // Central European time, written out so that no time-zone files are needed.
+    const QByteArray savedZone = qgetenv("TZ");
+    qputenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3");
+    ::tzset();
+    // Summer time began on 29 March 2026 at 01:00 UTC.
+    const qint64 change = QDateTime(QDate(2026, 3, 29), QTime(1, 0), Qt::UTC).toMSecsSinceEpoch();
+    LocalTimeOffset offset;
+    EXPECT_EQ(offset.secondsAt(change - 60'000), 3600);
+    EXPECT_EQ(offset.secondsAt(change - 1), 3600);
+    EXPECT_EQ(offset.secondsAt(change), 7200);
+    EXPECT_EQ(offset.secondsAt(change + 59'999), 7200);
+
+    const SystemClock clock;
+    const QDateTime before = QDateTime::currentDateTime();
+    const QDateTime local = clock.localNow();
+    EXPECT_EQ(local.offsetFromUtc(), before.offsetFromUtc());
+    // The same moment, with the same offset: the same wall-clock time.
+    EXPECT_LE(std::abs(before.msecsTo(local)), 1000);
+    if (savedZone.isNull()) {
+        qunsetenv("TZ");
+    } else {
+        qputenv("TZ", savedZone);
+    }
+    ::tzset();
 }
 
 } // namespace
