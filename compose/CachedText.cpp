@@ -35,4 +35,13 @@ void CachedText::draw(QPainter& painter, QPointF baseline, const QString& text, 
     painter.drawStaticText(QPointF(baseline.x(), baseline.y() - ascent_), prepared_);
 }
 
+void CachedText::drawFromTop(QPainter& painter, QPointF topLeft, const QString& text, const QFont& font) {
+    prepare(text, font);
+    if (font.underline() || font.strikeOut()) {
+        painter.drawText(QPointF(topLeft.x(), topLeft.y() + ascent_), text);
+        return;
+    }
+    painter.drawStaticText(topLeft, prepared_);
+}
+
 } // namespace oculet

@@ -15,6 +15,8 @@ class CachedText {
 public:
     // The painter's font must be `font`.
     void draw(QPainter& painter, QPointF baseline, const QString& text, const QFont& font);
+    // The same with the line's top-left corner given, as QPainter::drawText(rect, Qt::AlignTop) places it.
+    void drawFromTop(QPainter& painter, QPointF topLeft, const QString& text, const QFont& font);
     // QFontMetrics::horizontalAdvance(text), measured once per text and font.
     int advance(const QString& text, const QFont& font);
 

@@ -40,7 +40,8 @@ FrameCycle::FrameCycle(Settings& settings, OverlayBoxes& boxes, EditState& edit,
     : settings_(settings), boxes_(boxes), edit_(edit), desktop_(desktop), source_(source),
       messages_(messages), view_(view), files_(std::move(files)),
       pic1_(kFrameWidth, kFrameHeight, QImage::Format_RGB32),
-      pic3_(kFrameWidth, kFrameHeight, QImage::Format_RGB32) {
+      pic3_(kFrameWidth, kFrameHeight, QImage::Format_RGB32), nameFont_(QStringLiteral("Small Fonts")) {
+    nameFont_.setPixelSize(7); // 5 points on a 96-dpi screen
     pic1_.fill(Qt::black);
     pic3_.fill(Qt::black);
     camBitmapFiles_.push_back(std::make_unique<FrequentFile>(files_.dataFolder + u'/' + camBitmapName()));
@@ -125,12 +126,10 @@ void FrameCycle::drawProgressStrip() {
 
 void FrameCycle::stampName() {
     QPainter painter(&pic1_);
-    QFont font(QStringLiteral("Small Fonts"));
-    font.setPixelSize(7); // 5 points on a 96-dpi screen
-    painter.setFont(font);
+    painter.setFont(nameFont_);
     painter.setPen(Qt::white);
-    painter.drawText(QRect(288, 230, kFrameWidth - 288, kFrameHeight - 230), Qt::AlignLeft | Qt::AlignTop,
-                     QStringLiteral("Oculet"));
+    painter.setClipRect(QRect(288, 230, kFrameWidth - 288, kFrameHeight - 230));
+    nameStamp_.drawFromTop(painter, QPointF(288, 230), QStringLiteral("Oculet"), nameFont_);
 }
 
 QByteArray FrameCycle::bitmapBytes(const QImage& picture) {

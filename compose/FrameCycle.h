@@ -6,6 +6,7 @@
 // only when `finished` is called, so two cycles never overlap.
 
 #include "settings/Settings.h"
+#include "compose/CachedText.h"
 #include "compose/OverlayBoxes.h"
 #include "platform/AtomicFile.h"
 
@@ -109,6 +110,9 @@ private:
     QByteArray camBitmap_;
     // Cam_1.bmp in the data folder and, for webcam programs that look there, beside the executable.
     std::vector<std::unique_ptr<FrequentFile>> camBitmapFiles_;
+    // The program's name in the frame's bottom-right corner, the same on every frame.
+    QFont nameFont_;
+    CachedText nameStamp_;
     bool warningDismissed_ = false;
 };
 
