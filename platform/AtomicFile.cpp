@@ -97,16 +97,23 @@ QByteArray temporaryPattern(const QFileInfo& info) {
     return QFile::encodeName(info.absolutePath() + u'/' + temporaryPrefix(info) + QStringLiteral("XXXXXX"));
 }
 
-// Gives the open file `fd` the whole new content and the mode (and, when asked, the times) the
-// target should have.
-int writeContent(int fd, const QByteArray& target, const QByteArray& contents, const AtomicWriteOptions& options) {
+// Gives the open file `fd`, whose state is `own`, the whole new content and the mode (and, when
+// asked, the times) the target should have.
+int writeContent(int fd, const struct stat& own, const QByteArray& target, const QByteArray& contents,
+                 const AtomicWriteOptions& options) {
     struct stat old {};
     const bool keep = options.keepModeAndTimes && ::stat(target.constData(), &old) == 0 && S_ISREG(old.st_mode);
-    if (::fchmod(fd, keep ? (old.st_mode & 07777) : options.mode) != 0) {
+    const mode_t mode = keep ? (old.st_mode & 07777) : options.mode;
+    // A spare written before has its mode already, and changing it would be one more write to
+    // the disk's journal per frame.
+    if ((own.st_mode & 07777) != mode && ::fchmod(fd, mode) != 0) {
         return errno;
     }
     if (const int rc = writeAll(fd, contents); rc != 0) {
         return rc;
+    }
+    if (own.st_size > contents.size() && ::ftruncate(fd, contents.size()) != 0) {
+        return errno;
     }
     if (keep) {
         const struct timespec times[2] = {old.st_atim, old.st_mtim};
@@ -120,10 +127,11 @@ int writeContent(int fd, const QByteArray& target, const QByteArray& contents, c
 
 int writePending(PendingFile& temp, const QByteArray& target, const QByteArray& contents,
                  const AtomicWriteOptions& options) {
-    if (!temp.made()) {
+    struct stat own {};
+    if (!temp.made() || ::fstat(temp.fd(), &own) != 0) {
         return errno;
     }
-    if (const int rc = writeContent(temp.fd(), target, contents, options); rc != 0) {
+    if (const int rc = writeContent(temp.fd(), own, target, contents, options); rc != 0) {
         return rc;
     }
     return temp.close();
@@ -150,7 +158,7 @@ int replaceFile(const QString& path, const QByteArray& contents, const AtomicWri
 }
 
 FrequentFile::FrequentFile(QString path, AtomicWriteOptions options)
-    : path_(std::move(path)), options_(options) {
+    : path_(std::move(path)), pathBytes_(QFile::encodeName(QFileInfo(path_).absoluteFilePath())), options_(options) {
     removeStaleTemporaries(path_);
 }
 
@@ -174,17 +182,21 @@ bool FrequentFile::rewriteSpare(const QByteArray& target, const QByteArray& cont
     bool done = ::fcntl(fd, F_SETLEASE, F_WRLCK) == 0;
     if (done) {
         ::fcntl(fd, F_SETLEASE, F_UNLCK);
-        done = ::ftruncate(fd, contents.size()) == 0 && writeContent(fd, target, contents, options_) == 0;
+        struct stat own {};
+        done = ::fstat(fd, &own) == 0 && writeContent(fd, own, target, contents, options_) == 0;
     }
     done = ::close(fd) == 0 && done;
     return done && swapWith(spare_, target);
 }
 
 int FrequentFile::replace(const QByteArray& contents) {
-    const QFileInfo info = resolved(path_);
-    const QByteArray target = QFile::encodeName(info.absoluteFilePath());
+    // Mostly the file is where it was: one lstat says so. A link is followed to the file it names.
+    struct stat st {};
+    const bool plain = ::lstat(pathBytes_.constData(), &st) == 0 && S_ISREG(st.st_mode);
+    const QFileInfo info = plain ? QFileInfo() : resolved(path_);
+    const QByteArray target = plain ? pathBytes_ : QFile::encodeName(info.absoluteFilePath());
     // Only a regular file is swapped: a folder of that name must stay where it is.
-    if (!info.isFile()) {
+    if (!plain && !info.isFile()) {
         dropSpare();
         return replaceFile(path_, contents, options_);
     }
@@ -196,7 +208,7 @@ int FrequentFile::replace(const QByteArray& contents) {
         // (a reader keeps what it has open).
         dropSpare();
     }
-    PendingFile temp(temporaryPattern(info));
+    PendingFile temp(temporaryPattern(plain ? QFileInfo(path_) : info));
     if (const int rc = writePending(temp, target, contents, options_); rc != 0) {
         return rc;
     }

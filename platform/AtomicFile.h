@@ -51,6 +51,7 @@ private:
     void dropSpare();
 
     QString path_;
+    QByteArray pathBytes_; // absolute, for the system calls
     AtomicWriteOptions options_;
     QByteArray spare_; // the spare's path, empty when there is none
 };
