@@ -262,6 +262,8 @@ struct CurlFtpClient::Impl {
     CurlMulti multi;
     CurlHandle handle;
     FtpTimeouts timeouts;
+    // What libcurl said of the last request.
+    CURLcode lastCode = CURLE_OK;
 
     CURL* acquire() {
         if (!handle || !multi) {
@@ -344,6 +346,7 @@ struct CurlFtpClient::Impl {
     template <class Prepare>
     FtpResult perform(const FtpEndpoint& endpoint, const QString& url, const FtpStop& stop,
                       Prepare&& prepare, curl_off_t expectedUpload = -1) {
+        lastCode = CURLE_FAILED_INIT;
         FtpResult result;
         if (!endpoint.addressError.isEmpty()) {
             result.message = endpoint.addressError;
@@ -377,11 +380,12 @@ struct CurlFtpClient::Impl {
         curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &onProgress);
         curl_easy_setopt(curl, CURLOPT_XFERINFODATA, const_cast<FtpStop*>(&stop));
         HostKeyCheck hostKey{endpoint.acceptedHostKey, {}, false};
-        const QByteArray knownHosts = QFile::encodeName(sshFolder() + QStringLiteral("/known_hosts"));
-        const QByteArray keyFile =
-            endpoint.scheme == FtpScheme::Sftp ? QFile::encodeName(defaultKeyFile()) : QByteArray();
-        const QByteArray caFile = qgetenv("SSL_CERT_FILE");
-        if (endpoint.scheme == FtpScheme::Sftp && !endpoint.acceptedHostKey.isEmpty()) {
+        // Looked up only for the scheme that uses them: this runs four times a second.
+        const bool sftp = endpoint.scheme == FtpScheme::Sftp;
+        const QByteArray knownHosts = sftp ? QFile::encodeName(sshFolder() + QStringLiteral("/known_hosts")) : QByteArray();
+        const QByteArray keyFile = sftp ? QFile::encodeName(defaultKeyFile()) : QByteArray();
+        const QByteArray caFile = endpoint.scheme == FtpScheme::Ftps ? qgetenv("SSL_CERT_FILE") : QByteArray();
+        if (sftp && !endpoint.acceptedHostKey.isEmpty()) {
             // Where the accepted key is written.
             QDir().mkpath(sshFolder());
             QFile::setPermissions(sshFolder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -392,6 +396,7 @@ struct CurlFtpClient::Impl {
         CertificateProblem certificate;
         currentCertificateProblem = &certificate;
         const CURLcode rc = performInShortWaits(curl);
+        lastCode = rc;
         currentCertificateProblem = nullptr;
         long reply = 0;
         curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &reply);
@@ -406,7 +411,6 @@ struct CurlFtpClient::Impl {
             }
         }
         if (rc != CURLE_OK) {
-            const bool sftp = endpoint.scheme == FtpScheme::Sftp;
             result.cancelled = rc == CURLE_ABORTED_BY_CALLBACK;
             result.refused = !result.cancelled && (sftp ? rc == CURLE_QUOTE_ERROR : reply >= 500 && reply < 600);
             result.failure = rc == CURLE_LOGIN_DENIED                 ? FtpFailure::Login
@@ -440,18 +444,50 @@ struct CurlFtpClient::Impl {
         return result;
     }
 
-    FtpResult quote(const FtpEndpoint& endpoint, const QString& remoteDir, const QStringList& commands,
-                    const FtpStop& stop) {
+    // `afterwards`: FTP commands sent on the same connection once the transfer is confirmed.
+    FtpResult upload(const FtpEndpoint& endpoint, const QString& localPath, const QString& remoteDir,
+                     const QString& remoteName, const FtpStop& stop, curl_slist* afterwards) {
+        lastCode = CURLE_FAILED_INIT;
+        QFile file(localPath);
+        if (!file.open(QIODevice::ReadOnly)) {
+            FtpResult result;
+            result.message = QStringLiteral("%1 could not be read.").arg(localPath);
+            return result;
+        }
+        const curl_off_t size = file.size();
+        return perform(
+            endpoint, ftpUrl(endpoint, remoteDir, remoteName), stop,
+            [&](CURL* curl) {
+                curl_easy_setopt(curl, CURLOPT_UPLOAD, 1L);
+                curl_easy_setopt(curl, CURLOPT_READFUNCTION, &onRead);
+                curl_easy_setopt(curl, CURLOPT_READDATA, &file);
+                curl_easy_setopt(curl, CURLOPT_INFILESIZE_LARGE, size);
+                curl_easy_setopt(curl, CURLOPT_POSTQUOTE, afterwards);
+            },
+            size);
+    }
+
+    // Null when memory ran out.
+    static CurlList commandList(const QStringList& commands) {
         CurlList list;
         for (const QString& command : commands) {
             curl_slist* grown = curl_slist_append(list.get(), command.toUtf8().constData());
             if (grown == nullptr) {
-                FtpResult result;
-                result.message = QStringLiteral("Out of memory.");
-                return result;
+                return {};
             }
             list.release();
             list.reset(grown);
+        }
+        return list;
+    }
+
+    FtpResult quote(const FtpEndpoint& endpoint, const QString& remoteDir, const QStringList& commands,
+                    const FtpStop& stop) {
+        const CurlList list = commandList(commands);
+        if (!list) {
+            FtpResult result;
+            result.message = QStringLiteral("Out of memory.");
+            return result;
         }
         // No transfer: log in, change to the folder, then send the commands there. SFTP has no
         // current folder; its commands carry whole paths.
@@ -466,6 +502,14 @@ struct CurlFtpClient::Impl {
 CurlFtpClient::CurlFtpClient() : impl_(std::make_unique<Impl>()) { globalInit(); }
 CurlFtpClient::~CurlFtpClient() = default;
 
+FtpResult FtpClient::uploadAndRename(const FtpEndpoint& endpoint, const QString& localPath,
+                                     const QString& remoteDir, const QString& uploadName,
+                                     const QString& finalName, const FtpStop& stop, bool& uploaded) {
+    const FtpResult sent = upload(endpoint, localPath, remoteDir, uploadName, stop);
+    uploaded = sent.ok;
+    return sent.ok ? rename(endpoint, remoteDir, uploadName, finalName, stop) : sent;
+}
+
 bool CurlFtpClient::available() const { return impl_->acquire() != nullptr; }
 
 void CurlFtpClient::setTimeouts(const FtpTimeouts& timeouts) { impl_->timeouts = timeouts; }
@@ -478,22 +522,27 @@ FtpResult CurlFtpClient::checkLogin(const FtpEndpoint& endpoint, const FtpStop& 
 FtpResult CurlFtpClient::upload(const FtpEndpoint& endpoint, const QString& localPath,
                                 const QString& remoteDir, const QString& remoteName,
                                 const FtpStop& stop) {
-    QFile file(localPath);
-    if (!file.open(QIODevice::ReadOnly)) {
+    return impl_->upload(endpoint, localPath, remoteDir, remoteName, stop, nullptr);
+}
+
+FtpResult CurlFtpClient::uploadAndRename(const FtpEndpoint& endpoint, const QString& localPath,
+                                         const QString& remoteDir, const QString& uploadName,
+                                         const QString& finalName, const FtpStop& stop, bool& uploaded) {
+    uploaded = false;
+    if (endpoint.scheme == FtpScheme::Sftp || !usableName(uploadName) || !usableName(finalName)) {
+        return FtpClient::uploadAndRename(endpoint, localPath, remoteDir, uploadName, finalName, stop, uploaded);
+    }
+    const CurlList rename = Impl::commandList({QStringLiteral("RNFR ") + uploadName, QStringLiteral("RNTO ") + finalName});
+    if (!rename) {
         FtpResult result;
-        result.message = QStringLiteral("%1 could not be read.").arg(localPath);
+        result.message = QStringLiteral("Out of memory.");
         return result;
     }
-    const curl_off_t size = file.size();
-    return impl_->perform(
-        endpoint, ftpUrl(endpoint, remoteDir, remoteName), stop,
-        [&](CURL* curl) {
-            curl_easy_setopt(curl, CURLOPT_UPLOAD, 1L);
-            curl_easy_setopt(curl, CURLOPT_READFUNCTION, &onRead);
-            curl_easy_setopt(curl, CURLOPT_READDATA, &file);
-            curl_easy_setopt(curl, CURLOPT_INFILESIZE_LARGE, size);
-        },
-        size);
+    const FtpResult result = impl_->upload(endpoint, localPath, remoteDir, uploadName, stop, rename.get());
+    // libcurl sends the commands after a transfer only once the server has confirmed every byte
+    // of it, so a failed command means the upload itself went through.
+    uploaded = result.ok || impl_->lastCode == CURLE_QUOTE_ERROR;
+    return result;
 }
 
 FtpResult CurlFtpClient::rename(const FtpEndpoint& endpoint, const QString& remoteDir,

@@ -88,6 +88,12 @@ public:
                              const FtpStop& stop) = 0;
     virtual FtpResult rename(const FtpEndpoint& endpoint, const QString& remoteDir,
                              const QString& from, const QString& to, const FtpStop& stop) = 0;
+    // upload() as `uploadName`, then rename() to `finalName`. Sets `uploaded` when the upload
+    // went through; the result is then the rename's. This one makes two requests; a client that
+    // can send the rename within the upload's own request does so.
+    virtual FtpResult uploadAndRename(const FtpEndpoint& endpoint, const QString& localPath,
+                                      const QString& remoteDir, const QString& uploadName,
+                                      const QString& finalName, const FtpStop& stop, bool& uploaded);
     virtual FtpResult remove(const FtpEndpoint& endpoint, const QString& remoteDir,
                              const QString& name, const FtpStop& stop) = 0;
     // Closes the connection (if any); the next request connects afresh.
@@ -110,6 +116,11 @@ public:
                      const FtpStop& stop) override;
     FtpResult rename(const FtpEndpoint& endpoint, const QString& remoteDir, const QString& from,
                      const QString& to, const FtpStop& stop) override;
+    // Over FTP and FTPS the rename follows the transfer on the same request (RNFR and RNTO after
+    // the 226), which saves a request per frame.
+    FtpResult uploadAndRename(const FtpEndpoint& endpoint, const QString& localPath, const QString& remoteDir,
+                              const QString& uploadName, const QString& finalName, const FtpStop& stop,
+                              bool& uploaded) override;
     FtpResult remove(const FtpEndpoint& endpoint, const QString& remoteDir, const QString& name,
                      const FtpStop& stop) override;
     void disconnect() override;

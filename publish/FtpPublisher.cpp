@@ -103,8 +103,9 @@ namespace {
 // a server known to refuse a rename over a file while renaming to a free name works; a server
 // that cannot rename at all gets the picture uploaded under its name instead. A transient refusal
 // (4xx) or a broken connection deletes nothing.
-FtpResult place(FtpClient& client, Placement& placement, bool& learntDirect,
-                const TransferRequest& request, const FtpStop& stop) {
+// `renamedAlready`: the outcome of the first rename over the picture, when it went with the upload.
+FtpResult place(FtpClient& client, Placement& placement, bool& learntDirect, const TransferRequest& request,
+                const FtpStop& stop, const std::optional<FtpResult>& renamedAlready = std::nullopt) {
     const QString temp = tempJpegName();
     auto uploadDirect = [&] {
         return client.upload(request.endpoint, request.localPath, request.remoteDir, request.filename, stop);
@@ -119,7 +120,8 @@ FtpResult place(FtpClient& client, Placement& placement, bool& learntDirect,
     if (placement == Placement::DeleteThenRename) {
         return deleteAndRename(temp);
     }
-    const FtpResult renamed = client.rename(request.endpoint, request.remoteDir, temp, request.filename, stop);
+    const FtpResult renamed = renamedAlready ? *renamedAlready
+                                             : client.rename(request.endpoint, request.remoteDir, temp, request.filename, stop);
     if (renamed.ok || !renamed.refused) {
         return renamed;
     }
@@ -148,6 +150,18 @@ std::optional<FtpResult> transfer(FtpClient& client, Placement& placement, bool&
                                              request.filename, uploadStop);
         return sent.ok ? std::nullopt : std::optional(sent);
     }
+    if (placement == Placement::RenameOver) {
+        // The usual case: the rename goes with the upload, one request per frame. Stopped midway,
+        // it leaves the published picture as it was or already replaced, never missing.
+        bool uploaded = false;
+        const FtpResult renamed = client.uploadAndRename(request.endpoint, request.localPath, request.remoteDir,
+                                                         tempJpegName(), request.filename, uploadStop, uploaded);
+        if (renamed.ok || !uploaded) {
+            return renamed.ok ? std::nullopt : std::optional(renamed);
+        }
+        const FtpResult placed = place(client, placement, learntDirect, request, placeStop, renamed);
+        return placed.ok ? std::nullopt : std::optional(placed);
+    }
     const FtpResult sent =
         client.upload(request.endpoint, request.localPath, request.remoteDir, tempJpegName(), uploadStop);
     if (!sent.ok) {
@@ -170,6 +184,9 @@ FtpPublisher::FtpPublisher(Settings& settings, const InterfaceTexts& texts, Mess
     worker_->client->setTimeouts(options_.timeouts);
     if (!options_.saveJpeg) {
         options_.saveJpeg = &saveFrameAsJpeg;
+    }
+    if (options_.dataFolder.isEmpty()) {
+        options_.dataFolder = Paths::dataFolder(); // asked once: it is looked up anew on every call
     }
     retryTimer_.setSingleShot(true);
     connect(&retryTimer_, &QTimer::timeout, this, &FtpPublisher::retryTick);
@@ -207,9 +224,7 @@ void FtpPublisher::stopWorker(int waitMs) {
     threadContext_ = nullptr;
 }
 
-QString FtpPublisher::dataFolder() const {
-    return options_.dataFolder.isEmpty() ? Paths::dataFolder() : options_.dataFolder;
-}
+QString FtpPublisher::dataFolder() const { return options_.dataFolder; }
 
 FtpEndpoint FtpPublisher::endpoint() const {
     FtpEndpoint endpoint = FtpEndpoint::fromAddress(settings_.ftpAddress, settings_.ftpUsername, settings_.ftpPassword);
