@@ -10,13 +10,13 @@
 namespace oculet {
 namespace {
 
-struct BoxLabel {
+struct BoxLabelLook {
     const char* name;
     const char* caption;
 };
 
 // Indexed by BoxId.
-constexpr std::array<BoxLabel, kBoxCount> kBoxLabels = {{{"lblClock", ""},
+constexpr std::array<BoxLabelLook, kBoxCount> kBoxLabels = {{{"lblClock", ""},
                                                          {"lblFixedTxt", ""},
                                                          {"lblTxt", ""},
                                                          {"lblLastRx", "RX"},
@@ -43,6 +43,20 @@ void FrameView::paintEvent(QPaintEvent*) {
     painter.drawImage(0, 0, frame_);
 }
 
+BoxLabel::BoxLabel(const QString& caption, QWidget* parent) : QWidget(parent), caption_(caption) {
+    setAttribute(Qt::WA_TranslucentBackground);
+    caption_.setTextFormat(Qt::PlainText);
+}
+
+void BoxLabel::paintEvent(QPaintEvent*) {
+    if (caption_.text().isEmpty()) {
+        return;
+    }
+    QPainter painter(this);
+    painter.setPen(QColor(255, 255, 255, 160));
+    painter.drawStaticText(0, 0, caption_);
+}
+
 MainWindow::MainWindow() {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Oculet"));
@@ -65,14 +79,9 @@ MainWindow::MainWindow() {
     picImg_->setGeometry(1, 22, kFrameWidth, kFrameHeight);
 
     for (BoxId id : kAllBoxes) {
-        const BoxLabel& look = kBoxLabels[static_cast<std::size_t>(id)];
-        auto* label = new QLabel(QString::fromLatin1(look.caption), picImg_);
+        const BoxLabelLook& look = kBoxLabels[static_cast<std::size_t>(id)];
+        auto* label = new BoxLabel(QString::fromLatin1(look.caption), picImg_);
         label->setObjectName(QString::fromLatin1(look.name));
-        label->setAttribute(Qt::WA_TranslucentBackground);
-        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        QPalette pal = label->palette();
-        pal.setColor(QPalette::WindowText, QColor(255, 255, 255, 160));
-        label->setPalette(pal);
         label->hide();
         boxLabels_[static_cast<std::size_t>(id)] = label;
     }
@@ -85,7 +94,7 @@ void MainWindow::showFrame(const QImage& frame) { picImg_->setFrame(frame); }
 
 void MainWindow::showBoxes(const OverlayBoxes& boxes) {
     for (BoxId id : kAllBoxes) {
-        QLabel* label = boxLabels_[static_cast<std::size_t>(id)];
+        BoxLabel* label = boxLabels_[static_cast<std::size_t>(id)];
         if (label->geometry() != boxes[id].rect) {
             label->setGeometry(boxes[id].rect);
         }

@@ -11,6 +11,7 @@
 
 #include <QImage>
 #include <QLabel>
+#include <QStaticText>
 #include <QWidget>
 
 #include <array>
@@ -34,6 +35,20 @@ protected:
 
 private:
     QImage frame_;
+};
+
+// The handle of an overlay box on the frame: its caption ("RX", "AUX1", or none) in translucent
+// white. It is repainted with the frame four times a second, so the caption is laid out once.
+class BoxLabel : public QWidget {
+    Q_OBJECT
+public:
+    BoxLabel(const QString& caption, QWidget* parent);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QStaticText caption_;
 };
 
 class MainWindow : public QWidget, public FrameCycleView {
@@ -92,7 +107,7 @@ private:
     MenuBar* menuBar_;
     MenuLabel* lblProg_;
     FrameView* picImg_;
-    std::array<QLabel*, kBoxCount> boxLabels_{};
+    std::array<BoxLabel*, kBoxCount> boxLabels_{};
     MessagePanel* picMsg_;
     QLabel* lblFtpStatus_;
     QWidget* dragPreview_ = nullptr;
