@@ -6,22 +6,36 @@
 
 namespace oculet {
 
-void CachedText::prepare(const QString& text, const QFont& font) {
-    if (valid_ && text == text_ && font == font_) {
+void CachedText::follow(const QString& text, const QFont& font) {
+    if (text == text_ && font == font_) {
         return;
     }
-    prepared_.setText(text);
-    prepared_.setTextFormat(Qt::PlainText);
-    prepared_.prepare(QTransform(), font);
     text_ = text;
     font_ = font;
+    prepared_ = false;
+    measured_ = false;
+}
+
+void CachedText::prepare(const QString& text, const QFont& font) {
+    follow(text, font);
+    if (prepared_) {
+        return;
+    }
+    // Laying out the line is most of the cost, so a text only measured is never laid out, and
+    // the other way round.
+    line_.setText(text);
+    line_.setTextFormat(Qt::PlainText);
+    line_.prepare(QTransform(), font);
     ascent_ = QFontMetricsF(font).ascent();
-    advance_ = QFontMetrics(font).horizontalAdvance(text);
-    valid_ = true;
+    prepared_ = true;
 }
 
 int CachedText::advance(const QString& text, const QFont& font) {
-    prepare(text, font);
+    follow(text, font);
+    if (!measured_) {
+        advance_ = QFontMetrics(font).horizontalAdvance(text);
+        measured_ = true;
+    }
     return advance_;
 }
 
@@ -32,7 +46,7 @@ void CachedText::draw(QPainter& painter, QPointF baseline, const QString& text, 
     }
     prepare(text, font);
     // A prepared line is placed by its top-left corner.
-    painter.drawStaticText(QPointF(baseline.x(), baseline.y() - ascent_), prepared_);
+    painter.drawStaticText(QPointF(baseline.x(), baseline.y() - ascent_), line_);
 }
 
 void CachedText::drawFromTop(QPainter& painter, QPointF topLeft, const QString& text, const QFont& font) {
@@ -41,7 +55,7 @@ void CachedText::drawFromTop(QPainter& painter, QPointF topLeft, const QString& 
         painter.drawText(QPointF(topLeft.x(), topLeft.y() + ascent_), text);
         return;
     }
-    painter.drawStaticText(topLeft, prepared_);
+    painter.drawStaticText(topLeft, line_);
 }
 
 } // namespace oculet

@@ -21,14 +21,16 @@ public:
     int advance(const QString& text, const QFont& font);
 
 private:
+    void follow(const QString& text, const QFont& font);
     void prepare(const QString& text, const QFont& font);
 
-    QStaticText prepared_;
     QString text_;
     QFont font_;
+    QStaticText line_;
     qreal ascent_ = 0;
+    bool prepared_ = false;
     int advance_ = 0;
-    bool valid_ = false;
+    bool measured_ = false;
 };
 
 } // namespace oculet

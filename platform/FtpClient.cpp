@@ -11,6 +11,7 @@
 #include <openssl/x509.h>
 
 #include <algorithm>
+#include <cstring>
 #include <mutex>
 
 namespace oculet {
@@ -58,10 +59,18 @@ int onProgress(void* data, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     return (*stop && (*stop)()) ? 1 : 0;
 }
 
+// What an upload sends, and how much of it has gone.
+struct Outgoing {
+    const QByteArray& contents;
+    qsizetype sent = 0;
+};
+
 size_t onRead(char* buffer, size_t size, size_t count, void* data) {
-    auto* file = static_cast<QFile*>(data);
-    const qint64 got = file->read(buffer, static_cast<qint64>(size * count));
-    return got < 0 ? CURL_READFUNC_ABORT : static_cast<size_t>(got);
+    auto* outgoing = static_cast<Outgoing*>(data);
+    const qsizetype n = std::min(static_cast<qsizetype>(size * count), outgoing->contents.size() - outgoing->sent);
+    std::memcpy(buffer, outgoing->contents.constData() + outgoing->sent, static_cast<size_t>(n));
+    outgoing->sent += n;
+    return static_cast<size_t>(n);
 }
 
 long toSecondsRoundedUp(int ms) { return std::max(1L, (static_cast<long>(ms) + 999) / 1000); }
@@ -445,22 +454,16 @@ struct CurlFtpClient::Impl {
     }
 
     // `afterwards`: FTP commands sent on the same connection once the transfer is confirmed.
-    FtpResult upload(const FtpEndpoint& endpoint, const QString& localPath, const QString& remoteDir,
+    FtpResult upload(const FtpEndpoint& endpoint, const QByteArray& contents, const QString& remoteDir,
                      const QString& remoteName, const FtpStop& stop, curl_slist* afterwards) {
-        lastCode = CURLE_FAILED_INIT;
-        QFile file(localPath);
-        if (!file.open(QIODevice::ReadOnly)) {
-            FtpResult result;
-            result.message = QStringLiteral("%1 could not be read.").arg(localPath);
-            return result;
-        }
-        const curl_off_t size = file.size();
+        Outgoing outgoing{contents};
+        const curl_off_t size = contents.size();
         return perform(
             endpoint, ftpUrl(endpoint, remoteDir, remoteName), stop,
             [&](CURL* curl) {
                 curl_easy_setopt(curl, CURLOPT_UPLOAD, 1L);
                 curl_easy_setopt(curl, CURLOPT_READFUNCTION, &onRead);
-                curl_easy_setopt(curl, CURLOPT_READDATA, &file);
+                curl_easy_setopt(curl, CURLOPT_READDATA, &outgoing);
                 curl_easy_setopt(curl, CURLOPT_INFILESIZE_LARGE, size);
                 curl_easy_setopt(curl, CURLOPT_POSTQUOTE, afterwards);
             },
@@ -502,10 +505,10 @@ struct CurlFtpClient::Impl {
 CurlFtpClient::CurlFtpClient() : impl_(std::make_unique<Impl>()) { globalInit(); }
 CurlFtpClient::~CurlFtpClient() = default;
 
-FtpResult FtpClient::uploadAndRename(const FtpEndpoint& endpoint, const QString& localPath,
+FtpResult FtpClient::uploadAndRename(const FtpEndpoint& endpoint, const QByteArray& contents,
                                      const QString& remoteDir, const QString& uploadName,
                                      const QString& finalName, const FtpStop& stop, bool& uploaded) {
-    const FtpResult sent = upload(endpoint, localPath, remoteDir, uploadName, stop);
+    const FtpResult sent = upload(endpoint, contents, remoteDir, uploadName, stop);
     uploaded = sent.ok;
     return sent.ok ? rename(endpoint, remoteDir, uploadName, finalName, stop) : sent;
 }
@@ -519,18 +522,18 @@ FtpResult CurlFtpClient::checkLogin(const FtpEndpoint& endpoint, const FtpStop& 
                           [](CURL* curl) { curl_easy_setopt(curl, CURLOPT_NOBODY, 1L); });
 }
 
-FtpResult CurlFtpClient::upload(const FtpEndpoint& endpoint, const QString& localPath,
+FtpResult CurlFtpClient::upload(const FtpEndpoint& endpoint, const QByteArray& contents,
                                 const QString& remoteDir, const QString& remoteName,
                                 const FtpStop& stop) {
-    return impl_->upload(endpoint, localPath, remoteDir, remoteName, stop, nullptr);
+    return impl_->upload(endpoint, contents, remoteDir, remoteName, stop, nullptr);
 }
 
-FtpResult CurlFtpClient::uploadAndRename(const FtpEndpoint& endpoint, const QString& localPath,
+FtpResult CurlFtpClient::uploadAndRename(const FtpEndpoint& endpoint, const QByteArray& contents,
                                          const QString& remoteDir, const QString& uploadName,
                                          const QString& finalName, const FtpStop& stop, bool& uploaded) {
     uploaded = false;
     if (endpoint.scheme == FtpScheme::Sftp || !usableName(uploadName) || !usableName(finalName)) {
-        return FtpClient::uploadAndRename(endpoint, localPath, remoteDir, uploadName, finalName, stop, uploaded);
+        return FtpClient::uploadAndRename(endpoint, contents, remoteDir, uploadName, finalName, stop, uploaded);
     }
     const CurlList rename = Impl::commandList({QStringLiteral("RNFR ") + uploadName, QStringLiteral("RNTO ") + finalName});
     if (!rename) {
@@ -538,7 +541,7 @@ FtpResult CurlFtpClient::uploadAndRename(const FtpEndpoint& endpoint, const QStr
         result.message = QStringLiteral("Out of memory.");
         return result;
     }
-    const FtpResult result = impl_->upload(endpoint, localPath, remoteDir, uploadName, stop, rename.get());
+    const FtpResult result = impl_->upload(endpoint, contents, remoteDir, uploadName, stop, rename.get());
     // libcurl sends the commands after a transfer only once the server has confirmed every byte
     // of it, so a failed command means the upload itself went through.
     uploaded = result.ok || impl_->lastCode == CURLE_QUOTE_ERROR;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <functional>
@@ -81,9 +82,9 @@ public:
 
     // Logs in and changes to the server's top folder: proves the address and the login.
     virtual FtpResult checkLogin(const FtpEndpoint& endpoint, const FtpStop& stop) = 0;
-    // Sends the local file as `remoteName` into `remoteDir` ("/" = top, "cam/" = relative to the
+    // Sends `contents` as `remoteName` into `remoteDir` ("/" = top, "cam/" = relative to the
     // login folder, "/www/cam/" = absolute). Succeeds only when every byte was accepted.
-    virtual FtpResult upload(const FtpEndpoint& endpoint, const QString& localPath,
+    virtual FtpResult upload(const FtpEndpoint& endpoint, const QByteArray& contents,
                              const QString& remoteDir, const QString& remoteName,
                              const FtpStop& stop) = 0;
     virtual FtpResult rename(const FtpEndpoint& endpoint, const QString& remoteDir,
@@ -91,7 +92,7 @@ public:
     // upload() as `uploadName`, then rename() to `finalName`. Sets `uploaded` when the upload
     // went through; the result is then the rename's. This one makes two requests; a client that
     // can send the rename within the upload's own request does so.
-    virtual FtpResult uploadAndRename(const FtpEndpoint& endpoint, const QString& localPath,
+    virtual FtpResult uploadAndRename(const FtpEndpoint& endpoint, const QByteArray& contents,
                                       const QString& remoteDir, const QString& uploadName,
                                       const QString& finalName, const FtpStop& stop, bool& uploaded);
     virtual FtpResult remove(const FtpEndpoint& endpoint, const QString& remoteDir,
@@ -111,14 +112,14 @@ public:
     bool available() const override;
     void setTimeouts(const FtpTimeouts& timeouts) override;
     FtpResult checkLogin(const FtpEndpoint& endpoint, const FtpStop& stop) override;
-    FtpResult upload(const FtpEndpoint& endpoint, const QString& localPath,
+    FtpResult upload(const FtpEndpoint& endpoint, const QByteArray& contents,
                      const QString& remoteDir, const QString& remoteName,
                      const FtpStop& stop) override;
     FtpResult rename(const FtpEndpoint& endpoint, const QString& remoteDir, const QString& from,
                      const QString& to, const FtpStop& stop) override;
     // Over FTP and FTPS the rename follows the transfer on the same request (RNFR and RNTO after
     // the 226), which saves a request per frame.
-    FtpResult uploadAndRename(const FtpEndpoint& endpoint, const QString& localPath, const QString& remoteDir,
+    FtpResult uploadAndRename(const FtpEndpoint& endpoint, const QByteArray& contents, const QString& remoteDir,
                               const QString& uploadName, const QString& finalName, const FtpStop& stop,
                               bool& uploaded) override;
     FtpResult remove(const FtpEndpoint& endpoint, const QString& remoteDir, const QString& name,

@@ -51,7 +51,26 @@ struct TransferRequest {
     QString localPath;
     QString remoteDir;
     QString filename;
+    // The JPEG just written to `localPath`, sent as it is; null when the file is to be read.
+    QByteArray contents;
 };
+
+// Reads `localPath` when the request does not carry the picture: at shutdown it holds the off
+// picture. Nothing when there is no file; a failure when there is one that cannot be read.
+std::optional<FtpResult> loadPicture(TransferRequest& request, bool& found) {
+    found = !request.contents.isNull() || QFile::exists(request.localPath);
+    if (!request.contents.isNull() || !found) {
+        return std::nullopt;
+    }
+    QFile file(request.localPath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        FtpResult result;
+        result.message = QStringLiteral("%1 could not be read.").arg(request.localPath);
+        return result;
+    }
+    request.contents = file.readAll();
+    return std::nullopt;
+}
 
 } // namespace
 
@@ -108,7 +127,7 @@ FtpResult place(FtpClient& client, Placement& placement, bool& learntDirect, con
                 const FtpStop& stop, const std::optional<FtpResult>& renamedAlready = std::nullopt) {
     const QString temp = tempJpegName();
     auto uploadDirect = [&] {
-        return client.upload(request.endpoint, request.localPath, request.remoteDir, request.filename, stop);
+        return client.upload(request.endpoint, request.contents, request.remoteDir, request.filename, stop);
     };
     auto deleteAndRename = [&](const QString& from) {
         client.remove(request.endpoint, request.remoteDir, request.filename, stop);
@@ -146,7 +165,7 @@ std::optional<FtpResult> transfer(FtpClient& client, Placement& placement, bool&
                                   const TransferRequest& request, const FtpStop& uploadStop,
                                   const FtpStop& placeStop) {
     if (placement == Placement::Direct) {
-        const FtpResult sent = client.upload(request.endpoint, request.localPath, request.remoteDir,
+        const FtpResult sent = client.upload(request.endpoint, request.contents, request.remoteDir,
                                              request.filename, uploadStop);
         return sent.ok ? std::nullopt : std::optional(sent);
     }
@@ -154,7 +173,7 @@ std::optional<FtpResult> transfer(FtpClient& client, Placement& placement, bool&
         // The usual case: the rename goes with the upload, one request per frame. Stopped midway,
         // it leaves the published picture as it was or already replaced, never missing.
         bool uploaded = false;
-        const FtpResult renamed = client.uploadAndRename(request.endpoint, request.localPath, request.remoteDir,
+        const FtpResult renamed = client.uploadAndRename(request.endpoint, request.contents, request.remoteDir,
                                                          tempJpegName(), request.filename, uploadStop, uploaded);
         if (renamed.ok || !uploaded) {
             return renamed.ok ? std::nullopt : std::optional(renamed);
@@ -163,7 +182,7 @@ std::optional<FtpResult> transfer(FtpClient& client, Placement& placement, bool&
         return placed.ok ? std::nullopt : std::optional(placed);
     }
     const FtpResult sent =
-        client.upload(request.endpoint, request.localPath, request.remoteDir, tempJpegName(), uploadStop);
+        client.upload(request.endpoint, request.contents, request.remoteDir, tempJpegName(), uploadStop);
     if (!sent.ok) {
         return sent;
     }
@@ -227,9 +246,13 @@ void FtpPublisher::stopWorker(int waitMs) {
 QString FtpPublisher::dataFolder() const { return options_.dataFolder; }
 
 FtpEndpoint FtpPublisher::endpoint() const {
-    FtpEndpoint endpoint = FtpEndpoint::fromAddress(settings_.ftpAddress, settings_.ftpUsername, settings_.ftpPassword);
-    endpoint.acceptedHostKey = acceptedHostKey_;
-    return endpoint;
+    QStringList from{settings_.ftpAddress, settings_.ftpUsername, settings_.ftpPassword, acceptedHostKey_};
+    if (!endpointMemo_ || endpointMemo_->first != from) {
+        FtpEndpoint endpoint = FtpEndpoint::fromAddress(from[0], from[1], from[2]);
+        endpoint.acceptedHostKey = acceptedHostKey_;
+        endpointMemo_.emplace(std::move(from), std::move(endpoint));
+    }
+    return endpointMemo_->second;
 }
 
 QString FtpPublisher::loginDetails() const {
@@ -417,12 +440,13 @@ void FtpPublisher::publishFrame(const QImage& frame) {
         return;
     }
     // The off picture is sent as it stands and is never taken for an unchanged frame.
+    QByteArray jpeg;
     if (!offPictureReady_) {
         if (imagesEqual(frame, reference_)) {
             return;
         }
         try {
-            options_.saveJpeg(frame, dataFolder());
+            jpeg = options_.saveJpeg(frame, dataFolder());
         } catch (const std::exception&) {
             // Without a fresh temp.jpg there is nothing to send: an older one must not go up in
             // this frame's place.
@@ -431,15 +455,19 @@ void FtpPublisher::publishFrame(const QImage& frame) {
     }
 
     TransferRequest request{endpoint(), dataFolder() + u'/' + tempJpegName(), currentRemoteDir(),
-                            settings_.ftpFilename};
+                            settings_.ftpFilename, std::move(jpeg)};
     lastRemoteDir_ = request.remoteDir;
     publishing_ = true;
     post([this, back = back_, worker = worker_, request, frame, stop = transferStop(), placeStop = abortStop()] {
         TransferOutcome outcome;
-        if (QFile::exists(request.localPath)) {
-            FtpClient& client = worker->on(request.endpoint);
+        TransferRequest job = request;
+        bool found = false;
+        if (std::optional<FtpResult> unreadable = loadPicture(job, found)) {
+            outcome.failure = unreadable;
+        } else if (found) {
+            FtpClient& client = worker->on(job.endpoint);
             const std::optional<FtpResult> failed =
-                transfer(client, worker->placement, outcome.directFromNowOn, request, stop, placeStop);
+                transfer(client, worker->placement, outcome.directFromNowOn, job, stop, placeStop);
             outcome.published = !failed;
             if (failed && !failed->cancelled) {
                 client.disconnect();
@@ -501,13 +529,15 @@ void FtpPublisher::shutdown() {
     cancelTransfer();
 
     auto finished = std::make_shared<QSemaphore>();
-    TransferRequest request{endpoint(), folder + u'/' + tempJpegName(), currentRemoteDir(), settings_.ftpFilename};
+    TransferRequest request{endpoint(), folder + u'/' + tempJpegName(), currentRemoteDir(), settings_.ftpFilename, {}};
     post([worker = worker_, request, withdrawFrom = withdrawalDir(), keepPicture, stop = abortStop(), finished] {
         FtpClient& client = worker->on(request.endpoint);
         if (keepPicture) {
             bool learntDirect = false;
-            if (QFile::exists(request.localPath)) {
-                transfer(client, worker->placement, learntDirect, request, stop, stop);
+            TransferRequest job = request;
+            bool found = false;
+            if (!loadPicture(job, found) && found) {
+                transfer(client, worker->placement, learntDirect, job, stop, stop);
             }
         } else {
             // The picture is withdrawn, so there is no point sending a last one first.

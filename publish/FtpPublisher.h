@@ -7,11 +7,14 @@
 #include <QImage>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <utility>
 
 class QThread;
 
@@ -29,8 +32,9 @@ struct FtpPublisherOptions {
     Backoff backoff;
     // Where temp.jpg and CamOff.jpg live; empty means Paths::dataFolder().
     QString dataFolder;
-    // Writes the frame as temp.jpg into the data folder; saveFrameAsJpeg unless replaced.
-    std::function<void(const QImage& frame, const QString& dataFolder)> saveJpeg;
+    // Writes the frame as temp.jpg into the data folder and returns the file's bytes;
+    // saveFrameAsJpeg unless replaced.
+    std::function<QByteArray(const QImage& frame, const QString& dataFolder)> saveJpeg;
 };
 
 // Puts frames on the web server by FTP without ever blocking the window or the frame cycle:
@@ -142,6 +146,8 @@ private:
     qint64 retryAtMs_ = 0;       // steady clock
     QString failedLogin_;        // the login details of the last failed attempt
     QString acceptedHostKey_;
+    // The endpoint last built from the address and login, asked for on every frame.
+    mutable std::optional<std::pair<QStringList, FtpEndpoint>> endpointMemo_;
     QString serverRemark_;       // what the tool tip keeps saying about this server
     bool failureReported_ = false;
 

@@ -68,7 +68,7 @@ bool writeJpegFile(const DibSection& dib, const QString& path, int quality, Jpeg
     return true;
 }
 
-void saveFrameAsJpeg(const QImage& frame, const QString& dataFolder) {
+QByteArray saveFrameAsJpeg(const QImage& frame, const QString& dataFolder) {
     // The encoder reads the frame's 32-bit rows as they are: the same file as from a flipped
     // 24-bit copy, without making one. One encoder per thread, kept from frame to frame.
     thread_local TurboJpegEncoder encoder;
@@ -90,6 +90,7 @@ void saveFrameAsJpeg(const QImage& frame, const QString& dataFolder) {
     if (const int rc = tempJpeg->replace(bytes); rc != 0) {
         saveFailed(rc);
     }
+    return bytes;
 }
 
 } // namespace oculet

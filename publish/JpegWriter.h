@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <stdexcept>
@@ -44,7 +45,8 @@ inline constexpr int kPublishedJpegQuality = 65;
 // The name of the JPEG that is uploaded, in the data folder and on the server.
 inline QString tempJpegName() { return QStringLiteral("temp.jpg"); }
 
-// Writes the frame as "temp.jpg" in the data folder at quality 65. Throws JpegError.
-void saveFrameAsJpeg(const QImage& frame, const QString& dataFolder);
+// Writes the frame as "temp.jpg" in the data folder at quality 65 and returns the file's bytes.
+// Throws JpegError.
+QByteArray saveFrameAsJpeg(const QImage& frame, const QString& dataFolder);
 
 } // namespace oculet

@@ -2,7 +2,6 @@
 #include "publish/RemotePath.h"
 #include "tests/support/FtpServer.h"
 #include "tests/publish/PublishTestSupport.h"
-#include "tests/support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
 
@@ -73,10 +72,8 @@ TEST(FtpClient, AFailedRequestShowsNoPasswordAndTheNextStartsAfreshAsDoesAStoppe
 
     int calls = 0;
     const QByteArray bytes = QByteArray("0123456789abcdefghi").repeated(500000);
-    const QString local = test::TestEnvironment::makeTempDir("up") + "/temp.jpg";
-    ASSERT_TRUE(test::writeFile(local, bytes));
     const FtpResult stopped =
-        client.upload(endpoint(FtpServer::password()), local, "/", "temp.jpg", [&] { return ++calls > 3; });
+        client.upload(endpoint(FtpServer::password()), bytes, "/", "temp.jpg", [&] { return ++calls > 3; });
     EXPECT_TRUE(!stopped.ok && stopped.cancelled);
     EXPECT_NE(server.file("temp.jpg"), bytes);
     EXPECT_TRUE(client.checkLogin(endpoint(FtpServer::password()), never).ok);

@@ -82,7 +82,7 @@ TEST(Backoff, DoublesFromTheFirstPauseUpToTheLongestAndStartsOverAfterASuccess) 
 TEST_F(PublisherTest, PublishesChangedFramesUnderTheirNameAndSkipsUnchangedOrUnencodedOnes) {
     bool encoderFails = false;
     makePublisher({2000, 2000, 4000}, [&](const QImage& frame, const QString& folder) {
-        encoderFails ? throw JpegError("Failed to save to JPG 28", 28) : saveFrameAsJpeg(frame, folder);
+        return encoderFails ? throw JpegError("Failed to save to JPG 28", 28) : saveFrameAsJpeg(frame, folder);
     });
     EXPECT_FALSE(publisher->canPublish());
     ASSERT_TRUE(connect());
