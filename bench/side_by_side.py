@@ -14,6 +14,7 @@ import argparse
 import os
 import shutil
 import signal
+import statistics
 import subprocess
 import sys
 import threading
@@ -94,15 +95,8 @@ def ffmpeg_command(display, out):
             "-map", "[jpeg]", "-f", "image2", "-update", "1", "-c:v", "mjpeg", "-q:v", "5", str(out / "temp.jpg")]
 
 
-def main():
-    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    parser.add_argument("--build", default="build", help="build folder holding the oculet binary")
-    parser.add_argument("--oculet", help="the binary to run (default: <build>/oculet)")
-    parser.add_argument("--seconds", type=float, default=60)
-    parser.add_argument("--no-ftp", action="store_true", help="Oculet without publishing")
-    args = parser.parse_args()
-    ensure_ffmpeg()
-
+def run_once(args):
+    """One side-by-side run on a fresh Xvfb: frames, CPU seconds (Oculet, ffmpeg) and Oculet's RSS."""
     root, env, binary = soak.private_user("oculet-side-", args.oculet or Path(args.build) / "oculet")
     (root / "received").mkdir()
     (root / "ffmpeg").mkdir()
@@ -137,6 +131,7 @@ def main():
         frames = [c() - f for c, f in zip(count, frames0)]
         cpu = [cpu_seconds(p.pid) - c for p, c in zip(processes, cpu0)]
         rss_end = soak.rss_kib(oculet.pid)
+        counter.running = False
     finally:
         for process in processes:
             if process.poll() is None:
@@ -149,13 +144,36 @@ def main():
         xvfb.terminate()
         xvfb.wait()
         shutil.rmtree(root, ignore_errors=True)
+    return frames, cpu, rss_start, rss_end
 
-    per_frame = [1000 * c / max(1, f) for c, f in zip(cpu, frames)]
-    for name, f, c, ms in zip(("oculet", "ffmpeg"), frames, cpu, per_frame):
-        print(f"{name:<8}{f:6d} frames in {args.seconds:.0f} s ({f / args.seconds:.2f}/s), CPU {c:6.2f} s, {ms:6.2f} ms a frame")
-    print(f"ratio oculet/ffmpeg CPU per frame: {per_frame[0] / per_frame[1]:.2f}"
-          f" (publishing {'off' if args.no_ftp else 'on'})")
-    print(f"oculet: CPU {cpu[0]:.2f} s over {args.seconds:.0f} s; RSS {rss_start} KiB at start, {rss_end} KiB at end")
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--build", default="build", help="build folder holding the oculet binary")
+    parser.add_argument("--oculet", help="the binary to run (default: <build>/oculet)")
+    parser.add_argument("--seconds", type=float, default=60)
+    parser.add_argument("--runs", type=int, default=1,
+                        help="runs one after another; a shared machine varies from minute to minute, so the "
+                             "median ratio of several runs says more than one")
+    parser.add_argument("--no-ftp", action="store_true", help="Oculet without publishing")
+    args = parser.parse_args()
+    ensure_ffmpeg()
+
+    ratios = []
+    for run in range(args.runs):
+        frames, cpu, rss_start, rss_end = run_once(args)
+        per_frame = [1000 * c / max(1, f) for c, f in zip(cpu, frames)]
+        if args.runs > 1:
+            print(f"run {run + 1} of {args.runs}")
+        for name, f, c, ms in zip(("oculet", "ffmpeg"), frames, cpu, per_frame):
+            print(f"{name:<8}{f:6d} frames in {args.seconds:.0f} s ({f / args.seconds:.2f}/s), CPU {c:6.2f} s, "
+                  f"{ms:6.2f} ms a frame")
+        ratios.append(per_frame[0] / per_frame[1])
+        print(f"ratio oculet/ffmpeg CPU per frame: {ratios[-1]:.2f} (publishing {'off' if args.no_ftp else 'on'})")
+        print(f"oculet: CPU {cpu[0]:.2f} s over {args.seconds:.0f} s; RSS {rss_start} KiB at start, {rss_end} KiB at end")
+    if args.runs > 1:
+        print(f"median ratio of {args.runs} runs: {statistics.median(ratios):.2f} "
+              f"(lowest {min(ratios):.2f}, highest {max(ratios):.2f})")
     return 0
 
 
