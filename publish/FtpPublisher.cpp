@@ -58,8 +58,12 @@ struct TransferRequest {
 // Reads `localPath` when the request does not carry the picture: at shutdown it holds the off
 // picture. Nothing when there is no file; a failure when there is one that cannot be read.
 std::optional<FtpResult> loadPicture(TransferRequest& request, bool& found) {
-    found = !request.contents.isNull() || QFile::exists(request.localPath);
-    if (!request.contents.isNull() || !found) {
+    found = !request.contents.isNull();
+    if (found) {
+        return std::nullopt;
+    }
+    found = QFile::exists(request.localPath);
+    if (!found) {
         return std::nullopt;
     }
     QFile file(request.localPath);
