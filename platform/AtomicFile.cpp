@@ -193,7 +193,7 @@ int FrequentFile::replace(const QByteArray& contents) {
     // Mostly the file is where it was: one lstat says so. A link is followed to the file it names.
     struct stat st {};
     const bool plain = ::lstat(pathBytes_.constData(), &st) == 0 && S_ISREG(st.st_mode);
-    const QFileInfo info = plain ? QFileInfo() : resolved(path_);
+    const QFileInfo info = plain ? QFileInfo(path_) : resolved(path_);
     const QByteArray target = plain ? pathBytes_ : QFile::encodeName(info.absoluteFilePath());
     // Only a regular file is swapped: a folder of that name must stay where it is.
     if (!plain && !info.isFile()) {
@@ -208,7 +208,7 @@ int FrequentFile::replace(const QByteArray& contents) {
         // (a reader keeps what it has open).
         dropSpare();
     }
-    PendingFile temp(temporaryPattern(plain ? QFileInfo(path_) : info));
+    PendingFile temp(temporaryPattern(info));
     if (const int rc = writePending(temp, target, contents, options_); rc != 0) {
         return rc;
     }
