@@ -89,7 +89,7 @@ void Application::start() {
     // instance lock, so nothing else is writing them.
     for (const QString& written : {Paths::settingsFile(), dataFolder_ + u'/' + FrameCycle::camBitmapName(),
                                    Paths::programFolder() + u'/' + FrameCycle::camBitmapName(),
-                                   dataFolder_ + QStringLiteral("/temp.jpg"), dataFolder_ + QStringLiteral("/CamOff.jpg")}) {
+                                   dataFolder_ + QStringLiteral("/temp.jpg"), dataFolder_ + u'/' + Paths::offPictureName()}) {
         removeStaleTemporaries(written);
     }
 
@@ -104,9 +104,7 @@ void Application::start() {
 
     window_.setProgramCaption(sourceMenuCaption(settings_.program));
     language_->load(settings_.language);
-    clampWindowPosition(settings_, screen);
     window_.move(qRound(settings_.meLeft / kTwipsPerPixel), qRound(settings_.meTop / kTwipsPerPixel));
-    clampSignalMeterSource(settings_, screen);
     boxes_ = placeBoxesAtStartup(settings_);
     window_.showBoxes(boxes_);
     window_.show();
@@ -407,7 +405,7 @@ void Application::shutdown() {
     optionsMenu_.close();
 
     window_.showMessage(texts_[Text::Closing]);
-    if (settings_.ftpOffPic == 1 && ftpPanel_ != nullptr) {
+    if (settings_.offPictureOnShutdown() && ftpPanel_ != nullptr) {
         cycle_->writeOffPictureAsFrame(ftpPanel_->offPicture());
     }
     saveSettings();

@@ -1,32 +1,14 @@
 #include "app/StartupRules.h"
 
+#include "platform/Paths.h"
+
 #include <QFile>
 #include <QFileInfo>
 
 namespace oculet {
 
-void clampWindowPosition(Settings& s, const VirtualScreen& vs) {
-    if (s.meLeft < 0 || s.meLeft > vs.width * kTwipsPerPixel) {
-        s.meLeft = 0;
-    }
-    if (s.meTop < 0 || s.meTop > vs.height * kTwipsPerPixel) {
-        s.meTop = 0;
-    }
-}
-
-void clampSignalMeterSource(Settings& s, const VirtualScreen& vs) {
-    int& left = s.current(s.smLeft);
-    int& top = s.current(s.smTop);
-    if (left < 0 || left > vs.width) {
-        left = 0;
-    }
-    if (top < 0 || top > vs.height) {
-        top = 0;
-    }
-}
-
 void moveOffPictureIntoDataFolder(const QString& programFolder, const QString& dataFolder) {
-    const QString name = QStringLiteral("/CamOff.jpg");
+    const QString name = u'/' + Paths::offPictureName();
     const QString beside = programFolder + name;
     const QString target = dataFolder + name;
     if (!QFileInfo::exists(beside) || QFileInfo(beside).absoluteFilePath() == QFileInfo(target).absoluteFilePath()) {

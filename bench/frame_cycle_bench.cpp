@@ -6,6 +6,7 @@
 // Run under an X display (e.g. Xvfb :99 -screen 0 1920x1080x24 & DISPLAY=:99); without DISPLAY
 // only the stretch and the bitmap write are measured.
 #include "bench/BenchApplication.h"
+#include "compose/CopiedBoxes.h"
 #include "compose/FrameCycle.h"
 #include "compose/FramePublisher.h"
 #include "compose/Overlays.h"
@@ -29,6 +30,7 @@
 #include <xcb/xcb.h>
 
 #include <array>
+#include <vector>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -55,9 +57,11 @@ public:
 
 Settings defaultLayoutWithBoxes() {
     Settings s;
-    s.smOn = allPrograms(true);
-    s.aux1On = allPrograms(true);
-    s.aux2On = allPrograms(true);
+    for (PerProgram<CopiedRegion>& region : s.copiedRegions) {
+        for (CopiedRegion& program : region) {
+            program.on = true;
+        }
+    }
     return s;
 }
 
@@ -189,8 +193,7 @@ void BM_CycleCapture(benchmark::State& state) {
         return;
     }
     const Settings s = defaultLayoutWithBoxes();
-    const QRect rect(s.current(s.captureLeft), s.current(s.captureTop), s.current(s.captureWidth),
-                     s.current(s.captureHeight));
+    const QRect rect = regionOnScreen(s, RegionTarget::Capture, {});
     for (auto _ : state) {
         QImage grabbed = desktop->grab(rect);
         benchmark::DoNotOptimize(grabbed.constBits());
@@ -219,14 +222,10 @@ void BM_CycleBoxes(benchmark::State& state) {
         QRect source;
         QRect place;
     };
-    const std::array<Box, 3> boxes = {{
-        {{s.current(s.smLeft), s.current(s.smTop), s.current(s.smWidth), s.current(s.smHeight)},
-         {s.current(s.lblSMLeft), s.current(s.lblSMTop), s.current(s.lblSMWidth), s.current(s.lblSMHeight)}},
-        {{s.current(s.aux1Left), s.current(s.aux1Top), s.current(s.aux1Width), s.current(s.aux1Height)},
-         {s.current(s.lblAux1Left), s.current(s.lblAux1Top), s.current(s.lblAux1Width), s.current(s.lblAux1Height)}},
-        {{s.current(s.aux2Left), s.current(s.aux2Top), s.current(s.aux2Width), s.current(s.aux2Height)},
-         {s.current(s.lblAux2Left), s.current(s.lblAux2Top), s.current(s.lblAux2Width), s.current(s.lblAux2Height)}},
-    }};
+    std::vector<Box> boxes;
+    for (const CopiedBox& box : kCopiedBoxes) {
+        boxes.push_back({box.source(s), box.place(s)});
+    }
     QImage frame(kFrameWidth, kFrameHeight, QImage::Format_RGB32);
     frame.fill(Qt::black);
     for (auto _ : state) {

@@ -9,7 +9,7 @@
 namespace oculet {
 
 QString fixedTextToShow(const Settings& settings) {
-    return overlayText(settings.ckFile2 != 0, settings.file2, settings.fixedTexts, settings.fixedIndex);
+    return overlayText(settings.textFile2InUse(), settings.file2, settings.fixedTexts, settings.fixedIndex);
 }
 
 std::optional<QRect> drawFixedText(QImage& frame, QPoint topLeft, const QString& text, const FontSetting& fontSetting,

@@ -110,7 +110,7 @@ void FrameCycle::drawCopiedBoxes() {
 }
 
 int FrameCycle::progressStripWidth() const {
-    if (settings_.program != EasyPal || settings_.epProgress != 1) {
+    if (settings_.program != EasyPal || !settings_.progressStripOn()) {
         return 0;
     }
     // The strip runs along the bottom of the frame and ends 3 pixels left of the
@@ -211,13 +211,13 @@ void FrameCycle::run(std::function<void()> finished) {
         }
         drawCopiedBoxes();
         drawProgressStrip();
-        if (overlays_ != nullptr && s.current(s.txtOn) >= 1) {
+        if (overlays_ != nullptr && s.scrollTextShown()) {
             drawGuarded([&] { overlays_->drawScrollingText(pic1_, s.current(s.txtOn)); });
         }
-        if (overlays_ != nullptr && s.current(s.fTxtOn) == 1) {
+        if (overlays_ != nullptr && s.fixedTextShown()) {
             drawGuarded([&] { overlays_->drawFixedText(pic1_); });
         }
-        if (overlays_ != nullptr && (s.current(s.clockOnZ) == 1 || s.current(s.clockOnL) == 1)) {
+        if (overlays_ != nullptr && s.clockShown()) {
             drawGuarded([&] { overlays_->drawClock(pic1_); });
         }
         stampName();
@@ -264,10 +264,10 @@ void FrameCycle::startupRedraw() {
         }
         drawCopiedBoxes();
         drawProgressStrip();
-        if (overlays_ != nullptr && (s.current(s.clockOnZ) == 1 || s.current(s.clockOnL) == 1)) {
+        if (overlays_ != nullptr && s.clockShown()) {
             drawGuarded([&] { overlays_->drawClock(pic1_); });
         }
-        if (overlays_ != nullptr && s.current(s.fTxtOn) == 1) {
+        if (overlays_ != nullptr && s.fixedTextShown()) {
             drawGuarded([&] { overlays_->drawFixedText(pic1_); });
         }
     } catch (...) {

@@ -1,13 +1,11 @@
 #include "compose/OverlayBoxes.h"
 
-#include "settings/Units.h"
 #include "compose/CopiedBoxes.h"
 
 #include <algorithm>
 
 namespace oculet {
 namespace {
-
 
 // The signal-meter and AUX boxes stand where they are stored, at start-up as after a source choice.
 void placeCopiedBoxes(const Settings& s, OverlayBoxes& b) {
@@ -28,7 +26,7 @@ OverlayBoxes placeBoxesAtStartup(const Settings& s) {
     b[BoxId::Clock].visible = s.clockShown();
 
     b[BoxId::FixedText].rect = QRect(std::min(s.current(s.fTxtLeft), 300), std::min(s.current(s.fTxtTop), 210), 60, 20);
-    b[BoxId::FixedText].visible = s.current(s.fTxtOn) > 0;
+    b[BoxId::FixedText].visible = s.fixedTextShown();
 
     const int width = s.current(s.lastRxWidth);
     const int height = roundHalfEven(width * 0.75);
@@ -39,7 +37,7 @@ OverlayBoxes placeBoxesAtStartup(const Settings& s) {
     placeCopiedBoxes(s, b);
 
     b[BoxId::ScrollText].rect = QRect(0, std::clamp(s.current(s.txtTop), -10, 200), kFrameWidth, 20);
-    b[BoxId::ScrollText].visible = s.current(s.txtOn) > 0;
+    b[BoxId::ScrollText].visible = s.scrollTextShown();
 
     return b;
 }
@@ -47,9 +45,9 @@ OverlayBoxes placeBoxesAtStartup(const Settings& s) {
 void placeBoxesForProgram(const Settings& s, OverlayBoxes& b) {
     placeCopiedBoxes(s, b);
     b[BoxId::ScrollText].rect.moveTop(s.current(s.txtTop));
-    b[BoxId::ScrollText].visible = s.current(s.txtOn) >= 1;
+    b[BoxId::ScrollText].visible = s.scrollTextShown();
     b[BoxId::FixedText].rect.moveTopLeft(QPoint(s.current(s.fTxtLeft), s.current(s.fTxtTop)));
-    b[BoxId::FixedText].visible = s.current(s.fTxtOn) >= 1;
+    b[BoxId::FixedText].visible = s.fixedTextShown();
     b[BoxId::Clock].rect.moveTopLeft(QPoint(s.current(s.clockLeft), s.current(s.clockTop)));
     b[BoxId::Clock].visible = s.clockShown();
     b[BoxId::LastRx].rect.moveLeft(s.current(s.lastRxLeft));

@@ -15,9 +15,6 @@
 
 namespace oculet {
 
-inline constexpr int kFrameWidth = 320;
-inline constexpr int kFrameHeight = 240;
-
 // The seven boxes the user places on the frame; the one name for them throughout the program.
 enum class BoxId : int { Clock, FixedText, ScrollText, LastRx, SM, Aux1, Aux2 };
 inline constexpr std::size_t kBoxCount = 7;

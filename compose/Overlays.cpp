@@ -108,7 +108,7 @@ void Overlays::drawFixedText(QImage& frame) {
     const Settings& s = settings_;
     const std::optional<QRect> drawn = oculet::drawFixedText(frame, boxes_[BoxId::FixedText].rect.topLeft(), fixedTextToShow(s),
                                                              s.textFont, s.textColour, s.textBkgColour,
-                                                             s.current(s.transparent) != 0, &fixedText_);
+                                                             s.textsTransparent(), &fixedText_);
     if (drawn) {
         boxes_[BoxId::FixedText].rect.setSize(drawn->size());
     }
@@ -116,7 +116,7 @@ void Overlays::drawFixedText(QImage& frame) {
 
 void Overlays::drawClock(QImage& frame) {
     const Settings& s = settings_;
-    const ClockFace face{s.current(s.clockOnZ) >= 1, s.current(s.clockOnL) >= 1, clockTimeText(clock_.utcNow().toUTC()),
+    const ClockFace face{s.utcClockOn(), s.localClockOn(), clockTimeText(clock_.utcNow().toUTC()),
                          clockTimeText(clock_.localNow())};
     if (!face.utcOn && !face.localOn) {
         return;

@@ -19,7 +19,7 @@ double elapsedSince(const std::optional<double>& last, double now) {
 } // namespace
 
 QString scrollTextToShow(const Settings& settings) {
-    return overlayText(settings.ckFile1 != 0, settings.file1, settings.scrollTexts, settings.scrollIndex);
+    return overlayText(settings.textFile1InUse(), settings.file1, settings.scrollTexts, settings.scrollIndex);
 }
 
 ScrollPlacement ContinuousScroll::step(const QString& text, const TextWidth& width, double nowSeconds) {

@@ -14,6 +14,8 @@ struct Paths {
     static QString easyPalFolder();
     // The folder of the running executable. Often read-only: writing there is best effort.
     static QString programFolder();
+    // The off picture in the data folder: published in place of the frames at shutdown.
+    static QString offPictureName() { return QStringLiteral("CamOff.jpg"); }
     // $XDG_CONFIG_HOME/Oculet/Oculet.ini
     static QString settingsFile();
     // $XDG_RUNTIME_DIR, or a private folder below the temporary folder when the session has

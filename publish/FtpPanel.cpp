@@ -111,7 +111,7 @@ FtpPanel::FtpPanel(Settings& settings, MessageBoxes& messages, QWidget* parent,
                                             QStringLiteral("Jpeg files (*.jpg)"));
     };
 
-    const QString stored = dataFolder_ + QStringLiteral("/CamOff.jpg");
+    const QString stored = dataFolder_ + u'/' + Paths::offPictureName();
     if (QFile::exists(stored)) {
         offPicture_ = QImage(stored);
     }
@@ -148,7 +148,7 @@ void FtpPanel::refreshFromSettings() {
     txtPass_->setText(settings_.ftpPassword);
     txtDir_->setText(settings_.ftpDir);
     txtFilename_->setText(settings_.ftpFilename);
-    ckCamOff_->setChecked(settings_.ftpOffPic != 0);
+    ckCamOff_->setChecked(settings_.offPictureOnShutdown());
     (settings_.ftpOn ? optFtp0_ : optFtp1_)->setChecked(true);
     setFtpMode(settings_.ftpOn);
 }
@@ -197,9 +197,9 @@ bool FtpPanel::takeOffPicture(const QString& path) {
         return false;
     }
     // The off picture may be published at any shutdown: replace it whole or not at all.
-    if (replaceFile(dataFolder_ + QStringLiteral("/CamOff.jpg"), bytes) != 0) {
-        messages_.warn(QStringLiteral("The picture could not be copied to %1.")
-                           .arg(dataFolder_ + QStringLiteral("/CamOff.jpg")));
+    const QString stored = dataFolder_ + u'/' + Paths::offPictureName();
+    if (replaceFile(stored, bytes) != 0) {
+        messages_.warn(QStringLiteral("The picture could not be copied to %1.").arg(stored));
         return false;
     }
     offPicture_ = picture;

@@ -513,10 +513,10 @@ void FtpPublisher::shutdown() {
     waiting_ = QImage();
     // Every request from here on, the one in flight included, ends by this time.
     closingDeadline_->store(steadyMs() + options_.shutdownBudgetMs);
-    const bool keepPicture = settings_.ftpOffPic != 0;
+    const bool keepPicture = settings_.offPictureOnShutdown();
     const QString folder = dataFolder();
     if (keepPicture) {
-        const QString offPicture = folder + QStringLiteral("/CamOff.jpg");
+        const QString offPicture = folder + u'/' + Paths::offPictureName();
         if (QFile::exists(offPicture)) {
             copyAtomically(offPicture, folder + u'/' + tempJpegName());
         }

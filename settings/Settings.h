@@ -9,6 +9,7 @@
 
 #include "settings/Units.h"
 
+#include <QRect>
 #include <QString>
 
 #include <array>
@@ -44,6 +45,32 @@ struct FontSetting {
     bool operator==(const FontSetting&) const = default;
 };
 
+// A rectangle as it is stored: four values of their own, so a value read from the file never
+// passes through a sum that could overflow before the corrections have held it.
+struct StoredRect {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+
+    QRect rect() const { return {left, top, width, height}; }
+    bool operator==(const StoredRect&) const = default;
+};
+
+// A box copied from a fixed spot of the screen onto the frame, for one source program: its source
+// rectangle on the screen (screen pixels), its place on the frame and whether it is shown.
+struct CopiedRegion {
+    StoredRect source;
+    StoredRect place;
+    bool on = false;
+
+    bool operator==(const CopiedRegion&) const = default;
+};
+
+// The copied boxes, in the order they are drawn: later boxes lie over earlier ones.
+enum CopiedBoxIndex : int { SignalMeterBox = 0, Aux1Box = 1, Aux2Box = 2 };
+inline constexpr int kCopiedBoxCount = 3;
+
 // The virtual screen: the bounding rectangle of all monitors, in screen pixels.
 struct VirtualScreen {
     int left = 0;
@@ -62,37 +89,12 @@ struct Settings {
     PerProgram<int> captureOffX = allPrograms(10);
     PerProgram<int> captureOffY = allPrograms(30);
 
-    // Signal-meter box: source rectangle on the screen, place on the frame, on/off.
-    PerProgram<int> smLeft = allPrograms(400);
-    PerProgram<int> smTop = allPrograms(400);
-    PerProgram<int> smWidth = allPrograms(200);
-    PerProgram<int> smHeight = allPrograms(150);
-    PerProgram<int> lblSMLeft = allPrograms(0);
-    PerProgram<int> lblSMTop = allPrograms(75);
-    PerProgram<int> lblSMWidth = allPrograms(125);
-    PerProgram<int> lblSMHeight = allPrograms(50);
-    PerProgram<bool> smOn = allPrograms(false);
-
-    // AUX1 and AUX2 boxes: the same three parts.
-    PerProgram<int> aux1Left = allPrograms(400);
-    PerProgram<int> aux1Top = allPrograms(400);
-    PerProgram<int> aux1Width = allPrograms(200);
-    PerProgram<int> aux1Height = allPrograms(150);
-    PerProgram<int> lblAux1Left = allPrograms(100);
-    PerProgram<int> lblAux1Top = allPrograms(75);
-    PerProgram<int> lblAux1Width = allPrograms(50);
-    PerProgram<int> lblAux1Height = allPrograms(50);
-    PerProgram<bool> aux1On = allPrograms(false);
-
-    PerProgram<int> aux2Left = allPrograms(400);
-    PerProgram<int> aux2Top = allPrograms(400);
-    PerProgram<int> aux2Width = allPrograms(200);
-    PerProgram<int> aux2Height = allPrograms(150);
-    PerProgram<int> lblAux2Left = allPrograms(100);
-    PerProgram<int> lblAux2Top = allPrograms(100);
-    PerProgram<int> lblAux2Width = allPrograms(50);
-    PerProgram<int> lblAux2Height = allPrograms(50);
-    PerProgram<bool> aux2On = allPrograms(false);
+    // The copied boxes (signal meter, AUX1, AUX2), indexed by CopiedBoxIndex.
+    std::array<PerProgram<CopiedRegion>, kCopiedBoxCount> copiedRegions = {
+        allPrograms(CopiedRegion{{400, 400, 200, 150}, {0, 75, 125, 50}, false}),
+        allPrograms(CopiedRegion{{400, 400, 200, 150}, {100, 75, 50, 50}, false}),
+        allPrograms(CopiedRegion{{400, 400, 200, 150}, {100, 100, 50, 50}, false}),
+    };
 
     // Scrolling text: top of its box on the frame and its mode (0 off, 1 continuous,
     // 60 every 60 seconds).
@@ -176,9 +178,25 @@ struct Settings {
     template <class T> const T& current(const PerProgram<T>& values) const {
         return values[clampedProgram()];
     }
-    // Either clock (UTC or local) is on for the current program: the clock box shows and the
-    // clock ticks.
-    bool clockShown() const { return current(clockOnZ) >= 1 || current(clockOnL) >= 1; }
+    CopiedRegion& copiedRegion(int box) { return current(copiedRegions[box]); }
+    const CopiedRegion& copiedRegion(int box) const { return current(copiedRegions[box]); }
+
+    // The switches as the program reads them, for the current program. Any value of 1 or more
+    // is on, so a box that shows is also drawn.
+    bool utcClockOn() const { return current(clockOnZ) >= 1; }
+    bool localClockOn() const { return current(clockOnL) >= 1; }
+    // Either clock is on: the clock box shows, the clock ticks and is drawn.
+    bool clockShown() const { return utcClockOn() || localClockOn(); }
+    bool fixedTextShown() const { return current(fTxtOn) >= 1; }
+    bool scrollTextShown() const { return current(txtOn) >= 1; }
+    // Texts drawn without the background colour.
+    bool textsTransparent() const { return current(transparent) != 0; }
+    // EasyPal's progress bar is copied only for the value 1 (and only from EasyPal).
+    bool progressStripOn() const { return epProgress == 1; }
+    bool textFile1InUse() const { return ckFile1 != 0; }
+    bool textFile2InUse() const { return ckFile2 != 0; }
+    // At shutdown the off picture is published; otherwise the published picture is withdrawn.
+    bool offPictureOnShutdown() const { return ftpOffPic != 0; }
     // The stored program index is used as read; an index outside 0..4 must not reach an array.
     int clampedProgram() const { return program < 0 || program >= kProgramCount ? 0 : program; }
 };

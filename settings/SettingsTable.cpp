@@ -1,11 +1,11 @@
 #include "settings/SettingsTable.h"
 
+#include "settings/Corrections.h"
 #include "settings/SettingValues.h"
 
-#include <QSize>
-
-#include <algorithm>
+#include <array>
 #include <limits>
+#include <utility>
 
 namespace oculet {
 namespace {
@@ -17,35 +17,73 @@ constexpr int kInt32Max = std::numeric_limits<std::int32_t>::max();
 
 const QString kPerIndex;
 
-// The frame every box is drawn on.
-constexpr QSize kFrameSide(320, 240);
+// Builders for the rows of the table, one per kind of value. A per-program value is reached by
+// a field: a callable giving the value of one program from the settings, const or not.
 
-// Builders for the rows of the table, one per kind of value.
+template <class T> auto memberOf(PerProgram<T> Settings::*member) {
+    return [member](auto& s, int i) -> auto& { return (s.*member)[i]; };
+}
 
-SettingEntry perProgramInt(const char* section, PerProgram<int> Settings::*member, int min, int max) {
-    return {QString::fromLatin1(section), kPerIndex,
+template <class Field> SettingEntry perProgramInt(const QString& section, Field field, int min, int max) {
+    return {section, kPerIndex,
             [=](Settings& s, int i, const QString& t) {
                 if (auto v = parseInteger(t, min, max)) {
-                    (s.*member)[i] = *v;
+                    field(s, i) = *v;
                 }
             },
-            [=](const Settings& s, int i) { return QString::number((s.*member)[i]); }};
+            [=](const Settings& s, int i) { return QString::number(field(s, i)); }};
 }
 SettingEntry perProgramInt16(const char* section, PerProgram<int> Settings::*member) {
-    return perProgramInt(section, member, kInt16Min, kInt16Max);
+    return perProgramInt(QString::fromLatin1(section), memberOf(member), kInt16Min, kInt16Max);
 }
 SettingEntry perProgramInt32(const char* section, PerProgram<int> Settings::*member) {
-    return perProgramInt(section, member, kInt32Min, kInt32Max);
+    return perProgramInt(QString::fromLatin1(section), memberOf(member), kInt32Min, kInt32Max);
 }
 
-SettingEntry perProgramBool(const char* section, PerProgram<bool> Settings::*member) {
-    return {QString::fromLatin1(section), kPerIndex,
+template <class Field> SettingEntry perProgramBool(const QString& section, Field field) {
+    return {section, kPerIndex,
             [=](Settings& s, int i, const QString& t) {
                 if (auto v = parseBoolean(t)) {
-                    (s.*member)[i] = *v;
+                    field(s, i) = *v;
                 }
             },
-            [=](const Settings& s, int i) { return formatBoolean((s.*member)[i]); }};
+            [=](const Settings& s, int i) { return formatBoolean(field(s, i)); }};
+}
+SettingEntry perProgramBool(const char* section, PerProgram<bool> Settings::*member) {
+    return perProgramBool(QString::fromLatin1(section), memberOf(member));
+}
+
+// The stored names of the copied boxes, as they have always been written: the source rectangle
+// under "<source>Left", "<source>Top", ..., the place on the frame under "<place>Left", ..., and
+// the switch under its own name.
+struct CopiedRegionNames {
+    const char* source;
+    const char* place;
+    const char* on;
+};
+constexpr std::array<CopiedRegionNames, kCopiedBoxCount> kCopiedRegionNames = {{
+    {"sm", "lblSM", "SMOn"},
+    {"aux1", "lblAux1", "aux1On"},
+    {"aux2", "lblAux2", "aux2On"},
+}};
+
+// The source rectangle (32-bit screen pixels), the place (16-bit frame pixels) and the switch.
+void addCopiedRegion(std::vector<SettingEntry>& table, int box) {
+    const CopiedRegionNames& names = kCopiedRegionNames[std::size_t(box)];
+    const std::pair<const char*, int StoredRect::*> edges[] = {
+        {"Left", &StoredRect::left}, {"Top", &StoredRect::top}, {"Width", &StoredRect::width},
+        {"Height", &StoredRect::height}};
+    auto add = [&](const char* prefix, StoredRect CopiedRegion::*rect, int min, int max) {
+        for (const auto& named : edges) {
+            int StoredRect::*const edge = named.second;
+            auto field = [box, rect, edge](auto& s, int i) -> auto& { return (s.copiedRegions[box][i].*rect).*edge; };
+            table.push_back(perProgramInt(QLatin1String(prefix) + QLatin1String(named.first), field, min, max));
+        }
+    };
+    add(names.source, &CopiedRegion::source, kInt32Min, kInt32Max);
+    add(names.place, &CopiedRegion::place, kInt16Min, kInt16Max);
+    table.push_back(perProgramBool(QString::fromLatin1(names.on),
+                                   [box](auto& s, int i) -> auto& { return s.copiedRegions[box][i].on; }));
 }
 
 SettingEntry perIndexText(const char* section, PerProgram<QString> Settings::*member) {
@@ -145,33 +183,9 @@ std::vector<SettingEntry> buildTable() {
     t.push_back(perProgramInt32("CaptureHeight", &S::captureHeight));
     t.push_back(perProgramInt16("CaptureOffX", &S::captureOffX));
     t.push_back(perProgramInt16("CaptureOffY", &S::captureOffY));
-    t.push_back(perProgramInt32("smLeft", &S::smLeft));
-    t.push_back(perProgramInt32("smTop", &S::smTop));
-    t.push_back(perProgramInt32("smWidth", &S::smWidth));
-    t.push_back(perProgramInt32("smHeight", &S::smHeight));
-    t.push_back(perProgramInt16("lblSMLeft", &S::lblSMLeft));
-    t.push_back(perProgramInt16("lblSMTop", &S::lblSMTop));
-    t.push_back(perProgramInt16("lblSMWidth", &S::lblSMWidth));
-    t.push_back(perProgramInt16("lblSMHeight", &S::lblSMHeight));
-    t.push_back(perProgramBool("SMOn", &S::smOn));
-    t.push_back(perProgramInt32("aux1Left", &S::aux1Left));
-    t.push_back(perProgramInt32("aux1Top", &S::aux1Top));
-    t.push_back(perProgramInt32("aux1Width", &S::aux1Width));
-    t.push_back(perProgramInt32("aux1Height", &S::aux1Height));
-    t.push_back(perProgramInt16("lblAux1Left", &S::lblAux1Left));
-    t.push_back(perProgramInt16("lblAux1Top", &S::lblAux1Top));
-    t.push_back(perProgramInt16("lblAux1Width", &S::lblAux1Width));
-    t.push_back(perProgramInt16("lblAux1Height", &S::lblAux1Height));
-    t.push_back(perProgramBool("aux1On", &S::aux1On));
-    t.push_back(perProgramInt32("aux2Left", &S::aux2Left));
-    t.push_back(perProgramInt32("aux2Top", &S::aux2Top));
-    t.push_back(perProgramInt32("aux2Width", &S::aux2Width));
-    t.push_back(perProgramInt32("aux2Height", &S::aux2Height));
-    t.push_back(perProgramInt16("lblAux2Left", &S::lblAux2Left));
-    t.push_back(perProgramInt16("lblAux2Top", &S::lblAux2Top));
-    t.push_back(perProgramInt16("lblAux2Width", &S::lblAux2Width));
-    t.push_back(perProgramInt16("lblAux2Height", &S::lblAux2Height));
-    t.push_back(perProgramBool("aux2On", &S::aux2On));
+    for (int box = 0; box < kCopiedBoxCount; ++box) {
+        addCopiedRegion(t, box);
+    }
     t.push_back(perIndexText("Text", &S::scrollTexts));
     t.push_back(perProgramInt16("TxtOn", &S::txtOn));
     t.push_back(perProgramInt16("TxTTop", &S::txtTop));
@@ -238,96 +252,6 @@ const std::vector<SettingEntry>& settingsTable() {
     return *table;
 }
 
-void clampProgramOnLoad(Settings& s, int p, const VirtualScreen& vs) {
-    // A rectangle larger than the screen copies nothing more than black, and a size near the
-    // integer limit would overflow the left-plus-width sums every later step makes; so sizes are
-    // held to the screen first and the positions below are then tested against bounded sizes.
-    const int screenWidth = std::max(vs.width, 0);
-    const int screenHeight = std::max(vs.height, 0);
-    if (s.captureWidth[p] < 100) {
-        s.captureWidth[p] = 400;
-    }
-    if (s.captureHeight[p] < 100) {
-        s.captureHeight[p] = 300;
-    }
-    s.captureWidth[p] = std::min(s.captureWidth[p], std::max(screenWidth, 100));
-    s.captureHeight[p] = std::min(s.captureHeight[p], std::max(screenHeight, 100));
-    // Tested against the screen's width and height rather than its right and bottom edges,
-    // as stored captures have always been checked.
-    if (s.captureLeft[p] < vs.left) {
-        s.captureLeft[p] = vs.left;
-    }
-    if (s.captureLeft[p] > vs.width - s.captureWidth[p]) {
-        s.captureLeft[p] = vs.width - s.captureWidth[p];
-    }
-    if (s.captureTop[p] < vs.top) {
-        s.captureTop[p] = vs.top;
-    }
-    if (s.captureTop[p] > vs.height - s.captureHeight[p]) {
-        s.captureTop[p] = vs.height - s.captureHeight[p];
-    }
-
-    // The signal meter's source is held like the AUX sources here for every program; start-up
-    // still applies its own, stricter rule to the current program.
-    auto source = [&](PerProgram<int>& left, PerProgram<int>& top, PerProgram<int>& width,
-                      PerProgram<int>& height) {
-        if (left[p] < vs.left || left[p] > vs.width) {
-            left[p] = 0;
-        }
-        if (top[p] < vs.top || top[p] > vs.height) {
-            top[p] = 0;
-        }
-        width[p] = std::clamp(width[p], 0, screenWidth);
-        height[p] = std::clamp(height[p], 0, screenHeight);
-    };
-    source(s.smLeft, s.smTop, s.smWidth, s.smHeight);
-    source(s.aux1Left, s.aux1Top, s.aux1Width, s.aux1Height);
-    source(s.aux2Left, s.aux2Top, s.aux2Width, s.aux2Height);
-
-    auto auxBox = [&](PerProgram<int>& left, PerProgram<int>& top, PerProgram<int>& width,
-                      PerProgram<int>& height) {
-        width[p] = std::clamp(width[p], 20, kFrameSide.width());
-        height[p] = std::clamp(height[p], 15, kFrameSide.height());
-        left[p] = std::clamp(left[p], 0, 300);
-        if (top[p] < 0) {
-            top[p] = 0;
-        }
-        if (top[p] > 240 - height[p]) {
-            top[p] = 240 - height[p];
-        }
-    };
-    auxBox(s.lblAux1Left, s.lblAux1Top, s.lblAux1Width, s.lblAux1Height);
-    auxBox(s.lblAux2Left, s.lblAux2Top, s.lblAux2Width, s.lblAux2Height);
-
-    // Boxes on the frame: nothing of a box a whole frame away can be seen, and nothing wider or
-    // taller than the frame can be shown; a thumbnail of 20,000 pixels would only cost memory.
-    for (auto member : {&Settings::lblSMLeft, &Settings::fTxtLeft, &Settings::clockLeft, &Settings::lastRxLeft}) {
-        (s.*member)[p] = std::clamp((s.*member)[p], -kFrameSide.width(), kFrameSide.width());
-    }
-    for (auto member : {&Settings::lblSMTop, &Settings::txtTop, &Settings::fTxtTop, &Settings::clockTop}) {
-        (s.*member)[p] = std::clamp((s.*member)[p], -kFrameSide.height(), kFrameSide.height());
-    }
-    s.lblSMWidth[p] = std::clamp(s.lblSMWidth[p], 0, kFrameSide.width());
-    s.lblSMHeight[p] = std::clamp(s.lblSMHeight[p], 0, kFrameSide.height());
-    s.lastRxWidth[p] = std::clamp(s.lastRxWidth[p], 0, kFrameSide.width());
-}
-
-void clampProgressBarOnLoad(Settings& s, const VirtualScreen& vs) {
-    // The bar is measured from the source window, which lies on the screen: nothing of it
-    // further away than the screen is wide or high can be copied.
-    const int screenWidth = std::max(vs.width, 0);
-    const int screenHeight = std::max(vs.height, 0);
-    s.barX = std::clamp(s.barX, -screenWidth, screenWidth);
-    s.barWt = std::clamp(s.barWt, 0, screenWidth);
-    s.barHt = std::clamp(s.barHt, 0, screenHeight);
-    if (s.barY < vs.top) {
-        s.barY = vs.top;
-    }
-    if (s.barY > vs.height - s.barHt) {
-        s.barY = vs.height - s.barHt;
-    }
-}
-
 Settings loadSettings(const IniFile& store, const VirtualScreen& screen) {
     Settings s;
     for (const SettingEntry& e : settingsTable()) {
@@ -341,10 +265,7 @@ Settings loadSettings(const IniFile& store, const VirtualScreen& screen) {
             e.read(s, 0, *text);
         }
     }
-    for (int p = 0; p < kProgramCount; ++p) {
-        clampProgramOnLoad(s, p, screen);
-    }
-    clampProgressBarOnLoad(s, screen);
+    correctLoadedSettings(s, screen);
     return s;
 }
 

@@ -29,16 +29,12 @@ struct SettingEntry {
 
 const std::vector<SettingEntry>& settingsTable();
 
-// Loads every setting from the store, applying the corrections that keep stored screen
-// rectangles on the given virtual screen and the copied boxes on the frame.
+// Loads every setting from the store, then corrects what the program cannot use
+// (Corrections.h) against the given virtual screen.
 Settings loadSettings(const IniFile& store, const VirtualScreen& screen);
 
 // Writes every setting into the store. The window position is left as it is in the store when
 // includeWindowPosition is false (the window is minimised and has no meaningful place).
 void saveSettings(const Settings& settings, IniFile& store, bool includeWindowPosition);
-
-// The corrections applied while loading, exposed for the start-up code and the tests.
-void clampProgramOnLoad(Settings& settings, int program, const VirtualScreen& screen);
-void clampProgressBarOnLoad(Settings& settings, const VirtualScreen& screen);
 
 } // namespace oculet

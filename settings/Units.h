@@ -1,7 +1,7 @@
 #pragma once
 
-// The small conversions every layer shares: stored colours, twips and rounding as the stored
-// values were always converted.
+// The small conversions every layer shares: stored colours, the frame size, twips and rounding
+// as the stored values were always converted.
 
 #include <QColor>
 
@@ -22,6 +22,10 @@ inline Colour toColour(const QColor& colour) {
     return static_cast<Colour>(colour.red()) | static_cast<Colour>(colour.green()) << 8 |
            static_cast<Colour>(colour.blue()) << 16;
 }
+
+// The frame every picture is composed on, in pixels.
+inline constexpr int kFrameWidth = 320;
+inline constexpr int kFrameHeight = 240;
 
 // Window positions are stored in twips; the screen has 15 to a pixel.
 inline constexpr double kTwipsPerPixel = 15.0;

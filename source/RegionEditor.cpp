@@ -16,7 +16,7 @@
 namespace oculet {
 namespace {
 
-constexpr int kTwips = 15;
+constexpr int kTwips = static_cast<int>(kTwipsPerPixel);
 
 struct TargetLook {
     const char* colour;     // the frame colour passed to the frame program
@@ -35,28 +35,7 @@ constexpr std::array<TargetLook, 5> kTargets = {{
 
 const TargetLook& lookOf(RegionTarget target) { return kTargets[static_cast<std::size_t>(target) - 1]; }
 
-// The source rectangles of the copied boxes, by target.
-struct SourceRect {
-    PerProgram<int> Settings::*left;
-    PerProgram<int> Settings::*top;
-    PerProgram<int> Settings::*width;
-    PerProgram<int> Settings::*height;
-    PerProgram<bool> Settings::*on;
-};
-SourceRect sourceOf(RegionTarget target) {
-    switch (target) {
-    case RegionTarget::SignalMeter:
-        return {&Settings::smLeft, &Settings::smTop, &Settings::smWidth, &Settings::smHeight, &Settings::smOn};
-    case RegionTarget::Aux1:
-        return {&Settings::aux1Left, &Settings::aux1Top, &Settings::aux1Width, &Settings::aux1Height,
-                &Settings::aux1On};
-    default:
-        return {&Settings::aux2Left, &Settings::aux2Top, &Settings::aux2Width, &Settings::aux2Height,
-                &Settings::aux2On};
-    }
-}
-
-bool isCopiedBox(RegionTarget t) { return t >= RegionTarget::SignalMeter; }
+bool isCopiedBox(RegionTarget t) { return copiedBoxOf(t).has_value(); }
 
 QIcon triangle(bool up) {
     QPixmap picture(9, 5);
@@ -156,21 +135,7 @@ RegionEditor::RegionEditor(Settings& settings, Desktop& desktop, const SourceWin
     connect(close_, &QPushButton::clicked, this, &RegionEditor::closeEditor);
 }
 
-QRect RegionEditor::storedRect() const {
-    const Settings& s = settings_;
-    const WindowEdges& source = source_.edges();
-    switch (target_) {
-    case RegionTarget::Capture:
-        return {s.current(s.captureLeft), s.current(s.captureTop), s.current(s.captureWidth),
-                s.current(s.captureHeight)};
-    case RegionTarget::ProgressStrip:
-        return {source.left + s.barX, source.bottom - s.barY, s.barWt, s.barHt};
-    default: {
-        const SourceRect r = sourceOf(target_);
-        return {s.current(s.*r.left), s.current(s.*r.top), s.current(s.*r.width), s.current(s.*r.height)};
-    }
-    }
-}
+QRect RegionEditor::storedRect() const { return regionOnScreen(settings_, target_, source_.edges()); }
 
 void RegionEditor::open(RegionTarget target, const QRect& mainWindow, const QString& programCaption) {
     if (target_ != RegionTarget::None || target == RegionTarget::None) {
@@ -200,8 +165,8 @@ void RegionEditor::open(RegionTarget target, const QRect& mainWindow, const QStr
                                                                 : QStringLiteral("Aux2 ") + area;
     check_->setVisible(target != RegionTarget::Capture);
     check_->setText(texts_[look.checkCaption]);
-    check_->setChecked(target == RegionTarget::ProgressStrip ? settings_.epProgress == 1
-                       : isCopiedBox(target)                 ? settings_.current(settings_.*sourceOf(target).on)
+    check_->setChecked(target == RegionTarget::ProgressStrip ? settings_.progressStripOn()
+                       : isCopiedBox(target)                 ? settings_.copiedRegion(*copiedBoxOf(target)).on
                                                              : false);
     show();
 
@@ -258,44 +223,9 @@ void RegionEditor::poll() {
     for (int i = 0; i < 4; ++i) {
         values_[i]->setText(QString::number(shown[i]));
     }
-    const QRect screen = desktop_.virtualScreen();
-    int x = p.left();
-    int y = p.top();
-    x = std::min(std::max(x, 0), screen.width() - p.width());
-    y = std::min(std::max(y, 0), screen.height() - p.height());
-    value_ = {x, y, p.width(), p.height()};
-    store(p, QRect(x, y, p.width(), p.height()));
+    const QRect held = storeRegion(settings_, target_, source_.edges(), p, desktop_.virtualScreen());
+    value_ = {held.x(), held.y(), held.width(), held.height()};
     emit polled();
-}
-
-void RegionEditor::store(const QRect& placement, const QRect& clamped) {
-    Settings& s = settings_;
-    const WindowEdges& source = source_.edges();
-    switch (target_) {
-    case RegionTarget::Capture:
-        // The capture keeps the frame's own place, off-screen parts and all.
-        s.current(s.captureLeft) = placement.left();
-        s.current(s.captureTop) = placement.top();
-        s.current(s.captureWidth) = clamped.width();
-        s.current(s.captureHeight) = clamped.height();
-        s.current(s.captureOffX) = static_cast<std::int16_t>(placement.left() - source.left);
-        s.current(s.captureOffY) = static_cast<std::int16_t>(placement.top() - source.top);
-        break;
-    case RegionTarget::ProgressStrip:
-        s.barX = clamped.left() - source.left;
-        s.barY = source.bottom - clamped.top();
-        s.barWt = clamped.width();
-        s.barHt = clamped.height();
-        break;
-    default: {
-        const SourceRect r = sourceOf(target_);
-        s.current(s.*r.left) = clamped.left();
-        s.current(s.*r.top) = clamped.top();
-        s.current(s.*r.width) = clamped.width();
-        s.current(s.*r.height) = clamped.height();
-        break;
-    }
-    }
 }
 
 void RegionEditor::nudge(int code, int step) {
@@ -331,7 +261,7 @@ void RegionEditor::checkClicked(bool on) {
     if (target_ == RegionTarget::ProgressStrip) {
         s.epProgress = on ? 1 : 0;
     } else if (isCopiedBox(target_)) {
-        s.current(s.*sourceOf(target_).on) = on;
+        s.copiedRegion(*copiedBoxOf(target_)).on = on;
     }
 }
 

@@ -28,9 +28,6 @@ namespace oculet {
 
 class MessageBoxes;
 
-// Which rectangle the editor sets; 0 while it is closed.
-enum class RegionTarget : int { None = 0, Capture, ProgressStrip, SignalMeter, Aux1, Aux2 };
-
 // Starts the frame program.
 class FrameProgram {
 public:
@@ -89,7 +86,6 @@ private:
     void checkClicked(bool on);
     void placeFrame();
     QRect storedRect() const;
-    void store(const QRect& placement, const QRect& clamped);
 
     Settings& settings_;
     Desktop& desktop_;

@@ -18,17 +18,6 @@ void SourceWindow::setFragment(const QString& fragment) {
 
 bool SourceWindow::screenMode() const { return isScreenMode(fragment_); }
 
-WindowEdges SourceWindow::edgesFromStoredCapture(const Settings& s) {
-    WindowEdges e;
-    e.left = s.current(s.captureLeft) - s.current(s.captureOffX);
-    e.top = s.current(s.captureTop) - s.current(s.captureOffY);
-    // Without a window there is no real right and bottom edge; the capture's own edges keep the
-    // progress strip's source next to the captured picture.
-    e.right = s.current(s.captureLeft) + s.current(s.captureWidth);
-    e.bottom = s.current(s.captureTop) + s.current(s.captureHeight);
-    return e;
-}
-
 void SourceWindow::check(const Settings& settings) {
     if (screenMode()) {
         // The screen region needs no window: nothing is searched and nothing is missing.
@@ -59,17 +48,10 @@ void SourceWindow::searchForRedraw(const Settings& settings) {
     }
 }
 
-QRect SourceWindow::captureRect(const Settings& s) const {
-    if (screenMode()) {
-        return {s.current(s.captureLeft), s.current(s.captureTop), s.current(s.captureWidth),
-                s.current(s.captureHeight)};
-    }
-    return {edges_.left + s.current(s.captureOffX), edges_.top + s.current(s.captureOffY),
-            s.current(s.captureWidth), s.current(s.captureHeight)};
-}
+QRect SourceWindow::captureRect(const Settings& s) const { return captureOnScreen(s, edges_, screenMode()); }
 
 QRect SourceWindow::progressStripRect(const Settings& s) const {
-    return {edges_.left + s.barX, edges_.bottom - s.barY, s.barWt, s.barHt};
+    return regionOnScreen(s, RegionTarget::ProgressStrip, edges_);
 }
 
 } // namespace oculet

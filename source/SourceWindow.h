@@ -6,20 +6,12 @@
 
 #include "settings/Settings.h"
 #include "platform/Desktop.h"
+#include "source/ScreenRegions.h"
 
 #include <QRect>
 #include <QString>
 
 namespace oculet {
-
-// A window rectangle as left, top, right, bottom edges in screen pixels.
-struct WindowEdges {
-    int left = 0;
-    int top = 0;
-    int right = 0;
-    int bottom = 0;
-    bool operator==(const WindowEdges&) const = default;
-};
 
 class SourceWindow {
 public:
@@ -44,10 +36,6 @@ public:
     bool missing() const { return missing_; }
     // The window's edges as the latest check left them.
     const WindowEdges& edges() const { return edges_; }
-
-    // The rectangle rebuilt from the stored capture position of the current program: the
-    // window's top-left is the capture's top-left less the capture offsets.
-    static WindowEdges edgesFromStoredCapture(const Settings& settings);
 
     // The screen rectangle copied onto the whole frame: in screen mode the stored absolute
     // rectangle, otherwise the capture offsets from the window's top-left.

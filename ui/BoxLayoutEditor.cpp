@@ -1,6 +1,7 @@
 #include "ui/BoxLayoutEditor.h"
 
 #include "settings/Units.h"
+#include "compose/CopiedBoxes.h"
 
 #include <algorithm>
 #include <array>
@@ -23,7 +24,7 @@ struct BoxRules {
     bool insideBottom;     // top at most 240 − height
     QSizeF minSize;        // empty: the right button does not size the box
     bool storesAnyButton;  // the copied boxes store their values whatever the buttons
-    Stored left, top, width, height;
+    Stored left, top, width, height; // none for the copied boxes, which store their place whole
 };
 
 // Indexed by BoxId.
@@ -34,12 +35,9 @@ const std::array<BoxRules, kBoxCount> kRules = {{
     // The last received picture's top and height follow its picture on every frame.
     {0, 300, kNone, kNone, false, false, {30, 30}, false, &Settings::lastRxLeft, nullptr, &Settings::lastRxWidth,
      nullptr},
-    {0, 300, 0, kNone, false, true, {20, 15}, true, &Settings::lblSMLeft, &Settings::lblSMTop, &Settings::lblSMWidth,
-     &Settings::lblSMHeight},
-    {0, 300, 0, kNone, false, true, {20, 15}, true, &Settings::lblAux1Left, &Settings::lblAux1Top,
-     &Settings::lblAux1Width, &Settings::lblAux1Height},
-    {0, 300, 0, kNone, false, true, {20, 15}, true, &Settings::lblAux2Left, &Settings::lblAux2Top,
-     &Settings::lblAux2Width, &Settings::lblAux2Height},
+    {0, 300, 0, kNone, false, true, {20, 15}, true, nullptr, nullptr, nullptr, nullptr},
+    {0, 300, 0, kNone, false, true, {20, 15}, true, nullptr, nullptr, nullptr, nullptr},
+    {0, 300, 0, kNone, false, true, {20, 15}, true, nullptr, nullptr, nullptr, nullptr},
 }};
 
 const BoxRules& rulesOf(BoxId box) { return kRules[static_cast<std::size_t>(box)]; }
@@ -145,6 +143,11 @@ void BoxLayoutEditor::store(BoxId box) {
     const BoxRules& rules = rulesOf(box);
     const QRectF& place = live_;
     Settings& s = settings_;
+    if (const CopiedBox* copied = copiedBoxFor(box)) {
+        s.copiedRegion(copied->region).place = {roundHalfEven(place.left()), roundHalfEven(place.top()),
+                                                roundHalfEven(place.width()), roundHalfEven(place.height())};
+        return;
+    }
     const std::array<std::pair<Stored, double>, 4> values = {{{rules.left, place.left()},
                                                               {rules.top, place.top()},
                                                               {rules.width, place.width()},

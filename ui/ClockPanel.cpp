@@ -53,8 +53,8 @@ void ClockPanel::applyTexts(const InterfaceTexts& texts) {
 }
 
 void ClockPanel::refresh() {
-    ckClockZ_->setChecked(settings().current(settings().clockOnZ) >= 1);
-    ckClockL_->setChecked(settings().current(settings().clockOnL) >= 1);
+    ckClockZ_->setChecked(settings().utcClockOn());
+    ckClockL_->setChecked(settings().localClockOn());
 }
 
 void ClockPanel::showTimes(const QDateTime& utc, const QDateTime& local) {

@@ -106,11 +106,11 @@ TextPanel::TextPanel(PanelContext& context, QWidget* parent) : OptionPanel("Fram
     connect(modes, &QButtonGroup::buttonClicked, this, &TextPanel::scrollModeChanged);
     connect(ckFixedTxt_, &QCheckBox::toggled, this, [this, &s] {
         s.current(s.fTxtOn) = tickValue(ckFixedTxt_);
-        context_.boxes[BoxId::FixedText].visible = s.current(s.fTxtOn) >= 1;
+        context_.boxes[BoxId::FixedText].visible = s.fixedTextShown();
     });
     connect(ckTransparent_, &QCheckBox::toggled, this, [this, &s] {
         s.current(s.transparent) = tickValue(ckTransparent_);
-        cmdBkCol_->setEnabled(s.current(s.transparent) == 0);
+        cmdBkCol_->setEnabled(!s.textsTransparent());
     });
     connect(ckFile1_, &QCheckBox::toggled, this, [this, &s] { s.ckFile1 = tickValue(ckFile1_); });
     connect(ckFile2_, &QCheckBox::toggled, this, [this, &s] { s.ckFile2 = tickValue(ckFile2_); });
@@ -166,20 +166,19 @@ void TextPanel::applyTexts(const InterfaceTexts& texts) {
 
 void TextPanel::refresh() {
     Settings& s = settings();
-    const int txtOn = s.current(s.txtOn);
-    ckText_->setChecked(txtOn >= 1);
-    optCont_->setEnabled(txtOn >= 1);
-    optTime_->setEnabled(txtOn >= 1);
-    (txtOn > 1 ? optTime_ : optCont_)->setChecked(true);
+    ckText_->setChecked(s.scrollTextShown());
+    optCont_->setEnabled(s.scrollTextShown());
+    optTime_->setEnabled(s.scrollTextShown());
+    (s.current(s.txtOn) > 1 ? optTime_ : optCont_)->setChecked(true);
     fillList(cboScrollText_, s.scrollTexts, s.scrollIndex);
     fillList(cboFtxt_, s.fixedTexts, s.fixedIndex);
-    ckFile1_->setChecked(s.ckFile1 != 0);
+    ckFile1_->setChecked(s.textFile1InUse());
     txtFile1_->setText(s.file1);
-    ckFile2_->setChecked(s.ckFile2 != 0);
+    ckFile2_->setChecked(s.textFile2InUse());
     txtFile2_->setText(s.file2);
-    ckFixedTxt_->setChecked(s.current(s.fTxtOn) >= 1);
-    ckTransparent_->setChecked(s.current(s.transparent) != 0);
-    cmdBkCol_->setEnabled(s.current(s.transparent) == 0);
+    ckFixedTxt_->setChecked(s.fixedTextShown());
+    ckTransparent_->setChecked(s.textsTransparent());
+    cmdBkCol_->setEnabled(!s.textsTransparent());
     sizeDropDowns();
 }
 
@@ -189,7 +188,7 @@ void TextPanel::scrollModeChanged() {
     optCont_->setEnabled(on);
     optTime_->setEnabled(on);
     s.current(s.txtOn) = !on ? 0 : optTime_->isChecked() ? 60 : 1;
-    context_.boxes[BoxId::ScrollText].visible = s.current(s.txtOn) >= 1;
+    context_.boxes[BoxId::ScrollText].visible = s.scrollTextShown();
 }
 
 void TextPanel::sizeDropDowns() {

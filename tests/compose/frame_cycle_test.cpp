@@ -131,22 +131,13 @@ protected:
 
     // Turns one copied box on: where it is copied from on the screen and where it lands.
     void setBox(BoxId box, const QRect& screen, const QRect& place) {
-        const int p = settings.program;
-        auto set = [&](auto& on, auto& l, auto& t, auto& w, auto& h, auto& pl, auto& pt, auto& pw, auto& ph) {
-            on = allPrograms(true);
-            std::tie(l[p], t[p], w[p], h[p]) = std::tuple(screen.x(), screen.y(), screen.width(), screen.height());
-            std::tie(pl[p], pt[p], pw[p], ph[p]) = std::tuple(place.x(), place.y(), place.width(), place.height());
-        };
-        Settings& s = settings;
-        if (box == BoxId::SM) {
-            set(s.smOn, s.smLeft, s.smTop, s.smWidth, s.smHeight, s.lblSMLeft, s.lblSMTop, s.lblSMWidth, s.lblSMHeight);
-        } else if (box == BoxId::Aux1) {
-            set(s.aux1On, s.aux1Left, s.aux1Top, s.aux1Width, s.aux1Height, s.lblAux1Left, s.lblAux1Top,
-                s.lblAux1Width, s.lblAux1Height);
-        } else {
-            set(s.aux2On, s.aux2Left, s.aux2Top, s.aux2Width, s.aux2Height, s.lblAux2Left, s.lblAux2Top,
-                s.lblAux2Width, s.lblAux2Height);
+        const int region = box == BoxId::SM ? SignalMeterBox : box == BoxId::Aux1 ? Aux1Box : Aux2Box;
+        for (CopiedRegion& program : settings.copiedRegions[region]) {
+            program.on = true;
         }
+        CopiedRegion& current = settings.copiedRegion(region);
+        current.source = {screen.x(), screen.y(), screen.width(), screen.height()};
+        current.place = {place.x(), place.y(), place.width(), place.height()};
     }
 };
 

@@ -25,7 +25,7 @@ QString loadedValue(const QByteArray& ini, const char* section, const char* key,
     return saved.value(QString::fromLatin1(section), QString::fromLatin1(key)).value_or(QStringLiteral("(none)"));
 }
 
-TEST(SettingsStore, LoadGivesDefaultsCorrectsRectanglesAndBoxesAndIgnoresValuesNotOfTheirType) {
+TEST(SettingsStore, LoadGivesDefaultsCorrectsWhatItReadAndIgnoresValuesNotOfTheirType) {
     const VirtualScreen leftOfZero{-1280, 0, 3200, 1080};
     struct Case {
         const char* ini;
@@ -36,26 +36,12 @@ TEST(SettingsStore, LoadGivesDefaultsCorrectsRectanglesAndBoxesAndIgnoresValuesN
     };
     const Case cases[] = {
         {"", "CaptureLeft", "4", "400"}, {"", "Text", "Color", "65535"}, {"", "Ftp", "Filename", "cam_1.jpg"},
-        // Rectangles and boxes are held to the screen and the frame.
-        {"[CaptureWidth]\n0=50\n", "CaptureWidth", "0", "400"},
-        {"[CaptureHeight]\n0=99\n", "CaptureHeight", "0", "300"},
+        // The load runs the corrections (Corrections.h) on what it read, for every program.
         {"[CaptureLeft]\n1=5000\n", "CaptureLeft", "1", "1520"},
-        {"[CaptureTop]\n3=2000\n", "CaptureTop", "3", "780"},
-        {"[CaptureTop]\n3=-1\n", "CaptureTop", "3", "0"},
-        // Against the screen's size, not its right edge, as stored captures have always been checked.
-        {"[CaptureLeft]\n1=-1500\n", "CaptureLeft", "1", "-1280", leftOfZero},
-        {"[CaptureLeft]\n0=2900\n", "CaptureLeft", "0", "2800", leftOfZero},
-        {"[lblAux1Height]\n0=10\n", "lblAux1Height", "0", "15"},
-        {"[lblAux1Top]\n1=235\n[lblAux1Height]\n1=50\n", "lblAux1Top", "1", "190"},
-        {"[lblAux2Top]\n1=-3\n", "lblAux2Top", "1", "0"},
-        {"[lblAux2Width]\n2=3\n", "lblAux2Width", "2", "20"},
-        {"[lblAux2Left]\n2=400\n", "lblAux2Left", "2", "300"},
-        {"[lblAux2Left]\n3=-4\n", "lblAux2Left", "3", "0"},
-        {"[aux1Left]\n0=3000\n", "aux1Left", "0", "0"},
-        {"[aux2Top]\n0=1081\n", "aux2Top", "0", "0"},
-        {"[aux2Top]\n0=-1\n", "aux2Top", "0", "0"},
-        {"[Capture]\nbarY=1080\nbarHt=7\n", "Capture", "barY", "1073"},
-        {"[Capture]\nbarY=-2\n", "Capture", "barY", "0"},
+        {"[lblAux1Top]\n3=235\n[lblAux1Height]\n3=50\n", "lblAux1Top", "3", "190"},
+        {"[smLeft]\n2=-1\n", "smLeft", "2", "-1", leftOfZero},
+        {"[smLeft]\n1=-1\n[Program]\nprog=1\n", "smLeft", "1", "0", leftOfZero},
+        {"[Me]\nLeft=-15\n", "Me", "Left", "0"},
         // Names differing only in letter case are one entry.
         {"[lblaux1Left]\n2=123\n", "lblAux1Left", "2", "123"},
         {"[TxtTop]\n4=-5\n", "TxTTop", "4", "-5"},
@@ -68,22 +54,6 @@ TEST(SettingsStore, LoadGivesDefaultsCorrectsRectanglesAndBoxesAndIgnoresValuesN
         {"[Default]\nLanguage=32767.5\n", "Default", "Language", "0"}, // rounds to 32768
         {"[Default]\nLanguage=-32768.5\n", "Default", "Language", "-32768"},
         {"[Default]\nLanguage=-32768.6\n", "Default", "Language", "0"},
-        // No size or position beyond what the screen and the frame can use, so no sum of the
-        // two overflows and no copy costs more than a screenful.
-        {"[CaptureWidth]\n0=2147483647\n", "CaptureWidth", "0", "1920"},
-        {"[CaptureHeight]\n0=20000\n[CaptureTop]\n0=2147483647\n", "CaptureTop", "0", "0"},
-        {"[smWidth]\n2=-2147483648\n", "smWidth", "2", "0"},
-        {"[smLeft]\n2=-1\n", "smLeft", "2", "0"},
-        {"[aux1Height]\n3=20000\n", "aux1Height", "3", "1080"},
-        {"[lblAux2Width]\n4=32767\n", "lblAux2Width", "4", "320"},
-        {"[lblAux1Height]\n0=300\n", "lblAux1Top", "0", "0"},
-        {"[lblSMHeight]\n1=32767\n", "lblSMHeight", "1", "240"},
-        {"[LastRxWidth]\n1=2147483647\n", "LastRxWidth", "1", "320"},
-        {"[LastRxLeft]\n2=-2147483648\n", "LastRxLeft", "2", "-320"},
-        {"[ClockTop]\n3=32767\n", "ClockTop", "3", "240"},
-        {"[Capture]\nbarHt=-2147483648\nbarY=2147483647\n", "Capture", "barY", "1080"},
-        {"[Capture]\nbarX=2147483647\n", "Capture", "barX", "1920"},
-        {"[Capture]\nbarWt=2147483647\n", "Capture", "barWt", "1920"},
         {"[LastRx]\n0=FALSE\n", "LastRx", "0", "False"},
         {"[LastRx]\n0=yes\n", "LastRx", "0", "True"},
         {"[SMOn]\n1=-1\n", "SMOn", "1", "True"},
@@ -111,7 +81,8 @@ TEST(SettingsStore, SaveWritesEveryKeyInItsTextFormAndReadsBackTheSame) {
     s.captureLeft[3] = 1200;
     s.epDir[2] = QStringLiteral("/srv/pictures/");
     s.ckFile2 = 1;
-    s.smOn[1] = true;
+    s.copiedRegions[SignalMeterBox][1].on = true;
+    s.copiedRegions[Aux2Box][4].place.top = 120;
     s.clockColour = 0x123456;
     s.meLeft = 1500.5;
     s.ftpPassword = QStringLiteral("p=a ss;#");
@@ -126,6 +97,14 @@ TEST(SettingsStore, SaveWritesEveryKeyInItsTextFormAndReadsBackTheSame) {
                              "left=1500.5\n"}) {
         EXPECT_TRUE(text.contains(QString::fromLatin1(line))) << line;
     }
+    // The copied boxes under the names files have always had.
+    for (const char* box : {"sm", "lblsm", "aux1", "lblaux1", "aux2", "lblaux2"}) {
+        for (const char* edge : {"left", "top", "width", "height"}) {
+            EXPECT_TRUE(text.contains(u'[' + QLatin1String(box) + QLatin1String(edge) + QLatin1String("]\n"))) << box << edge;
+        }
+    }
+    EXPECT_TRUE(text.contains(QStringLiteral("[aux1on]\n")) && text.contains(QStringLiteral("[aux2on]\n")));
+    EXPECT_TRUE(text.contains(QStringLiteral("[lblaux2top]\n0=100\n1=100\n2=100\n3=100\n4=120\n")));
     const Settings back = loadSettings(IniFile::parse(store.serialise()), kScreen);
     EXPECT_EQ(back, s);
     EXPECT_EQ(back.scrollTexts, s.scrollTexts);

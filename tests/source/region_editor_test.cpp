@@ -46,40 +46,27 @@ struct Scene final : MessageBoxes, FrameProgram {
     template <class W> W* child(const char* name) { return editor.findChild<W*>(QString::fromLatin1(name)); }
 };
 
-// A copied box's source rectangle and switch for the current program (MMSSTV).
-template <auto L, auto T, auto W, auto H, auto On> std::array<int, 6> copied(const Settings& s) {
-    return {(s.*L)[1], (s.*T)[1], (s.*W)[1], (s.*H)[1], 0, int((s.*On)[1])};
-}
-using S = Settings;
-
 TEST(RegionEditor, EachTargetPlacesItsFrameAndReadsItBack) {
-    using Read = std::array<int, 6> (*)(const Settings&);
     const struct {
         RegionTarget target;
         Colour colour;
-        QRect placed;         // where the frame window is put on opening
-        std::array<int, 6> read; // what the settings hold after the user moved it to (-50, 30, 220, 160)
-        Read values;
+        QRect placed; // where the frame window is put on opening
+        QRect read;   // the stored region after the user moved it to (-50, 30, 220, 160)
     } cases[] = {
-        {RegionTarget::Capture, 0xFFFFFF, {400, 400, 400, 300}, {-50, 30, 220, 160, -150, -170},
-         [](const Settings& s) {
-             return std::array{s.captureLeft[1], s.captureTop[1], s.captureWidth[1], s.captureHeight[1],
-                               s.captureOffX[1], s.captureOffY[1]};
-         }},
-        {RegionTarget::ProgressStrip, 0x8080FF, {120, 665, 500, 7}, {-100, 650, 220, 160, 0, 1},
-         [](const Settings& s) { return std::array{s.barX, s.barY, s.barWt, s.barHt, 0, s.epProgress}; }},
-        {RegionTarget::SignalMeter, 0x80FFFF, {401, 400, 200, 150}, {0, 30, 220, 160, 0, 1},
-         copied<&S::smLeft, &S::smTop, &S::smWidth, &S::smHeight, &S::smOn>},
-        {RegionTarget::Aux1, 0xFFFF80, {402, 400, 200, 150}, {0, 30, 220, 160, 0, 1},
-         copied<&S::aux1Left, &S::aux1Top, &S::aux1Width, &S::aux1Height, &S::aux1On>},
-        {RegionTarget::Aux2, 0x80FF80, {403, 400, 200, 150}, {0, 30, 220, 160, 0, 1},
-         copied<&S::aux2Left, &S::aux2Top, &S::aux2Width, &S::aux2Height, &S::aux2On>},
+        {RegionTarget::Capture, 0xFFFFFF, {400, 400, 400, 300}, {-50, 30, 220, 160}},
+        {RegionTarget::ProgressStrip, 0x8080FF, {120, 665, 500, 7}, {0, 30, 220, 160}},
+        {RegionTarget::SignalMeter, 0x80FFFF, {401, 400, 200, 150}, {0, 30, 220, 160}},
+        {RegionTarget::Aux1, 0xFFFF80, {402, 400, 200, 150}, {0, 30, 220, 160}},
+        {RegionTarget::Aux2, 0x80FF80, {403, 400, 200, 150}, {0, 30, 220, 160}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.target));
         Scene scene;
-        scene.settings.epProgress = 0;
-        scene.settings.smLeft[1] = 401, scene.settings.aux1Left[1] = 402, scene.settings.aux2Left[1] = 403;
+        Settings& s = scene.settings;
+        s.epProgress = 0;
+        for (int box = 0; box < kCopiedBoxCount; ++box) {
+            s.copiedRegions[box][MMSSTV].source.left = 401 + box;
+        }
         scene.editor.open(c.target, {0, 0, 320, 262}, QStringLiteral("MMSSTV"));
         EXPECT_EQ(parseFrameCommand(scene.text).colour, c.colour);
         const WindowId frame = scene.desktop.findWindowOfProcess(4242);
@@ -89,7 +76,13 @@ TEST(RegionEditor, EachTargetPlacesItsFrameAndReadsItBack) {
         scene.desktop.moveWindow(frame, {-50, 30, 220, 160});
         scene.editor.poll();
         EXPECT_EQ(scene.child<QLabel>("lblX")->text(), QStringLiteral("-50"));
-        EXPECT_EQ(c.values(scene.settings), c.read);
+        EXPECT_EQ(regionOnScreen(s, c.target, scene.source.edges()), c.read);
+        // The check box switches the strip or the box it sets, and nothing else.
+        const std::optional<int> box = copiedBoxOf(c.target);
+        EXPECT_EQ(s.progressStripOn(), c.target == RegionTarget::ProgressStrip);
+        for (int b = 0; b < kCopiedBoxCount; ++b) {
+            EXPECT_EQ(s.copiedRegions[b][MMSSTV].on, box == b) << b;
+        }
         // A click moves the frame one pixel from where the poll left it; the next poll stores that.
         scene.child<QPushButton>("cmdYup")->click();
         EXPECT_EQ(scene.desktop.windowRect(frame)->top(), 31);

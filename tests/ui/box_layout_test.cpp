@@ -13,19 +13,22 @@ namespace oculet::test {
 namespace {
 
 constexpr int kUnset = -999; // a stored value no step may write unless the rules say so
-using Field = PerProgram<int> Settings::*;
-using S = Settings;
 
-// The values each box stores: left, top, width, height (none where the box has no such value).
-std::array<Field, 4> storedFields(BoxId box) {
+// The values each box stores for program p: left, top, width, height (none where the box has no
+// such value).
+std::array<int*, 4> storedFields(Settings& s, BoxId box, int p) {
+    auto copied = [&](int region) {
+        StoredRect& r = s.copiedRegions[region][p].place;
+        return std::array<int*, 4>{&r.left, &r.top, &r.width, &r.height};
+    };
     switch (box) {
-    case BoxId::Clock: return {&S::clockLeft, &S::clockTop, nullptr, nullptr};
-    case BoxId::FixedText: return {&S::fTxtLeft, &S::fTxtTop, nullptr, nullptr};
-    case BoxId::ScrollText: return {nullptr, &S::txtTop, nullptr, nullptr};
-    case BoxId::LastRx: return {&S::lastRxLeft, nullptr, &S::lastRxWidth, nullptr};
-    case BoxId::SM: return {&S::lblSMLeft, &S::lblSMTop, &S::lblSMWidth, &S::lblSMHeight};
-    case BoxId::Aux1: return {&S::lblAux1Left, &S::lblAux1Top, &S::lblAux1Width, &S::lblAux1Height};
-    default: return {&S::lblAux2Left, &S::lblAux2Top, &S::lblAux2Width, &S::lblAux2Height};
+    case BoxId::Clock: return {&s.clockLeft[p], &s.clockTop[p], nullptr, nullptr};
+    case BoxId::FixedText: return {&s.fTxtLeft[p], &s.fTxtTop[p], nullptr, nullptr};
+    case BoxId::ScrollText: return {nullptr, &s.txtTop[p], nullptr, nullptr};
+    case BoxId::LastRx: return {&s.lastRxLeft[p], nullptr, &s.lastRxWidth[p], nullptr};
+    case BoxId::SM: return copied(SignalMeterBox);
+    case BoxId::Aux1: return copied(Aux1Box);
+    default: return copied(Aux2Box);
     }
 }
 
@@ -57,10 +60,11 @@ TEST(BoxLayout, EachFamilyMovesSizesClampsAndStoresByItsRules) {
         SCOPED_TRACE(testing::Message() << static_cast<int>(box) << " buttons " << buttons << " to " << moveTo.x());
         Settings settings;
         settings.program = MMSSTV;
-        const auto fields = storedFields(box);
-        for (Field f : fields) {
-            if (f != nullptr) {
-                (settings.*f).fill(kUnset);
+        for (int p = 0; p < kProgramCount; ++p) {
+            for (int* f : storedFields(settings, box, p)) {
+                if (f != nullptr) {
+                    *f = kUnset;
+                }
             }
         }
         OverlayBoxes boxes;
@@ -71,10 +75,12 @@ TEST(BoxLayout, EachFamilyMovesSizesClampsAndStoresByItsRules) {
         editor.move(box, buttons, moveTo);
         EXPECT_EQ(boxes[box].rect, expected);
         const int values[] = {expected.left(), expected.top(), expected.width(), expected.height()};
+        const auto fields = storedFields(settings, box, MMSSTV);
+        const auto others = storedFields(settings, box, EasyPal);
         for (int part = 0; part < 4; ++part) {
             if (fields[part] != nullptr) {
-                EXPECT_EQ((settings.*fields[part])[MMSSTV], stores ? values[part] : kUnset) << "part " << part;
-                EXPECT_EQ((settings.*fields[part])[EasyPal], kUnset) << "another program's value changed";
+                EXPECT_EQ(*fields[part], stores ? values[part] : kUnset) << "part " << part;
+                EXPECT_EQ(*others[part], kUnset) << "another program's value changed";
             }
         }
     }
@@ -122,8 +128,9 @@ TEST(BoxHandles, AnImageBoxIsErasedPreviewedOutlinedAndTheClockEndsOnTop) {
         QApplication::sendEvent(box, &event);
     };
     // The signal meter's source on the screen is green; its box lies over the clock.
-    settings.smLeft.fill(500);
-    settings.smTop.fill(400);
+    for (CopiedRegion& program : settings.copiedRegions[SignalMeterBox]) {
+        std::tie(program.source.left, program.source.top) = std::pair(500, 400);
+    }
     desktop.fill(QRect(500, 400, 200, 150), Qt::green);
     boxes[BoxId::SM].rect = QRect(40, 60, 100, 50);
     sm->setGeometry(40, 60, 100, 50);
