@@ -196,6 +196,7 @@ TEST_F(FrameCycleTest, OverlaysInTheirOrderWhenSwitchedOnBoxesOverThemAndTheName
         {false, 60, 0, 0, 0, std::nullopt, false, {"scroll 60"}},
         {false, 0, 0, 0, 1, std::nullopt, false, {"clock"}},
         {false, 0, 0, 1, 0, std::nullopt, false, {"clock"}},
+        {false, 0, 2, 0, 2, std::nullopt, false, {"fixed", "clock"}}, // any value from 1 up is on, as for the boxes
         {true, 0, 1, 0, 0, BoxId::LastRx, false, {"fixed"}}, // the dragged picture is left out
         {true, 0, 0, 0, 0, BoxId::Aux1, false, {"lastRx"}},
     };
