@@ -6,7 +6,9 @@
 #include "compose/TextFit.h"
 #include "platform/NewestFile.h"
 
+#include <QBuffer>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QPainter>
@@ -19,13 +21,17 @@ namespace {
 
 const QString kLastRxName = QStringLiteral("LastRX.bmp");
 
-// Beyond these a file is not a received picture but damage or mischief.
+// Beyond these a file is not a received picture but damage or mischief. A JPEG is decoded
+// straight to a fraction of its size; every other format is decoded whole before it can be made
+// smaller, so a larger one would cost its full size in memory, frame after frame.
 constexpr int kMaxSide = 20000;
 constexpr qint64 kMaxPixels = 30'000'000;
-// Frames are held no larger than this: the thumbnail is at most the frame's width.
-constexpr int kHeldSide = 1600;
-constexpr int kMaxFrames = 500;
-constexpr qint64 kMaxHeldBytes = 96LL * 1024 * 1024;
+constexpr qint64 kMaxWholePixels = 4096LL * 4096;
+// An animation stops being read once this many pixels have been decoded: a few frames of a huge
+// one, hundreds of a picture-sized one.
+constexpr qint64 kDecodedPixelBudget = 32'000'000;
+constexpr std::size_t kMaxFrames = 500;
+constexpr qint64 kMaxHeldBytes = 32LL * 1024 * 1024;
 
 QString inFolder(const QString& folder, const QString& name) {
     if (folder.isEmpty() || name.isEmpty() || !QDir::isAbsolutePath(folder)) {
@@ -34,11 +40,19 @@ QString inFolder(const QString& folder, const QString& name) {
     return folder.endsWith(u'/') ? folder + name : folder + u'/' + name;
 }
 
-QSize heldSize(QSize size) {
-    if (size.width() <= kHeldSide && size.height() <= kHeldSide) {
-        return size;
+// Frames are held no larger than the thumbnail can be, which is at most the frame. The thumbnail
+// takes its shape from the picture's own size, so each side is reduced on its own.
+QSize heldSize(QSize size) { return size.boundedTo(QSize(kFrameWidth, kFrameHeight)); }
+
+// The size a GIF declares for its canvas. Qt reports the first image's size instead, but decodes
+// every frame onto the whole canvas.
+QSize gifCanvas(QIODevice& device) {
+    const QByteArray head = device.peek(10);
+    if (head.size() < 10 || !head.startsWith("GIF8")) {
+        return {};
     }
-    return size.scaled(kHeldSide, kHeldSide, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+    const auto word = [&](int at) { return static_cast<uchar>(head[at]) | static_cast<uchar>(head[at + 1]) << 8; };
+    return {word(6), word(8)};
 }
 
 } // namespace
@@ -90,41 +104,62 @@ int ThumbnailPainter::draw(QImage& frame, const QImage& picture, QSize pictureSi
     return height;
 }
 
-bool QtPictureDecoder::load(const QString& path) {
-    frames_.clear();
-    size_ = QSize();
-    QImageReader reader(path);
-    const QSize size = reader.size();
-    if (size.isValid()) {
-        if (size.width() > kMaxSide || size.height() > kMaxSide ||
-            static_cast<qint64>(size.width()) * size.height() > kMaxPixels) {
-            return false;
-        }
-        // JPEG decodes straight to a smaller size, which is much faster than scaling after.
-        if (heldSize(size) != size && reader.supportsOption(QImageIOHandler::ScaledSize)) {
-            reader.setScaledSize(heldSize(size));
-        }
+std::optional<ReceivedPicture> decodeReceivedPicture(QIODevice& device) {
+    const QSize canvas = gifCanvas(device);
+    QImageReader reader(&device);
+    // Nothing is decoded before the size is known: the size decides what the decoding costs.
+    const QSize size = reader.size().expandedTo(canvas);
+    const qint64 pixels = static_cast<qint64>(size.width()) * size.height();
+    const bool decodedSmaller = reader.format() == "jpeg";
+    if (size.isEmpty() || size.width() > kMaxSide || size.height() > kMaxSide ||
+        pixels > (decodedSmaller ? kMaxPixels : kMaxWholePixels)) {
+        return std::nullopt;
     }
+    const QSize held = heldSize(size);
+    if (held != size) {
+        reader.setScaledSize(held);
+    }
+    ReceivedPicture picture{{}, size};
     qint64 heldBytes = 0;
-    for (int i = 0; i < kMaxFrames && heldBytes < kMaxHeldBytes; ++i) {
+    qint64 decodedPixels = 0;
+    while (picture.frames.size() < kMaxFrames && heldBytes < kMaxHeldBytes &&
+           (picture.frames.empty() || decodedPixels + pixels <= kDecodedPixelBudget)) {
         QImage image;
         if (!reader.read(&image) || image.isNull()) {
             break;
         }
-        if (heldSize(image.size()) != image.size()) {
-            image = image.scaled(heldSize(image.size()), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        decodedPixels += pixels;
+        if (image.size() != held) {
+            image = image.scaled(held, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         }
         heldBytes += image.sizeInBytes();
-        frames_.push_back(std::move(image));
+        picture.frames.push_back(std::move(image));
         if (!reader.supportsAnimation()) {
             break;
         }
     }
-    if (frames_.empty()) {
-        return false;
+    if (picture.frames.empty()) {
+        return std::nullopt;
     }
-    size_ = size.isValid() ? size : frames_.front().size();
-    return true;
+    return picture;
+}
+
+std::optional<ReceivedPicture> decodeReceivedPicture(const QByteArray& bytes) {
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return decodeReceivedPicture(buffer);
+}
+
+bool QtPictureDecoder::load(const QString& path) {
+    QFile file(path);
+    std::optional<ReceivedPicture> picture;
+    if (file.open(QIODevice::ReadOnly)) {
+        picture = decodeReceivedPicture(file);
+    }
+    frames_ = picture ? std::move(picture->frames) : std::vector<QImage>();
+    size_ = picture ? picture->size : QSize();
+    return picture.has_value();
 }
 
 QImage QtPictureDecoder::frame(int index) const {

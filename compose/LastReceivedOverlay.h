@@ -7,6 +7,7 @@
 
 #include "settings/Settings.h"
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QImage>
 #include <QSize>
@@ -15,6 +16,8 @@
 #include <memory>
 #include <optional>
 #include <vector>
+
+class QIODevice;
 
 namespace oculet {
 
@@ -50,6 +53,21 @@ private:
     QImage scaled_;
 };
 
+// A received picture as the thumbnail needs it: its frames (more than one when animated), each
+// held no larger than the frame, and the picture's own size, which gives the thumbnail its shape.
+struct ReceivedPicture {
+    std::vector<QImage> frames;
+    QSize size;
+};
+
+// Reads a received picture from any bytes, whatever they hold. A picture with absurd dimensions
+// is refused before anything is decoded, a large one is decoded straight to a reduced size where
+// the format allows, and only the first frames of an animation of huge frames are read, so no
+// file can exhaust memory or hold up the frame cycle for long. A truncated file gives what could
+// be read of it; nothing when not even one frame could.
+std::optional<ReceivedPicture> decodeReceivedPicture(QIODevice& device);
+std::optional<ReceivedPicture> decodeReceivedPicture(const QByteArray& bytes);
+
 // Reads pictures, animated or not.
 class PictureDecoder {
 public:
@@ -62,10 +80,7 @@ public:
     virtual QSize pictureSize() const = 0;
 };
 
-// Qt's image readers. Pictures with absurd dimensions are refused, large ones are held at a
-// reduced size, and an animation keeps at most a bounded number of frames, so no received file
-// can exhaust memory or hold up the frame cycle for long. A truncated file gives what could be
-// read of it.
+// Qt's image readers, by way of decodeReceivedPicture().
 class QtPictureDecoder final : public PictureDecoder {
 public:
     bool load(const QString& path) override;

@@ -83,15 +83,25 @@ struct FtpPublisher::Worker {
     std::unique_ptr<FtpClient> client;
     Placement placement = Placement::RenameOver;
     QString placementServer; // the server `placement` was learnt on
+    // A refusal to rename may be passing (a file held open, a quota, a server restarting), so a
+    // fallback is not kept for good: the rename over the picture is tried again at this time
+    // (steady clock), after pauses that grow while the server keeps refusing.
+    Backoff renameBackoff;
+    qint64 renameRetryAtMs = 0;
 
     FtpClient& on(const FtpEndpoint& endpoint) {
         const QString server = endpoint.host + u':' + QString::number(endpoint.port);
         if (server != placementServer) {
             placement = Placement::RenameOver;
             placementServer = server;
+            renameBackoff.reset();
         }
         return *client;
     }
+
+    // One frame, placed the way this server allows. Returns the failed request's result, if any.
+    std::optional<FtpResult> send(const TransferRequest& request, const FtpStop& uploadStop,
+                                  const FtpStop& placeStop, bool& placementChanged);
 };
 
 // The worker's way back to the GUI thread. Closed when the publisher goes, so a request that
@@ -116,8 +126,9 @@ struct FtpPublisher::TransferOutcome {
     bool published = false;
     // A request failed (not merely cancelled): the connection is gone and the cause is here.
     std::optional<FtpResult> failure;
-    // Set when the worker has just learnt that this server cannot rename.
-    bool directFromNowOn = false;
+    // Set when the worker has just learnt that this server cannot rename, or that it can again.
+    bool placementChanged = false;
+    bool direct = false;
 };
 
 namespace {
@@ -127,7 +138,7 @@ namespace {
 // that cannot rename at all gets the picture uploaded under its name instead. A transient refusal
 // (4xx) or a broken connection deletes nothing.
 // `renamedAlready`: the outcome of the first rename over the picture, when it went with the upload.
-FtpResult place(FtpClient& client, Placement& placement, bool& learntDirect, const TransferRequest& request,
+FtpResult place(FtpClient& client, Placement& placement, const TransferRequest& request,
                 const FtpStop& stop, const std::optional<FtpResult>& renamedAlready = std::nullopt) {
     const QString temp = tempJpegName();
     auto uploadDirect = [&] {
@@ -159,15 +170,13 @@ FtpResult place(FtpClient& client, Placement& placement, bool& learntDirect, con
         return check;
     }
     placement = Placement::Direct;
-    learntDirect = true;
     client.remove(request.endpoint, request.remoteDir, temp, stop);
     return uploadDirect();
 }
 
 // One frame: upload and place it. Returns the failed request's result, if one failed.
-std::optional<FtpResult> transfer(FtpClient& client, Placement& placement, bool& learntDirect,
-                                  const TransferRequest& request, const FtpStop& uploadStop,
-                                  const FtpStop& placeStop) {
+std::optional<FtpResult> transfer(FtpClient& client, Placement& placement, const TransferRequest& request,
+                                  const FtpStop& uploadStop, const FtpStop& placeStop) {
     if (placement == Placement::Direct) {
         const FtpResult sent = client.upload(request.endpoint, request.contents, request.remoteDir,
                                              request.filename, uploadStop);
@@ -182,7 +191,7 @@ std::optional<FtpResult> transfer(FtpClient& client, Placement& placement, bool&
         if (renamed.ok || !uploaded) {
             return renamed.ok ? std::nullopt : std::optional(renamed);
         }
-        const FtpResult placed = place(client, placement, learntDirect, request, placeStop, renamed);
+        const FtpResult placed = place(client, placement, request, placeStop, renamed);
         return placed.ok ? std::nullopt : std::optional(placed);
     }
     const FtpResult sent =
@@ -190,11 +199,34 @@ std::optional<FtpResult> transfer(FtpClient& client, Placement& placement, bool&
     if (!sent.ok) {
         return sent;
     }
-    const FtpResult placed = place(client, placement, learntDirect, request, placeStop);
+    const FtpResult placed = place(client, placement, request, placeStop);
     return placed.ok ? std::nullopt : std::optional(placed);
 }
 
 } // namespace
+
+std::optional<FtpResult> FtpPublisher::Worker::send(const TransferRequest& request, const FtpStop& uploadStop,
+                                                    const FtpStop& placeStop, bool& placementChanged) {
+    FtpClient& server = on(request.endpoint);
+    const Placement before = placement;
+    const bool retryRename = placement != Placement::RenameOver && steadyMs() >= renameRetryAtMs;
+    if (retryRename) {
+        placement = Placement::RenameOver;
+    }
+    const std::optional<FtpResult> failed = transfer(server, placement, request, uploadStop, placeStop);
+    if (retryRename && placement == Placement::RenameOver) {
+        if (failed) {
+            // Lost on the way before the server said yes or no: asked again with the next frame.
+            placement = before;
+        } else {
+            renameBackoff.reset();
+        }
+    } else if (placement != Placement::RenameOver && (retryRename || before == Placement::RenameOver)) {
+        renameRetryAtMs = steadyMs() + renameBackoff.nextPauseMs();
+    }
+    placementChanged = placement != before;
+    return failed;
+}
 
 FtpPublisher::FtpPublisher(Settings& settings, const InterfaceTexts& texts, MessageBoxes& messages,
                            std::unique_ptr<FtpClient> client, FtpPublisherOptions options, QObject* parent)
@@ -205,6 +237,7 @@ FtpPublisher::FtpPublisher(Settings& settings, const InterfaceTexts& texts, Mess
       closingDeadline_(std::make_shared<std::atomic<qint64>>(0)), backoff_(options_.backoff) {
     worker_->client = client ? std::move(client) : std::make_unique<CurlFtpClient>();
     worker_->client->setTimeouts(options_.timeouts);
+    worker_->renameBackoff = options_.backoff;
     if (!options_.saveJpeg) {
         options_.saveJpeg = &saveFrameAsJpeg;
     }
@@ -469,12 +502,11 @@ void FtpPublisher::publishFrame(const QImage& frame) {
         if (std::optional<FtpResult> unreadable = loadPicture(job, found)) {
             outcome.failure = unreadable;
         } else if (found) {
-            FtpClient& client = worker->on(job.endpoint);
-            const std::optional<FtpResult> failed =
-                transfer(client, worker->placement, outcome.directFromNowOn, job, stop, placeStop);
+            const std::optional<FtpResult> failed = worker->send(job, stop, placeStop, outcome.placementChanged);
+            outcome.direct = worker->placement == Placement::Direct;
             outcome.published = !failed;
             if (failed && !failed->cancelled) {
-                client.disconnect();
+                worker->client->disconnect();
                 outcome.failure = failed;
             }
         }
@@ -484,10 +516,15 @@ void FtpPublisher::publishFrame(const QImage& frame) {
 
 void FtpPublisher::finishTransfer(const TransferOutcome& outcome, const QImage& frame) {
     publishing_ = false;
-    if (outcome.directFromNowOn) {
-        serverRemark_ = QStringLiteral("This server cannot rename files, so the picture is uploaded straight under "
-                                       "its published name.");
-        std::fprintf(stderr, "Oculet: %s\n", qPrintable(serverRemark_));
+    const bool toldDirect = !serverRemark_.isEmpty();
+    if (outcome.placementChanged && outcome.direct != toldDirect) {
+        serverRemark_ = outcome.direct ? QStringLiteral("This server cannot rename files, so the picture is uploaded "
+                                                        "straight under its published name.")
+                                       : QString();
+        std::fprintf(stderr, "Oculet: %s\n",
+                     outcome.direct ? qPrintable(serverRemark_)
+                                    : "The server renames files again, so the picture goes up under a temporary name "
+                                      "first once more.");
     }
     if (outcome.published) {
         backoff_.reset();
@@ -535,19 +572,18 @@ void FtpPublisher::shutdown() {
     auto finished = std::make_shared<QSemaphore>();
     TransferRequest request{endpoint(), folder + u'/' + tempJpegName(), currentRemoteDir(), settings_.ftpFilename, {}};
     post([worker = worker_, request, withdrawFrom = withdrawalDir(), keepPicture, stop = abortStop(), finished] {
-        FtpClient& client = worker->on(request.endpoint);
         if (keepPicture) {
-            bool learntDirect = false;
             TransferRequest job = request;
             bool found = false;
+            bool placementChanged = false;
             if (!loadPicture(job, found) && found) {
-                transfer(client, worker->placement, learntDirect, job, stop, stop);
+                worker->send(job, stop, stop, placementChanged);
             }
         } else {
             // The picture is withdrawn, so there is no point sending a last one first.
-            client.remove(request.endpoint, withdrawFrom, request.filename, stop);
+            worker->client->remove(request.endpoint, withdrawFrom, request.filename, stop);
         }
-        client.disconnect();
+        worker->client->disconnect();
         finished->release();
     });
     // The window waits here, but only this long: a dead server must not hold the closing. A

@@ -44,9 +44,11 @@ struct FtpPublisherOptions {
 // next request.
 //
 // Upload protocol: the JPEG goes up whole as "temp.jpg", then takes the published name by a
-// rename, so the published picture is only ever replaced by a complete one. A lost connection is
-// tried again in the background after a growing pause; a refused login waits until the login
-// details change. The state is reported by statusChanged(), never by a box that waits.
+// rename, so the published picture is only ever replaced by a complete one. A server that refuses
+// the rename gets the picture another way, but only until renaming works again, which is tried
+// after pauses that grow while the refusal lasts. A lost connection is tried again in the
+// background after a growing pause; a refused login waits until the login details change. The
+// state is reported by statusChanged(), never by a box that waits.
 class FtpPublisher : public QObject, public FramePublisher {
     Q_OBJECT
 public:

@@ -17,6 +17,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <sys/stat.h>
 
 namespace oculet {
@@ -205,6 +207,82 @@ TEST(LastReceived, ThumbnailKeepsTheAspectRatio) {
     for (const auto& [picture, width, height] : cases) {
         EXPECT_EQ(thumbnailHeight(picture, width), height) << picture.width() << "x" << picture.height();
     }
+}
+
+// A GIF of one-pixel frames on a screen of `canvas`: a few bytes a frame, each decoded onto the
+// whole canvas.
+QByteArray gifOfDots(QSize canvas, int frames) {
+    QByteArray gif("GIF89a");
+    const auto word = [&](int value) { gif.append(char(value & 0xFF)).append(char(value >> 8)); };
+    word(canvas.width()), word(canvas.height());
+    gif.append("\x80\0\0" "\0\0\0\xFF\xFF\xFF", 9); // two colours: black and white
+    for (int i = 0; i < frames; ++i) {
+        gif.append("\x21\xF9\x04\0\x0A\0\0\0" "\x2C", 9); // a tenth of a second, then one pixel
+        word(i % canvas.width()), word(0), word(1), word(1);
+        gif.append("\0\x02\x02\x44\x01\0", 6);
+    }
+    return gif.append(';');
+}
+
+// How far the process's peak of resident memory rose above what it held when this was made.
+class PeakMemoryGrowth {
+public:
+    PeakMemoryGrowth() {
+        QFile restart(QStringLiteral("/proc/self/clear_refs")); // "5": the peak starts over from now
+        if (restart.open(QIODevice::WriteOnly)) {
+            restart.write("5");
+        }
+        startKb_ = peakKb();
+    }
+    qint64 mb() const { return (peakKb() - startKb_) / 1024; }
+
+private:
+    static qint64 peakKb() {
+        QFile status(QStringLiteral("/proc/self/status"));
+        const QByteArray text = status.open(QIODevice::ReadOnly) ? status.readAll() : QByteArray();
+        const qsizetype at = text.indexOf("VmHWM:");
+        const QByteArray line = at < 0 ? QByteArray() : text.mid(at + 6, text.indexOf('\n', at) - at - 6);
+        return line.simplified().split(' ').front().toLongLong(); // "  123456 kB"
+    }
+    qint64 startKb_ = 0;
+};
+
+TEST(LastReceived, HugePicturesAreRefusedOrReadSmallWithoutEverBeingHeldWhole) {
+    QImage green(64, 64, QImage::Format_RGB32);
+    green.fill(QColor(0, 200, 0));
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    ASSERT_TRUE(green.save(&buffer, "JPG"));
+    const qsizetype frameHeader = jpeg.indexOf("\xFF\xC0");
+    ASSERT_GT(frameHeader, 0);
+    jpeg.replace(frameHeader + 5, 4, QByteArray("\x04\xB0\x3E\x80", 4)); // says 16000 x 1200
+    struct Case {
+        const char* what;
+        QByteArray bytes;
+        QSize size; // invalid: refused
+        std::size_t mostFrames = 1;
+    };
+    const Case cases[] = {
+        {"20000 x 1500 canvas, 400 frames", gifOfDots({20000, 1500}, 400), {}},
+        {"2500 x 1600 canvas, 400 frames", gifOfDots({2500, 1600}, 400), {2500, 1600}, 8},
+        {"16000 x 1200 JPEG", jpeg, {16000, 1200}},
+    };
+    const PeakMemoryGrowth memory;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::optional<ReceivedPicture> picture = decodeReceivedPicture(c.bytes);
+        EXPECT_EQ(picture.has_value(), c.size.isValid());
+        if (picture && c.size.isValid()) {
+            EXPECT_EQ(picture->size, c.size);
+            EXPECT_TRUE(!picture->frames.empty() && picture->frames.size() <= c.mostFrames) << picture->frames.size();
+            EXPECT_TRUE(std::ranges::all_of(picture->frames, [](const QImage& frame) {
+                return frame.width() <= kFrameWidth && frame.height() <= kFrameHeight;
+            })) << "held larger than the thumbnail can ever be";
+        }
+    }
+#ifndef __SANITIZE_ADDRESS__ // which keeps freed memory resident for a while
+    EXPECT_LT(memory.mb(), 64) << "a canvas was decoded whole";
+#endif
 }
 
 TEST(LastReceived, FileByProgramAndFolderOptionAndTheNewestJpg) {
