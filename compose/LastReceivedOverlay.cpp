@@ -5,8 +5,10 @@
 #include "compose/OverlayFont.h"
 #include "compose/TextFit.h"
 #include "platform/NewestFile.h"
+#include "platform/RegularFile.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QPainter>
@@ -93,7 +95,11 @@ int ThumbnailPainter::draw(QImage& frame, const QImage& picture, QSize pictureSi
 bool QtPictureDecoder::load(const QString& path) {
     frames_.clear();
     size_ = QSize();
-    QImageReader reader(path);
+    QFile file;
+    if (!openRegularFile(file, path)) {
+        return false;
+    }
+    QImageReader reader(&file);
     const QSize size = reader.size();
     if (size.isValid()) {
         if (size.width() > kMaxSide || size.height() > kMaxSide ||
