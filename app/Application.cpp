@@ -82,7 +82,7 @@ void Application::start() {
     dataFolder_ = Paths::dataFolder();
     // Nothing installs these folders here: start-up makes them so every later write has a place.
     const QString languages = dataFolder_ + QStringLiteral("/Languages");
-    installShippedFiles(dataFolder_, languages, versionText());
+    installShippedFiles(dataFolder_, languages, versionText(), messages_);
     language_ = std::make_unique<LanguageLoader>(texts_, messages_, languages, versionText());
     moveOffPictureIntoDataFolder(Paths::programFolder(), dataFolder_);
     // A kill in the moment before a rename leaves the temporary file behind; this copy holds the

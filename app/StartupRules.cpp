@@ -1,5 +1,7 @@
 #include "app/StartupRules.h"
 
+#include "platform/AtomicFile.h"
+#include "platform/RegularFile.h"
 #include "platform/Paths.h"
 
 #include <QFile>
@@ -15,16 +17,12 @@ void moveOffPictureIntoDataFolder(const QString& programFolder, const QString& d
         return;
     }
     const bool removable = QFileInfo(programFolder).isWritable();
-    if (!removable && QFileInfo::exists(target)) {
+    if ((!removable && QFileInfo::exists(target)) || plantedByAnotherUser(beside)) {
         return;
     }
-    const QString temp = target + QStringLiteral(".new");
-    QFile::remove(temp);
-    if (!QFile::copy(beside, temp)) {
-        return;
-    }
-    QFile::remove(target);
-    if (QFile::rename(temp, target) && removable) {
+    // A FIFO of that name would hold start-up for good: only a plain file is taken.
+    const FileRead picture = readRegularFile(beside, kMaxOffPictureSize);
+    if (picture.ok() && replaceFile(target, picture.bytes) == 0 && removable) {
         QFile::remove(beside);
     }
 }

@@ -5,6 +5,7 @@
 #include "compose/OverlayFont.h"
 #include "compose/TextFit.h"
 #include "platform/NewestFile.h"
+#include "platform/RegularFile.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -152,9 +153,9 @@ std::optional<ReceivedPicture> decodeReceivedPicture(const QByteArray& bytes) {
 }
 
 bool QtPictureDecoder::load(const QString& path) {
-    QFile file(path);
+    QFile file;
     std::optional<ReceivedPicture> picture;
-    if (file.open(QIODevice::ReadOnly)) {
+    if (openRegularFile(file, path)) {
         picture = decodeReceivedPicture(file);
     }
     frames_ = picture ? std::move(picture->frames) : std::vector<QImage>();

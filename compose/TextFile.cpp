@@ -1,7 +1,8 @@
 #include "compose/TextFile.h"
 
+#include "platform/RegularFile.h"
+
 #include <QFile>
-#include <QFileInfo>
 #include <QStringDecoder>
 
 namespace oculet {
@@ -35,12 +36,8 @@ std::optional<QString> readFirstField(const QString& path) {
     if (path.isEmpty()) {
         return std::nullopt;
     }
-    const QFileInfo info(path);
-    if (!info.isFile()) {
-        return std::nullopt;
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    QFile file;
+    if (!openRegularFile(file, path)) {
         return std::nullopt;
     }
     QByteArray bytes = file.read(kMaxRead);

@@ -1,10 +1,13 @@
 #include "platform/AtomicFile.h"
 
+#include "platform/RegularFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -67,13 +70,47 @@ int writeAll(int fd, const QByteArray& contents) {
     return 0;
 }
 
-// The file a path finally names, following symbolic links (a bounded number, as the kernel does).
-QFileInfo resolved(const QString& path) {
-    QFileInfo info(path);
-    for (int hops = 0; hops < 40 && info.isSymLink(); ++hops) {
-        info = QFileInfo(info.symLinkTarget());
+QByteArray folderOf(const QByteArray& path) {
+    const qsizetype slash = path.lastIndexOf('/');
+    return slash <= 0 ? QByteArray("/") : path.left(slash);
+}
+
+// Where a write to `path` lands: the path itself, or the file its symbolic links lead to. A link
+// is followed only when this user (or the system) made it or nobody else could have put it
+// there, so a link another user planted never chooses what Oculet replaces. What is there in
+// the end must be a plain file or nothing: a device, FIFO or folder is never replaced.
+// 0 and the path in `target`, or the errno of the refusal.
+int writeTarget(const QString& path, QByteArray& target) {
+    QByteArray current = QFile::encodeName(QFileInfo(path).absoluteFilePath());
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (::lstat(current.constData(), &st) != 0) {
+            if (errno != ENOENT) {
+                return errno;
+            }
+            target = current;
+            return 0;
+        }
+        if (S_ISREG(st.st_mode)) {
+            target = current;
+            return 0;
+        }
+        if (!S_ISLNK(st.st_mode)) {
+            return S_ISDIR(st.st_mode) ? EISDIR : EEXIST;
+        }
+        if (plantedByAnotherUser(QFile::decodeName(current))) {
+            return EPERM;
+        }
+        const QByteArray folder = folderOf(current);
+        QByteArray link(PATH_MAX, '\0');
+        const ssize_t n = ::readlink(current.constData(), link.data(), static_cast<size_t>(link.size()));
+        if (n <= 0 || n >= link.size()) {
+            return n < 0 ? errno : ENAMETOOLONG;
+        }
+        link.truncate(n);
+        current = link.startsWith('/') ? link : folder + '/' + link;
     }
-    return info;
+    return ELOOP;
 }
 
 QString temporaryPrefix(const QFileInfo& info) { return QStringLiteral(".") + info.fileName() + u'.'; }
@@ -81,7 +118,8 @@ QString temporaryPrefix(const QFileInfo& info) { return QStringLiteral(".") + in
 } // namespace
 
 void removeStaleTemporaries(const QString& path) {
-    const QFileInfo info = resolved(path);
+    QByteArray target;
+    const QFileInfo info(writeTarget(path, target) == 0 ? QFile::decodeName(target) : path);
     const QString prefix = temporaryPrefix(info);
     const QDir folder = info.absoluteDir();
     for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
@@ -144,8 +182,11 @@ bool swapWith(const QByteArray& other, const QByteArray& target) {
 } // namespace
 
 int replaceFile(const QString& path, const QByteArray& contents, const AtomicWriteOptions& options) {
-    const QFileInfo info = resolved(path);
-    const QByteArray target = QFile::encodeName(info.absoluteFilePath());
+    QByteArray target;
+    if (const int rc = writeTarget(path, target); rc != 0) {
+        return rc;
+    }
+    const QFileInfo info(QFile::decodeName(target));
     PendingFile temp(temporaryPattern(info));
     if (const int rc = writePending(temp, target, contents, options); rc != 0) {
         return rc;
@@ -182,24 +223,27 @@ bool FrequentFile::rewriteSpare(const QByteArray& target, const QByteArray& cont
     bool done = ::fcntl(fd, F_SETLEASE, F_WRLCK) == 0;
     if (done) {
         ::fcntl(fd, F_SETLEASE, F_UNLCK);
+        // The spare is the file the last swap took away: written in place only when it is still
+        // this writer's own, not one someone else left there, nor a hard link to another file.
         struct stat own {};
-        done = ::fstat(fd, &own) == 0 && writeContent(fd, own, target, contents, options_) == 0;
+        done = ::fstat(fd, &own) == 0 && own.st_nlink == 1 && own.st_uid == ::geteuid() &&
+               writeContent(fd, own, target, contents, options_) == 0;
     }
     done = ::close(fd) == 0 && done;
     return done && swapWith(spare_, target);
 }
 
 int FrequentFile::replace(const QByteArray& contents) {
-    // Mostly the file is where it was: one lstat says so. A link is followed to the file it names.
+    // Mostly the file is where it was: one lstat says so. A link is followed as replaceFile does.
     struct stat st {};
-    const bool plain = ::lstat(pathBytes_.constData(), &st) == 0 && S_ISREG(st.st_mode);
-    const QFileInfo info = plain ? QFileInfo(path_) : resolved(path_);
-    const QByteArray target = plain ? pathBytes_ : QFile::encodeName(info.absoluteFilePath());
-    // Only a regular file is swapped: a folder of that name must stay where it is.
-    if (!plain && !info.isFile()) {
-        dropSpare();
-        return replaceFile(path_, contents, options_);
+    QByteArray target = pathBytes_;
+    if (::lstat(pathBytes_.constData(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (const int rc = writeTarget(path_, target); rc != 0) {
+            dropSpare();
+            return rc;
+        }
     }
+    const QFileInfo info(QFile::decodeName(target));
     if (!spare_.isEmpty()) {
         if (rewriteSpare(target, contents)) {
             return 0; // and the spare is now the file just replaced

@@ -1,11 +1,13 @@
 #include "platform/IniFile.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/RegularFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
+#include <QStringEncoder>
 
 namespace oculet {
 namespace {
@@ -61,54 +63,74 @@ QString decode(const QByteArray& bytes) {
 } // namespace
 
 std::optional<IniFile> IniFile::read(const QString& path, QString* error) {
-    auto refuse = [&](const QString& why) -> std::optional<IniFile> {
-        if (error != nullptr) {
-            *error = why;
-        }
-        return std::nullopt;
-    };
-    const QFileInfo info(path);
-    if (!info.exists()) {
+    const FileRead file = readRegularFile(path, kMaxFileSize);
+    if (file.outcome == FileRead::Outcome::Missing) {
         return IniFile{};
     }
-    if (!info.isFile()) {
-        return refuse(QStringLiteral("it is not a file"));
+    if (!file.ok()) {
+        if (error != nullptr) {
+            *error = file.reason();
+        }
+        return std::nullopt;
     }
-    if (info.size() > kMaxFileSize) {
-        return refuse(QStringLiteral("it is larger than %1 KiB").arg(kMaxFileSize / 1024));
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return refuse(file.errorString());
-    }
-    const QByteArray text = file.read(kMaxFileSize + 1);
-    if (file.error() != QFileDevice::NoError) {
-        return refuse(file.errorString());
-    }
-    if (text.size() > kMaxFileSize) {
-        return refuse(QStringLiteral("it is larger than %1 KiB").arg(kMaxFileSize / 1024));
-    }
-    return parse(text);
+    return fromBytes(file.bytes, error);
 }
 
-IniFile IniFile::parse(const QByteArray& text) {
+std::optional<IniFile> IniFile::fromBytes(const QByteArray& bytes, QString* error) {
+    IniFile ini = parse(bytes);
+    if (ini.sections_.empty() && ini.strayText_) {
+        if (error != nullptr) {
+            *error = QStringLiteral("Oculet cannot make out what it holds: no line in it names a section, such as [FTP]");
+        }
+        return std::nullopt;
+    }
+    return ini;
+}
+
+IniFile IniFile::parse(const QByteArray& bytes) {
     IniFile ini;
+    QByteArray text = bytes;
+    if (text.startsWith("\xEF\xBB\xBF")) {
+        ini.encoding_ = Encoding::Utf8WithMark;
+        text.remove(0, 3);
+    } else if (text.startsWith("\xFF\xFE") || text.startsWith("\xFE\xFF")) {
+        const bool little = text.startsWith("\xFF\xFE");
+        ini.encoding_ = little ? Encoding::Utf16LE : Encoding::Utf16BE;
+        QStringDecoder utf16(little ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE);
+        text = QString(utf16.decode(QByteArrayView(text).sliced(2))).toUtf8();
+    }
     Section* current = nullptr;
+    QByteArray pending; // comments and lines not understood, waiting for what they stand before
+    qsizetype beforeBlank = 0; // how much of `pending` came before its last blank line
     for (QByteArray line : text.split('\n')) {
         if (line.endsWith('\r')) {
             line.chop(1);
         }
         const QByteArray bare = line.trimmed();
-        if (bare.isEmpty() || bare.startsWith(';') || bare.startsWith('#')) {
+        if (bare.isEmpty()) {
+            beforeBlank = pending.size();
             continue;
         }
         if (bare.startsWith('[') && bare.endsWith(']')) {
             const QString name = decode(bare.mid(1, bare.size() - 2).trimmed()).toLower();
-            current = name.isEmpty() ? nullptr : &ini.section(name);
-            continue;
+            if (!name.isEmpty()) {
+                // Above a blank line they end the section before; below it they head this one.
+                if (current != nullptr) {
+                    current->tail += pending.left(beforeBlank);
+                    pending.remove(0, beforeBlank);
+                }
+                current = &ini.section(name);
+                current->leading += pending;
+                pending.clear();
+                beforeBlank = 0;
+                continue;
+            }
         }
+        const bool comment = bare.startsWith(';') || bare.startsWith('#');
         const qsizetype eq = line.indexOf('=');
-        if (eq <= 0 || current == nullptr) {
+        if (comment || eq <= 0 || current == nullptr) {
+            ini.strayText_ = ini.strayText_ || (!comment && current == nullptr);
+            pending += line + '\n';
             continue;
         }
         // Only the blank before the first value character is layout; the value keeps the rest.
@@ -116,8 +138,11 @@ IniFile IniFile::parse(const QByteArray& text) {
         while (start < line.size() && line[start] == ' ') {
             ++start;
         }
-        ini.setRaw(*current, decode(line.left(eq).trimmed()).toLower(), unquote(line.mid(start)));
+        ini.setRaw(*current, decode(line.left(eq).trimmed()).toLower(), unquote(line.mid(start))).leading += pending;
+        pending.clear();
+        beforeBlank = 0;
     }
+    ini.trailer_ = pending;
     return ini;
 }
 
@@ -127,18 +152,19 @@ IniFile::Section& IniFile::section(const QString& folded) {
         return sections_[*found];
     }
     index_.insert(folded, sections_.size());
-    sections_.push_back({folded, {}, {}});
+    sections_.push_back({folded, {}, {}, {}, {}});
     return sections_.back();
 }
 
-void IniFile::setRaw(Section& s, const QString& foldedKey, QByteArray raw) {
+IniFile::Entry& IniFile::setRaw(Section& s, const QString& foldedKey, QByteArray raw) {
     const auto found = s.index.constFind(foldedKey);
     if (found != s.index.cend()) {
         s.entries[*found].raw = std::move(raw);
-        return;
+        return s.entries[*found];
     }
     s.index.insert(foldedKey, s.entries.size());
-    s.entries.push_back({foldedKey, std::move(raw)});
+    s.entries.push_back({foldedKey, std::move(raw), {}});
+    return s.entries.back();
 }
 
 std::optional<QString> IniFile::value(const QString& sectionName, const QString& key) const {
@@ -170,12 +196,22 @@ QByteArray IniFile::serialise() const {
         if (!out.isEmpty()) {
             out += '\n';
         }
-        out += '[' + s.name.toUtf8() + "]\n";
+        out += s.leading + '[' + s.name.toUtf8() + "]\n";
         for (const Entry& e : s.entries) {
-            out += e.key.toUtf8() + '=' + (needsQuotes(e.raw) ? quote(e.raw) : e.raw) + '\n';
+            out += e.leading + e.key.toUtf8() + '=' + (needsQuotes(e.raw) ? quote(e.raw) : e.raw) + '\n';
         }
+        out += s.tail;
     }
-    return out;
+    out += trailer_;
+    switch (encoding_) {
+    case Encoding::Utf8: return out;
+    case Encoding::Utf8WithMark: return "\xEF\xBB\xBF" + out;
+    case Encoding::Utf16LE:
+    case Encoding::Utf16BE: break;
+    }
+    QStringEncoder utf16(encoding_ == Encoding::Utf16LE ? QStringEncoder::Utf16LE : QStringEncoder::Utf16BE,
+                         QStringEncoder::Flag::WriteBom);
+    return utf16.encode(QString::fromUtf8(out));
 }
 
 bool IniFile::write(const QString& path, QString* error) const {

@@ -6,6 +6,7 @@
 #include "platform/FaceButton.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Paths.h"
+#include "platform/RegularFile.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -111,9 +112,9 @@ FtpPanel::FtpPanel(Settings& settings, MessageBoxes& messages, QWidget* parent,
                                             QStringLiteral("Jpeg files (*.jpg)"));
     };
 
-    const QString stored = dataFolder_ + u'/' + Paths::offPictureName();
-    if (QFile::exists(stored)) {
-        offPicture_ = QImage(stored);
+    const FileRead stored = readRegularFile(dataFolder_ + u'/' + Paths::offPictureName(), kMaxOffPictureSize);
+    if (stored.ok()) {
+        offPicture_.loadFromData(stored.bytes);
     }
     showOffPicture();
     refreshFromSettings();
@@ -184,13 +185,13 @@ void FtpPanel::browseOffPicture() {
 }
 
 bool FtpPanel::takeOffPicture(const QString& path) {
-    QFile source(path);
+    const FileRead source = readRegularFile(path, kMaxOffPictureSize);
     const QString name = QFileInfo(path).fileName();
-    if (!source.open(QIODevice::ReadOnly)) {
+    if (!source.ok()) {
         messages_.warn(QStringLiteral("The picture \"%1\" could not be opened.").arg(name));
         return false;
     }
-    const QByteArray bytes = source.readAll();
+    const QByteArray& bytes = source.bytes;
     QImage picture;
     if (!picture.loadFromData(bytes)) {
         messages_.warn(QStringLiteral("\"%1\" could not be read as a picture.").arg(name));

@@ -5,6 +5,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Paths.h"
+#include "platform/RegularFile.h"
 #include "publish/ImageCompare.h"
 #include "publish/JpegWriter.h"
 #include "publish/RemotePath.h"
@@ -35,8 +36,8 @@ qint64 steadyMs() {
 
 // Copies a file over another so that a reader sees the old or the new content, never a mix.
 bool copyAtomically(const QString& from, const QString& to) {
-    QFile source(from);
-    return source.open(QIODevice::ReadOnly) && replaceFile(to, source.readAll()) == 0;
+    const FileRead source = readRegularFile(from, kMaxOffPictureSize);
+    return source.ok() && replaceFile(to, source.bytes) == 0;
 }
 
 // How a finished upload takes the published name on this server.
@@ -66,13 +67,13 @@ std::optional<FtpResult> loadPicture(TransferRequest& request, bool& found) {
     if (!found) {
         return std::nullopt;
     }
-    QFile file(request.localPath);
-    if (!file.open(QIODevice::ReadOnly)) {
+    FileRead file = readRegularFile(request.localPath, kMaxOffPictureSize);
+    if (!file.ok()) {
         FtpResult result;
         result.message = QStringLiteral("%1 could not be read.").arg(request.localPath);
         return result;
     }
-    request.contents = file.readAll();
+    request.contents = std::move(file.bytes);
     return std::nullopt;
 }
 

@@ -108,7 +108,15 @@ QString decodeLanguageText(const QByteArray& bytes) {
 
 bool versionLineMatches(const QString& line, const QString& versionText) {
     const qsizetype at = line.indexOf(versionText.section(u' ', 0, 0));
-    return at >= 0 && line.mid(at) == versionText;
+    if (at < 0) {
+        return false;
+    }
+    qsizetype end = line.size();
+    // Editors leave blanks (and Windows a CR) at the end of a line where nobody sees them.
+    while (end > at && (line[end - 1] == u' ' || line[end - 1] == u'\t' || line[end - 1] == u'\r')) {
+        --end;
+    }
+    return QStringView(line).sliced(at, end - at) == versionText;
 }
 
 QString textLineValue(const QString& line) {

@@ -31,7 +31,7 @@ LanguageInfo languageInfo(int index);
 QString decodeLanguageText(const QByteArray& bytes);
 
 // The version line must end in exactly `versionText` ("Oculet 2.21") from the first occurrence of
-// the product name on; anything before the product name is free.
+// the product name on, blanks and a CR after it aside; anything before the product name is free.
 bool versionLineMatches(const QString& line, const QString& versionText);
 
 // The value of a text line: what follows its last "=", without surrounding blanks.
@@ -48,6 +48,7 @@ struct LanguageFileContents {
     std::array<QString, kTextCount> texts; // filled only when loaded
 };
 
+// The whole file's bytes, as read, against the version this program is.
 LanguageFileContents parseLanguageFile(const QByteArray& bytes, const QString& versionText);
 
 } // namespace oculet

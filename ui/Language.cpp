@@ -2,9 +2,12 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/MessageBoxes.h"
+#include "platform/RegularFile.h"
 
 #include <QDir>
 #include <QFile>
+
+#include <cstdio>
 
 namespace oculet {
 namespace {
@@ -13,11 +16,13 @@ namespace {
 constexpr qint64 kMaxLanguageFileSize = 256 * 1024;
 
 std::optional<QByteArray> readSmallFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxLanguageFileSize) {
-        return std::nullopt;
-    }
-    return file.read(kMaxLanguageFileSize);
+    FileRead file = readRegularFile(path, kMaxLanguageFileSize);
+    return file.ok() ? std::optional<QByteArray>(std::move(file.bytes)) : std::nullopt;
+}
+
+QString firstLine(const QByteArray& bytes) {
+    const qsizetype end = bytes.indexOf('\n');
+    return decodeLanguageText(end < 0 ? bytes : bytes.left(end));
 }
 
 } // namespace
@@ -61,23 +66,45 @@ bool LanguageLoader::load(int index) {
     return true;
 }
 
-void installShippedFiles(const QString& dataFolder, const QString& languagesFolder, const QString& versionText) {
+void installShippedFiles(const QString& dataFolder, const QString& languagesFolder, const QString& versionText,
+                         MessageBoxes& messages) {
     QDir().mkpath(languagesFolder);
+    QStringList kept;
     for (int i = 0; i < kLanguageCount; ++i) {
         const QString name = languageInfo(i).fileName;
         const QString target = languagesFolder + u'/' + name;
-        QFile present(target);
-        QString versionLine = present.open(QIODevice::ReadOnly) ? decodeLanguageText(present.readLine(1024)) : QString();
-        while (versionLine.endsWith(u'\n') || versionLine.endsWith(u'\r')) {
-            versionLine.chop(1);
-        }
-        if (versionLineMatches(versionLine, versionText)) {
+        const FileRead present = readRegularFile(target, kMaxLanguageFileSize);
+        // Something that is not a language file at all (a FIFO, a folder, a huge file) is left
+        // alone: loading it fails and says so.
+        if ((present.ok() && versionLineMatches(firstLine(present.bytes), versionText)) ||
+            (!present.ok() && present.outcome != FileRead::Outcome::Missing)) {
             continue;
         }
         QFile shipped(QStringLiteral(":/Languages/") + name);
-        if (shipped.open(QIODevice::ReadOnly)) {
-            replaceFile(target, shipped.readAll());
+        if (!shipped.open(QIODevice::ReadOnly)) {
+            continue;
         }
+        const QByteArray bytes = shipped.readAll();
+        if (present.ok() && present.bytes != bytes && !present.bytes.trimmed().isEmpty()) {
+            // Someone's work, perhaps a translation made for another version: kept beside it, the
+            // newest such copy only, and never replaced when it cannot be kept.
+            const QString copy = target + QStringLiteral(".bak");
+            if (replaceFile(copy, present.bytes) != 0) {
+                std::fprintf(stderr, "Oculet: %s names another version but could not be copied to %s; it is left as it is\n",
+                             qPrintable(target), qPrintable(copy));
+                continue;
+            }
+            kept << copy;
+        }
+        replaceFile(target, bytes);
+    }
+    if (!kept.isEmpty()) {
+        const QString text = QStringLiteral("These language files were written for another version of Oculet and have "
+                                            "been replaced by the ones that come with this version. Each is kept "
+                                            "beside it as a copy:\n\n%1")
+                                 .arg(kept.join(u'\n'));
+        std::fprintf(stderr, "Oculet: %s\n", qPrintable(text));
+        messages.notify(text);
     }
     const QString help = dataFolder + QStringLiteral("/Help.txt");
     QFile shippedHelp(QStringLiteral(":/Help.txt"));

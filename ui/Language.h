@@ -36,8 +36,10 @@ private:
 };
 
 // Puts the shipped language files into `languagesFolder` where they are missing or name another
-// version; a file that names this version is the user's (or a translator's) and is kept. Puts
-// Help.txt into `dataFolder` when it is missing.
-void installShippedFiles(const QString& dataFolder, const QString& languagesFolder, const QString& versionText);
+// version; a file that names this version is the user's (or a translator's) and is kept. A file
+// that is replaced is first copied beside it with ".bak" added to its name, and the copies made
+// are told on `messages` (and stderr). Puts Help.txt into `dataFolder` when it is missing.
+void installShippedFiles(const QString& dataFolder, const QString& languagesFolder, const QString& versionText,
+                         MessageBoxes& messages);
 
 } // namespace oculet

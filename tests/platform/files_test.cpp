@@ -5,6 +5,7 @@
 #include "platform/FolderWatch.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
+#include "platform/RegularFile.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QDir>
@@ -13,10 +14,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <ctime>
 #include <functional>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -58,6 +61,113 @@ TEST(SettingsFile, AFileThatCannotBeReadWholeIsRefusedAndAMissingOneIsEmpty) {
         EXPECT_FALSE(IniFile::read(path, &error).has_value()) << path.toStdString();
         EXPECT_FALSE(error.isEmpty()) << path.toStdString();
     }
+}
+
+TEST(SettingsFile, CommentsAndLinesNotUnderstoodStayWhereTheyStood) {
+    // A blank line ends what belongs to the section above; what follows it belongs to the next.
+    IniFile ini = IniFile::parse("; written by hand\n[FTP]\n# the server\nhost=a\nno equals sign\n\n"
+                                 "; about the clock\n[Clock]\nshown=1\n; the end\n");
+    ini.setValue("ftp", "host", "b");
+    ini.setValue("ftp", "port", "21");
+    ini.setValue("new", "k", "v");
+    EXPECT_EQ(ini.serialise(), QByteArray("; written by hand\n[ftp]\n# the server\nhost=b\nport=21\nno equals sign\n"
+                                          "\n; about the clock\n[clock]\nshown=1\n\n[new]\nk=v\n; the end\n"));
+}
+
+TEST(SettingsFile, Utf16IsReadAndKeptAndTextWithoutAnySectionIsRefused) {
+    const QString dir = TestEnvironment::makeTempDir("ini16");
+    const QString text = QString::fromUtf8("; mine\r\n[ftp]\r\npassword=s\xc3\xa9" "cret\r\n");
+    QByteArray utf16 = "\xff\xfe";
+    utf16.append(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    ASSERT_TRUE(writeFile(dir + "/utf16.ini", utf16));
+    std::optional<IniFile> ini = IniFile::read(dir + "/utf16.ini");
+    ASSERT_TRUE(ini.has_value());
+    EXPECT_EQ(ini->value("ftp", "password"), QString::fromUtf8("s\xc3\xa9" "cret"));
+    ini->setValue("ftp", "user", "me");
+    const QString written = QString::fromUtf8("; mine\n[ftp]\npassword=s\xc3\xa9" "cret\nuser=me\n");
+    EXPECT_EQ(ini->serialise(), QByteArray("\xff\xfe") + QByteArray(reinterpret_cast<const char*>(written.utf16()),
+                                                                      written.size() * 2));
+    EXPECT_EQ(IniFile::fromBytes("\xef\xbb\xbf[a]\nk=1\n")->value("a", "k"), QStringLiteral("1"));
+
+    ASSERT_TRUE(writeFile(dir + "/sectionless.ini", "host=example.org\npassword=secret\n"));
+    ASSERT_TRUE(writeFile(dir + "/utf16-without-mark.ini", utf16.mid(2)));
+    for (const char* name : {"/sectionless.ini", "/utf16-without-mark.ini"}) {
+        QString error;
+        EXPECT_FALSE(IniFile::read(dir + name, &error).has_value()) << name;
+        EXPECT_FALSE(error.isEmpty()) << name;
+    }
+    EXPECT_TRUE(IniFile::fromBytes("; nothing but a comment\n\n").has_value());
+}
+
+// Files a user or another program may have put in Oculet's way are read only when they are
+// plain files: a FIFO would stop the program in open() until someone wrote to it.
+TEST(RegularFile, OnlyAPlainFileIsReadAndAnythingElseIsRefusedAtOnce) {
+    const QString dir = TestEnvironment::makeTempDir("regular");
+    ASSERT_TRUE(writeFile(dir + "/plain", "12345"));
+    ASSERT_TRUE(QFile::link(dir + "/plain", dir + "/link"));
+    QDir().mkpath(dir + "/folder");
+    test::UnwrittenFifo fifo(dir + "/fifo");
+    ASSERT_TRUE(fifo.made());
+    using O = FileRead::Outcome;
+    const std::tuple<QString, qint64, O> rows[] = {
+        {dir + "/plain", 5, O::Read},       {dir + "/link", 5, O::Read},     {dir + "/plain", 4, O::TooLarge},
+        {dir + "/missing", 5, O::Missing},  {dir + "/folder", 5, O::NotAFile}, {dir + "/fifo", 5, O::NotAFile},
+        {"/dev/zero", 5, O::NotAFile},
+    };
+    for (const auto& [path, limit, outcome] : rows) {
+        const auto started = std::chrono::steady_clock::now();
+        const FileRead read = readRegularFile(path, limit);
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2)) << path.toStdString();
+        EXPECT_EQ(read.outcome, outcome) << path.toStdString();
+        EXPECT_EQ(read.bytes, outcome == O::Read ? QByteArray("12345") : QByteArray()) << path.toStdString();
+        EXPECT_EQ(read.reason().isEmpty(), outcome == O::Read) << path.toStdString();
+    }
+}
+
+// In a folder everyone may write (as a shared program folder can be), a link another user left
+// under one of Oculet's names must not make Oculet write where that user chose.
+TEST(AtomicFile, OnlyTrustedLinksAreFollowedAndOnlyPlainFilesReplaced) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "making a link owned by another user needs the superuser";
+    }
+    const QString dir = TestEnvironment::makeTempDir("shared");
+    const QString shared = dir + "/program";
+    QDir().mkpath(shared);
+    ::chmod(QFile::encodeName(shared).constData(), 01777);
+    ASSERT_TRUE(writeFile(dir + "/mine", "the user's own file"));
+    test::UnwrittenFifo fifo(dir + "/fifo", 0);
+    const auto plant = [&](const QString& name, const QString& target, uid_t owner) {
+        ASSERT_TRUE(QFile::link(target, shared + u'/' + name));
+        ASSERT_EQ(::lchown(QFile::encodeName(shared + u'/' + name).constData(), owner, owner), 0);
+    };
+    plant("Cam_1.bmp", dir + "/mine", 65534);
+    plant("temp.jpg", dir + "/chosen", 65534);
+    plant("Oculet_English.Language", dir + "/fifo", ::geteuid());
+    plant("own.bmp", dir + "/own", ::geteuid());
+
+    FrequentFile frames(shared + "/Cam_1.bmp");
+    EXPECT_NE(frames.replace("BM"), 0);
+    EXPECT_NE(replaceFile(shared + "/Cam_1.bmp", "BM"), 0);
+    EXPECT_EQ(test::readFile(dir + "/mine"), QByteArray("the user's own file"));
+    EXPECT_NE(replaceFile(shared + "/temp.jpg", "jpeg"), 0);
+    EXPECT_FALSE(QFileInfo::exists(dir + "/chosen")) << "a dangling link made a file where its planter chose";
+    EXPECT_NE(replaceFile(shared + "/Oculet_English.Language", "Oculet"), 0);
+    FrequentFile toFifo(shared + "/Oculet_English.Language");
+    EXPECT_NE(toFifo.replace("Oculet"), 0);
+    struct stat st {};
+    EXPECT_TRUE(::stat(QFile::encodeName(dir + "/fifo").constData(), &st) == 0 && S_ISFIFO(st.st_mode));
+    for (const QString& name : {QStringLiteral("Cam_1.bmp"), QStringLiteral("temp.jpg")}) {
+        EXPECT_TRUE(QFileInfo(shared + u'/' + name).isSymLink()) << name.toStdString();
+    }
+    // A hard link to the user's file becomes the spare after one swap; it is never written into.
+    ASSERT_EQ(::link(QFile::encodeName(dir + "/mine").constData(), QFile::encodeName(shared + "/hard.bmp").constData()), 0);
+    FrequentFile hard(shared + "/hard.bmp");
+    for (const char* frame : {"BM1", "BM2", "BM3"}) {
+        EXPECT_EQ(hard.replace(frame), 0);
+    }
+    EXPECT_EQ(test::readFile(dir + "/mine"), QByteArray("the user's own file"));
+    EXPECT_EQ(replaceFile(shared + "/own.bmp", "BM"), 0) << "the user's own link is followed";
+    EXPECT_EQ(test::readFile(dir + "/own"), QByteArray("BM"));
 }
 
 TEST(AtomicFile, WritesThroughALinkAndClearsOnlyItsOwnLeftovers) {

@@ -20,7 +20,8 @@ TEST(LanguageFile, TheVersionLineDecidesWhetherAFileIsUsed) {
     const std::pair<QByteArray, LanguageStatus> rows[] = {
         {"Oculet 2.21", LanguageStatus::Loaded},
         {"Language file for Oculet 2.21", LanguageStatus::Loaded},
-        {"Oculet 2.21 ", LanguageStatus::WrongVersion},
+        {"Oculet 2.21 \t", LanguageStatus::Loaded},
+        {"Oculet 2.21 x", LanguageStatus::WrongVersion},
         {"Oculet 2.2", LanguageStatus::WrongVersion},
         {"oculet 2.21", LanguageStatus::Unusable},
     };

@@ -4,7 +4,9 @@
 
 #include <QDir>
 
+#include <chrono>
 #include <csignal>
+#include <fcntl.h>
 #include <cstdio>
 #include <string>
 #include <sys/stat.h>
@@ -20,6 +22,27 @@ pid_t g_openbox = -1;
 void setEnv(const char* name, const QString& value) { ::setenv(name, value.toLocal8Bit().constData(), 1); }
 
 } // namespace
+
+UnwrittenFifo::UnwrittenFifo(const QString& path, int writerAfterMs) {
+    const QByteArray name = QFile::encodeName(path);
+    made_ = ::mkfifo(name.constData(), 0644) == 0;
+    writer_ = std::thread([this, name, writerAfterMs] {
+        const auto due = std::chrono::steady_clock::now() + std::chrono::milliseconds(writerAfterMs);
+        while (!stop_) {
+            ::usleep(20000);
+            // Opening to write without blocking succeeds only while a reader waits.
+            const int fd = std::chrono::steady_clock::now() < due ? -1 : ::open(name.constData(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0) {
+                ::close(fd);
+            }
+        }
+    });
+}
+
+UnwrittenFifo::~UnwrittenFifo() {
+    stop_ = true;
+    writer_.join();
+}
 
 void stopChild(pid_t& pid) {
     if (pid <= 0) {

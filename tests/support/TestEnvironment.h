@@ -3,6 +3,9 @@
 #include <QFile>
 #include <QString>
 
+#include <atomic>
+#include <thread>
+
 #include <sys/types.h>
 
 namespace oculet::test {
@@ -34,6 +37,23 @@ struct TestEnvironment {
     // waits until it has taken over. Idempotent; stopped when the test program ends.
     static bool startWindowManager();
     static void stopWindowManager();
+};
+
+// A FIFO nobody writes: whoever opens it to read waits for a writer. One comes by after
+// `writerAfterMs`, so a reader that does wait ends up with an empty file instead of hanging the
+// test; a test measures how long the reader took.
+class UnwrittenFifo {
+public:
+    explicit UnwrittenFifo(const QString& path, int writerAfterMs = 3000);
+    ~UnwrittenFifo();
+    UnwrittenFifo(const UnwrittenFifo&) = delete;
+    UnwrittenFifo& operator=(const UnwrittenFifo&) = delete;
+    bool made() const { return made_; }
+
+private:
+    bool made_ = false;
+    std::atomic<bool> stop_{false};
+    std::thread writer_;
 };
 
 // Stops a child process, politely first.

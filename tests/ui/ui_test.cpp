@@ -18,6 +18,8 @@
 #include <QMouseEvent>
 #include <QRegularExpression>
 
+#include <chrono>
+
 #include <gtest/gtest.h>
 
 namespace oculet {
@@ -58,12 +60,13 @@ TEST(Language, ShippedFilesLoadAndATranslatorsFileIsKeptAndFailuresAreSaid) {
     const QByteArray translators = "Oculet 2.21\nedited by hand, broken\n";
     ASSERT_TRUE(test::writeFile(folder + "/Oculet_German.Language", translators));
     ASSERT_TRUE(test::writeFile(folder + "/Oculet_English.Language", "Oculet 2.20\nan old one\n"));
-    installShippedFiles(data, folder, kVersion);
+    Boxes boxes;
+    installShippedFiles(data, folder, kVersion, boxes);
     EXPECT_EQ(test::readFile(folder + "/Oculet_German.Language"), translators);
     EXPECT_TRUE(QFileInfo(data + "/Help.txt").size() > 0);
+    boxes.shown.clear();
 
     InterfaceTexts texts;
-    Boxes boxes;
     LanguageLoader loader(texts, boxes, folder, kVersion);
     // Each shipped file is complete, and those whose two messages the program words in their
     // language before loading word them the same.
@@ -83,9 +86,48 @@ TEST(Language, ShippedFilesLoadAndATranslatorsFileIsKeptAndFailuresAreSaid) {
                                         "Viewhall|Foute taalbestand versie."}));
     EXPECT_EQ(texts[Text::Options], "Opties") << "a failed load changed a caption";
     QFile::remove(folder + "/Oculet_German.Language");
-    installShippedFiles(data, folder, kVersion);
+    installShippedFiles(data, folder, kVersion, boxes);
     EXPECT_TRUE(loader.load(2));
     EXPECT_EQ(texts[Text::Options], "Optionen");
+}
+
+TEST(Language, AFileTheShippedOneReplacesIsKeptBesideItAndOnlyPlainFilesAreRead) {
+    const QString data = test::TestEnvironment::makeTempDir("language-kept");
+    const QString folder = data + "/Languages";
+    ASSERT_TRUE(QDir().mkpath(folder));
+    QByteArray dutch = "Oculet 2.21 \r\nLanguage = Nederlands\r\nVertaler\r\nDatum\r\n";
+    for (int i = 1; i <= kTextCount; ++i) {
+        dutch += "tekst " + QByteArray::number(i) + "\r\n";
+    }
+    ASSERT_TRUE(test::writeFile(folder + "/Oculet_Dutch.Language", dutch));
+    ASSERT_TRUE(test::writeFile(folder + "/Oculet_Spanish.Language", "Oculet 2.19\nfirst translation\n"));
+    test::UnwrittenFifo fifo(folder + "/Oculet_English.Language");
+    ASSERT_TRUE(fifo.made());
+    Boxes boxes;
+    const auto started = std::chrono::steady_clock::now();
+    installShippedFiles(data, folder, kVersion, boxes);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2)) << "waited on the FIFO";
+    EXPECT_EQ(test::readFile(folder + "/Oculet_Dutch.Language"), dutch);
+    EXPECT_EQ(test::readFile(folder + "/Oculet_Spanish.Language.bak"), "Oculet 2.19\nfirst translation\n");
+    ASSERT_EQ(boxes.shown.size(), 1);
+    EXPECT_TRUE(boxes.shown[0].contains("Oculet_Spanish.Language.bak"));
+    EXPECT_FALSE(QFileInfo(folder + "/Oculet_English.Language").isFile()) << "the FIFO was replaced";
+
+    ASSERT_TRUE(test::writeFile(folder + "/Oculet_Spanish.Language", "Oculet 2.20\nsecond\n"));
+    installShippedFiles(data, folder, kVersion, boxes);
+    installShippedFiles(data, folder, kVersion, boxes);
+    EXPECT_EQ(test::readFile(folder + "/Oculet_Spanish.Language.bak"), "Oculet 2.20\nsecond\n") << "the newest is kept";
+    EXPECT_EQ(boxes.shown.size(), 2) << "said once per file replaced";
+
+    InterfaceTexts texts;
+    LanguageLoader loader(texts, boxes, folder, kVersion);
+    EXPECT_TRUE(loader.load(4));
+    EXPECT_EQ(texts[Text::Options], "tekst 8");
+    boxes.shown.clear();
+    const auto loading = std::chrono::steady_clock::now();
+    EXPECT_FALSE(loader.load(0));
+    EXPECT_LT(std::chrono::steady_clock::now() - loading, std::chrono::seconds(2)) << "waited on the FIFO";
+    EXPECT_EQ(boxes.shown, QStringList({"Language file not found or corrupt"}));
 }
 
 class FakeDialogs final : public PanelDialogs {
