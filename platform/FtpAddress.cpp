@@ -10,7 +10,7 @@ bool sendableOverFtp(const QString& text) {
 }
 
 bool usableRemoteName(const QString& name) {
-    return !name.isEmpty() && !name.contains(u'/') && sendableOverFtp(name);
+    return !name.isEmpty() && !name.contains(u'/') && !name.contains(u'\\') && sendableOverFtp(name);
 }
 
 FtpEndpoint FtpEndpoint::fromAddress(const QString& address, const QString& username,

@@ -39,8 +39,9 @@ FtpEndpoint parseFtpAddress(const QString& address, const QString& username, con
 // end that command and start another of the text's making.
 bool sendableOverFtp(const QString& text);
 
-// Whether a file name can be sent as it stands: not empty, sendable, and no "/", so it names a
-// file in the folder given and nowhere else.
+// Whether a file name can be sent as it stands: not empty, sendable, and no folder separator,
+// "/" nor "\" (which servers on Windows take as one), so it names a file in the folder given and
+// nowhere else.
 bool usableRemoteName(const QString& name);
 
 // The URL of a file (or, with an empty name, a folder) on the server. Returns an empty string

@@ -12,7 +12,7 @@ TEST(FtpAddress, AddressMayCarryASchemeAndAPort) {
                            Row{"[::1]", "::1", 21}, Row{"h:1", "h", 1}, Row{"h:65535", "h", 65535},
                            Row{"h:0", nullptr, 0}, Row{"h:65536", nullptr, 0}, Row{"h:abc", nullptr, 0},
                            Row{"", nullptr, 0}, Row{"evil@host", nullptr, 0}, Row{"host/path", nullptr, 0},
-                           Row{"[::1", nullptr, 0}, Row{"[::1]x", nullptr, 0},
+                           Row{"host\\path", nullptr, 0}, Row{"[::1", nullptr, 0}, Row{"[::1]x", nullptr, 0},
                            Row{"ftps://h", "h", 21}, Row{"SFTP://h", "h", 22}, Row{"sftp://h:2222/", "h", 2222},
                            Row{"http://h", nullptr, 0}}) {
         const FtpEndpoint e = parseFtpAddress(QString::fromLatin1(row.address), "u", "p");
@@ -28,10 +28,12 @@ TEST(FtpAddress, AddressMayCarryASchemeAndAPort) {
 
 TEST(FtpAddress, FoldersAndNamesAreEncodedAndUnsafeOnesRefused) {
     const FtpEndpoint e = parseFtpAddress("h:2121", {}, {});
+    // A name must name a file in the folder given: with "\" a server on Windows would climb out.
     for (const auto& [dir, name, url] : {std::tuple{"/", "temp.jpg", "ftp://h:2121/%2F/temp.jpg"},
                                          {"cam/", "temp.jpg", "ftp://h:2121/cam/temp.jpg"},
                                          {"/www/my cam/", "a b.jpg", "ftp://h:2121/%2Fwww/my%20cam/a%20b.jpg"},
                                          {"cam/", "", "ftp://h:2121/cam/"}, {"cam/", "x/y.jpg", ""},
+                                         {"cam/", "..\\escape.jpg", ""}, {"/", "a\\b.jpg", ""},
                                          {"cam/", "x.jpg\r\nDELE index.html", ""}, {"cam\nDELE x/", "temp.jpg", ""}}) {
         EXPECT_EQ(ftpUrl(e, dir, name), QString(url)) << dir << " " << name;
     }

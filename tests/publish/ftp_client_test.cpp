@@ -36,6 +36,8 @@ TEST(FtpClient, AFailedRequestShowsNoPasswordAndTheNextStartsAfreshAsDoesAStoppe
         EXPECT_FALSE(client.checkLogin(FtpEndpoint::fromAddress(server.address(), u, p), never).ok);
     }
     EXPECT_EQ(server.log().count("CONNECT"), 2) << "a login with a line break reached the server";
+    EXPECT_FALSE(client.rename(endpoint(FtpServer::password()), "/", "temp.jpg", "..\\escape.jpg", never).ok);
+    EXPECT_EQ(server.log().count("CONNECT"), 2) << "a name with a backslash reached the server";
 
     int calls = 0;
     const QByteArray bytes = QByteArray("0123456789abcdefghi").repeated(500000);
