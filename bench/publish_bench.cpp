@@ -5,7 +5,6 @@
 #include "settings/Settings.h"
 #include "platform/MessageBoxes.h"
 #include "platform/TurboJpeg.h"
-#include "publish/DibSection.h"
 #include "publish/FtpPublisher.h"
 #include "publish/JpegWriter.h"
 #include "tests/support/FtpServer.h"
@@ -39,13 +38,12 @@ QImage benchFrame(int seed) {
 }
 
 void BM_EncodeFrameInMemory(benchmark::State& state) {
-    oculet::DibSection dib;
-    dib.createFromPicture(benchFrame(1));
+    const QImage frame = benchFrame(1);
     oculet::TurboJpegEncoder encoder;
     std::vector<std::uint8_t> jpeg;
     for (auto _ : state) {
-        encoder.encodeBgrBottomUp(dib.bits(), dib.width(), dib.height(), dib.bytesPerScanLine(),
-                                  65, jpeg);
+        encoder.encodeRgb32TopDown(frame.constBits(), frame.width(), frame.height(), int(frame.bytesPerLine()),
+                                   oculet::kPublishedJpegQuality, jpeg);
         benchmark::DoNotOptimize(jpeg.data());
     }
     state.counters["jpeg_bytes"] = static_cast<double>(jpeg.size());

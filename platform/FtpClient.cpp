@@ -35,14 +35,6 @@ void globalInit() {
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
-bool unsafeText(const QString& text) {
-    return text.contains(u'\r') || text.contains(u'\n') || text.contains(QChar(0));
-}
-
-bool usableName(const QString& name) {
-    return !name.isEmpty() && !name.contains(u'/') && !unsafeText(name);
-}
-
 QString hidePassword(QString text, const QString& password) {
     if (!password.isEmpty()) {
         text.replace(password, QStringLiteral("****"));
@@ -146,122 +138,7 @@ QString defaultKeyFile() {
     return {};
 }
 
-// A path for an SFTP command: relative to the login folder unless it starts with "/", quoted.
-QString sftpPath(const QString& remoteDir, const QString& name) {
-    QString path = (remoteDir.isEmpty() || remoteDir == QStringLiteral("/")) ? name : remoteDir + name;
-    path.replace(u'\\', QStringLiteral("\\\\")).replace(u'"', QStringLiteral("\\\""));
-    return u'"' + path + u'"';
-}
-
 } // namespace
-
-FtpEndpoint FtpEndpoint::fromAddress(const QString& address, const QString& username,
-                                     const QString& password) {
-    FtpEndpoint endpoint;
-    endpoint.username = username;
-    endpoint.password = password;
-    // FTP sends the user name and password as command lines: a line break in either would
-    // end the command and start another of the user's making.
-    if (unsafeText(username) || unsafeText(password)) {
-        endpoint.addressError =
-            QStringLiteral("The FTP user name or password holds a line break or a NUL character, which FTP cannot send.");
-        return endpoint;
-    }
-
-    QString text = address.trimmed();
-    if (const qsizetype sep = text.indexOf(QStringLiteral("://")); sep >= 0) {
-        const QString scheme = text.left(sep).toLower();
-        if (scheme == QStringLiteral("ftps")) {
-            endpoint.scheme = FtpScheme::Ftps;
-        } else if (scheme == QStringLiteral("sftp")) {
-            endpoint.scheme = FtpScheme::Sftp;
-            endpoint.port = 22;
-        } else if (scheme != QStringLiteral("ftp")) {
-            endpoint.addressError =
-                QStringLiteral("Only ftp://, ftps:// and sftp:// addresses can be used.");
-            return endpoint;
-        }
-        text = text.mid(sep + 3);
-    }
-    while (text.endsWith(u'/')) {
-        text.chop(1);
-    }
-    QString portText;
-    if (text.startsWith(u'[')) {
-        const qsizetype close = text.indexOf(u']');
-        if (close < 0) {
-            endpoint.addressError = QStringLiteral("The FTP address is not complete.");
-            return endpoint;
-        }
-        endpoint.host = text.mid(1, close - 1);
-        const QString rest = text.mid(close + 1);
-        if (!rest.isEmpty()) {
-            if (!rest.startsWith(u':')) {
-                endpoint.addressError = QStringLiteral("The FTP address is not valid.");
-                return endpoint;
-            }
-            portText = rest.mid(1);
-        }
-    } else if (text.count(u':') == 1) {
-        endpoint.host = text.section(u':', 0, 0);
-        portText = text.section(u':', 1);
-    } else {
-        endpoint.host = text;
-    }
-    if (!portText.isNull()) {
-        bool ok = false;
-        const int port = portText.toInt(&ok);
-        if (!ok || port < 1 || port > 65535) {
-            endpoint.addressError = QStringLiteral("The port in the FTP address is not valid.");
-            return endpoint;
-        }
-        endpoint.port = port;
-    }
-    if (endpoint.host.isEmpty()) {
-        endpoint.addressError = QStringLiteral("No FTP address is given.");
-        return endpoint;
-    }
-    // Characters that would make the URL mean another host, user or path than the one typed.
-    static const QString forbidden = QStringLiteral("/\\@?#% \t");
-    for (const QChar c : endpoint.host) {
-        if (forbidden.contains(c) || c.unicode() < 0x20) {
-            endpoint.addressError = QStringLiteral("The FTP address is not valid.");
-            return endpoint;
-        }
-    }
-    return endpoint;
-}
-
-QString ftpUrl(const FtpEndpoint& endpoint, const QString& remoteDir, const QString& name) {
-    if (unsafeText(remoteDir) || (!name.isEmpty() && !usableName(name))) {
-        return {};
-    }
-    const bool v6 = endpoint.host.contains(u':');
-    const bool sftp = endpoint.scheme == FtpScheme::Sftp;
-    QString url = (sftp ? QStringLiteral("sftp://") : QStringLiteral("ftp://")) +
-                  (v6 ? u'[' + endpoint.host + u']' : endpoint.host) + u':' + QString::number(endpoint.port) + u'/';
-    QStringList parts;
-    for (const QString& part : remoteDir.split(u'/', Qt::SkipEmptyParts)) {
-        parts << QString::fromLatin1(QUrl::toPercentEncoding(part));
-    }
-    if (sftp) {
-        // An SFTP path is absolute; "~" is the login folder.
-        if (!remoteDir.startsWith(u'/') || parts.isEmpty()) {
-            parts.prepend(QStringLiteral("~"));
-        }
-    } else if (remoteDir.startsWith(u'/')) {
-        // A folder that starts at the server's top is written with an encoded first slash, which
-        // tells the client to change to "/" first instead of starting in the login folder.
-        if (parts.isEmpty()) {
-            parts << QString();
-        }
-        parts.first().prepend(QStringLiteral("%2F"));
-    }
-    for (const QString& part : parts) {
-        url += part + u'/';
-    }
-    return url + QString::fromLatin1(QUrl::toPercentEncoding(name));
-}
 
 // The longest one wait for the sockets lasts before the transfer is looked at again.
 constexpr int kLongestWaitMs = 100;
@@ -532,7 +409,7 @@ FtpResult CurlFtpClient::uploadAndRename(const FtpEndpoint& endpoint, const QByt
                                          const QString& remoteDir, const QString& uploadName,
                                          const QString& finalName, const FtpStop& stop, bool& uploaded) {
     uploaded = false;
-    if (endpoint.scheme == FtpScheme::Sftp || !usableName(uploadName) || !usableName(finalName)) {
+    if (endpoint.scheme == FtpScheme::Sftp || !usableRemoteName(uploadName) || !usableRemoteName(finalName)) {
         return FtpClient::uploadAndRename(endpoint, contents, remoteDir, uploadName, finalName, stop, uploaded);
     }
     const CurlList rename = Impl::commandList({QStringLiteral("RNFR ") + uploadName, QStringLiteral("RNTO ") + finalName});
@@ -550,7 +427,7 @@ FtpResult CurlFtpClient::uploadAndRename(const FtpEndpoint& endpoint, const QByt
 
 FtpResult CurlFtpClient::rename(const FtpEndpoint& endpoint, const QString& remoteDir,
                                 const QString& from, const QString& to, const FtpStop& stop) {
-    if (!usableName(from) || !usableName(to)) {
+    if (!usableRemoteName(from) || !usableRemoteName(to)) {
         FtpResult result;
         result.message = QStringLiteral("The file name cannot be used on the server.");
         return result;
@@ -566,7 +443,7 @@ FtpResult CurlFtpClient::rename(const FtpEndpoint& endpoint, const QString& remo
 
 FtpResult CurlFtpClient::remove(const FtpEndpoint& endpoint, const QString& remoteDir,
                                 const QString& name, const FtpStop& stop) {
-    if (!usableName(name)) {
+    if (!usableRemoteName(name)) {
         FtpResult result;
         result.message = QStringLiteral("The file name cannot be used on the server.");
         return result;

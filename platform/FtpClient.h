@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/FtpAddress.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -7,29 +9,6 @@
 #include <memory>
 
 namespace oculet {
-
-// How the picture travels: plain FTP, FTP with explicit TLS (control and data protected), or
-// SFTP over SSH.
-enum class FtpScheme { Ftp, Ftps, Sftp };
-
-// Where and as whom to log in. Built from the address box ("host" or "host:port"; "[v6-address]"
-// for IPv6; a leading "ftp://", "ftps://" or "sftp://" chooses the scheme, plain FTP without one;
-// the port defaults to 21, 21 and 22) and the two boxes for the user name and password.
-struct FtpEndpoint {
-    FtpScheme scheme = FtpScheme::Ftp;
-    QString host;
-    int port = 21;
-    QString username;
-    QString password;
-    // Empty when the address is usable; otherwise why not (shown instead of a server reply).
-    QString addressError;
-    // An SSH host key the user has accepted for this server ("SHA256:..."): when it is the key
-    // the server shows and known_hosts does not know the server, it is added there.
-    QString acceptedHostKey;
-
-    static FtpEndpoint fromAddress(const QString& address, const QString& username,
-                                   const QString& password);
-};
 
 struct FtpTimeouts {
     int connectMs = 10000;        // TCP connect and login
@@ -130,11 +109,5 @@ private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
-
-// The URL of a file (or, with an empty name, a folder) on the server. Exposed for tests.
-// Returns an empty string when a name or folder holds characters that cannot be sent safely.
-// Over SFTP a folder is taken from the login folder unless it starts with "/"; the top folder
-// "/" itself is the login folder, as it is on most FTP hosts.
-QString ftpUrl(const FtpEndpoint& endpoint, const QString& remoteDir, const QString& name);
 
 } // namespace oculet

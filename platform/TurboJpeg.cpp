@@ -37,29 +37,20 @@ int TurboJpegEncoder::initialise() {
     return handle_ ? 0 : failureCode(nullptr);
 }
 
-int TurboJpegEncoder::encodeBgrBottomUp(const std::uint8_t* bits, int width, int height,
-                                        int pitch, int quality, std::vector<std::uint8_t>& jpeg) {
-    return encode(bits, width, height, pitch, TJPF_BGR, TJFLAG_BOTTOMUP, quality, jpeg);
-}
-
 int TurboJpegEncoder::encodeRgb32TopDown(const std::uint8_t* bits, int width, int height, int pitch, int quality,
                                          std::vector<std::uint8_t>& jpeg) {
-    const int format = std::endian::native == std::endian::little ? TJPF_BGRX : TJPF_XRGB;
-    return encode(bits, width, height, pitch, format, 0, quality, jpeg);
-}
-
-int TurboJpegEncoder::encode(const std::uint8_t* bits, int width, int height, int pitch, int pixelFormat,
-                             int flags, int quality, std::vector<std::uint8_t>& jpeg) {
     if (initialise() != 0) {
         return failureCode(nullptr);
     }
     if (bits == nullptr || width <= 0 || height <= 0) {
         return failureCode(nullptr);
     }
+    // 0xffRRGGBB in memory is B, G, R, X on a little-endian machine.
+    const int pixelFormat = std::endian::native == std::endian::little ? TJPF_BGRX : TJPF_XRGB;
     JpegBuffer out;
     unsigned long size = 0;
     const int rc = tjCompress2(handle_.get(), bits, width, pitch, height, pixelFormat, &out.data, &size, TJSAMP_420,
-                               quality, flags);
+                               quality, 0);
     if (rc != 0) {
         return failureCode(handle_.get());
     }

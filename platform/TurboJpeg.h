@@ -14,11 +14,11 @@ public:
 
     // 0 when the encoder is ready; otherwise the code of the failure.
     virtual int initialise() = 0;
-    // Encodes a bottom-up 24-bit BGR buffer whose rows are `pitch` bytes apart (rows padded),
-    // with 4:2:0 chroma subsampling at `quality` (1..100). Returns 0 and fills `jpeg`, or the
-    // encoder's failure code.
-    virtual int encodeBgrBottomUp(const std::uint8_t* bits, int width, int height, int pitch,
-                                  int quality, std::vector<std::uint8_t>& jpeg) = 0;
+    // Encodes top-down rows of 32-bit pixels as QImage::Format_RGB32 keeps them (0xffRRGGBB in
+    // native byte order), `pitch` bytes apart, with 4:2:0 chroma subsampling at `quality`
+    // (1..100). Returns 0 and fills `jpeg`, or the encoder's failure code.
+    virtual int encodeRgb32TopDown(const std::uint8_t* bits, int width, int height, int pitch, int quality,
+                                   std::vector<std::uint8_t>& jpeg) = 0;
 };
 
 class TurboJpegEncoder final : public JpegEncoder {
@@ -29,16 +29,11 @@ public:
     TurboJpegEncoder& operator=(const TurboJpegEncoder&) = delete;
 
     int initialise() override;
-    int encodeBgrBottomUp(const std::uint8_t* bits, int width, int height, int pitch, int quality,
-                          std::vector<std::uint8_t>& jpeg) override;
-    // The same for top-down rows of 32-bit pixels as QImage::Format_RGB32 keeps them (0xffRRGGBB
-    // in native byte order): the encoder reads them as they are, with no conversion first.
+    // The encoder reads the rows as they are, with no conversion first.
     int encodeRgb32TopDown(const std::uint8_t* bits, int width, int height, int pitch, int quality,
-                           std::vector<std::uint8_t>& jpeg);
+                           std::vector<std::uint8_t>& jpeg) override;
 
 private:
-    int encode(const std::uint8_t* bits, int width, int height, int pitch, int pixelFormat, int flags,
-               int quality, std::vector<std::uint8_t>& jpeg);
     struct HandleDeleter {
         void operator()(void* handle) const;
     };

@@ -2,7 +2,6 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/TurboJpeg.h"
-#include "publish/DibSection.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -22,13 +21,6 @@ namespace {
 // A file overwritten frame after frame keeps the mode and times of the first one, so a program
 // watching the folder sees the same file it was given.
 constexpr AtomicWriteOptions kJpegFileOptions{.mode = 0644, .keepModeAndTimes = true};
-
-void writeJpegBytes(const std::vector<std::uint8_t>& jpeg, const QString& path) {
-    const QByteArray bytes(reinterpret_cast<const char*>(jpeg.data()), static_cast<qsizetype>(jpeg.size()));
-    if (const int rc = replaceFile(path, bytes, kJpegFileOptions); rc != 0) {
-        saveFailed(rc);
-    }
-}
 
 void initialiseOrThrow(JpegEncoder& encoder) {
     if (const int rc = encoder.initialise(); rc != 0) {
@@ -51,27 +43,15 @@ QString JpegError::source() const {
     return name + QStringLiteral(".mIntelJPEGLibrary");
 }
 
-bool writeJpegFile(const DibSection& dib, const QString& path, int quality) {
-    TurboJpegEncoder encoder;
-    return writeJpegFile(dib, path, quality, encoder);
-}
-
-bool writeJpegFile(const DibSection& dib, const QString& path, int quality, JpegEncoder& encoder) {
-    initialiseOrThrow(encoder);
-    std::vector<std::uint8_t> jpeg;
-    if (const int rc = encoder.encodeBgrBottomUp(dib.bits(), dib.width(), dib.height(),
-                                                 dib.bytesPerScanLine(), quality, jpeg);
-        rc != 0) {
-        saveFailed(rc);
-    }
-    writeJpegBytes(jpeg, path);
-    return true;
-}
-
 QByteArray saveFrameAsJpeg(const QImage& frame, const QString& dataFolder) {
-    // The encoder reads the frame's 32-bit rows as they are: the same file as from a flipped
-    // 24-bit copy, without making one. One encoder per thread, kept from frame to frame.
+    // One encoder per thread, kept from frame to frame.
     thread_local TurboJpegEncoder encoder;
+    return saveFrameAsJpegWith(frame, dataFolder, encoder);
+}
+
+QByteArray saveFrameAsJpegWith(const QImage& frame, const QString& dataFolder, JpegEncoder& encoder) {
+    // The encoder reads the frame's 32-bit rows as they are: the same file as from a flipped
+    // 24-bit copy, without making one.
     initialiseOrThrow(encoder);
     const QImage pixels = frame.format() == QImage::Format_RGB32 ? frame : frame.convertToFormat(QImage::Format_RGB32);
     std::vector<std::uint8_t> jpeg;

@@ -9,7 +9,6 @@ class QImage;
 
 namespace oculet {
 
-class DibSection;
 class JpegEncoder;
 
 // A failure of the JPEG writer. Carries the error number and source the rest of the program
@@ -31,22 +30,20 @@ private:
     int code_;
 };
 
-// Writes the picture as a JPEG file at `quality`. The file appears whole or not at all: it is
-// written under a temporary name in the same folder and renamed into place. An existing file
-// keeps its last-access and last-modified times and its permission bits (Linux has no settable
-// creation time). Throws JpegError: "Failed to initialise the IJL library: <code>" when the
-// encoder cannot start, "Failed to save to JPG <code>" when encoding or writing fails (the code
-// is the encoder's, or the system's errno for a file failure). Returns true.
-bool writeJpegFile(const DibSection& dib, const QString& path, int quality);
-bool writeJpegFile(const DibSection& dib, const QString& path, int quality, JpegEncoder& encoder);
-
 inline constexpr int kPublishedJpegQuality = 65;
 
 // The name of the JPEG that is uploaded, in the data folder and on the server.
 inline QString tempJpegName() { return QStringLiteral("temp.jpg"); }
 
 // Writes the frame as "temp.jpg" in the data folder at quality 65 and returns the file's bytes.
-// Throws JpegError.
+// The file appears whole or not at all: it is written under a temporary name in the same folder
+// and renamed into place. An existing file keeps its last-access and last-modified times and its
+// permission bits (Linux has no settable creation time). Throws JpegError: "Failed to initialise
+// the IJL library: <code>" when the encoder cannot start, "Failed to save to JPG <code>" when
+// encoding or writing fails (the code is the encoder's, or the system's errno for a file
+// failure); the file already there is then left as it was.
 QByteArray saveFrameAsJpeg(const QImage& frame, const QString& dataFolder);
+// The same with the given encoder; the one above keeps one libjpeg-turbo encoder per thread.
+QByteArray saveFrameAsJpegWith(const QImage& frame, const QString& dataFolder, JpegEncoder& encoder);
 
 } // namespace oculet

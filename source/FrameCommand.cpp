@@ -1,6 +1,9 @@
 #include "source/FrameCommand.h"
 
 #include <QRegularExpression>
+#include <QStringList>
+
+#include <algorithm>
 
 namespace oculet {
 
@@ -26,6 +29,15 @@ FrameCommand parseFrameCommand(const QString& text) {
         command.colour = static_cast<Colour>(hex.captured(1).toUInt(nullptr, 16) & 0xFFFFFF);
     }
     return command;
+}
+
+FrameCommand takeFrameCommand(int& argc, char** argv) {
+    QStringList pieces;
+    for (int i = 1; i < argc; ++i) {
+        pieces << QString::fromLocal8Bit(argv[i]);
+    }
+    argc = std::min(argc, 1);
+    return parseFrameCommand(pieces.join(u' '));
 }
 
 } // namespace oculet

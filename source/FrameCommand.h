@@ -26,4 +26,10 @@ QString frameCommandText(const QString& title, const QString& colourLiteral, con
 // literal at all is all title.
 FrameCommand parseFrameCommand(const QString& text);
 
+// The frame program's own arguments read as its command text: every argument after the
+// program's name, joined with blanks (the editor passes one; pieces typed by hand are joined
+// back). Leaves argc at 1, so that QApplication, made from argc and argv afterwards, sees no
+// argument: a title or caption such as "-style=fusion" is the frame's, never an option of Qt's.
+FrameCommand takeFrameCommand(int& argc, char** argv);
+
 } // namespace oculet

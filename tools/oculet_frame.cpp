@@ -4,14 +4,14 @@
 #include "tools/FrameWindow.h"
 
 #include <QApplication>
-#include <QStringList>
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "xcb"); // the editor finds and moves X11 windows
+    // Read before Qt sees the arguments, and kept from it: Qt would take a title such as
+    // "-style=fusion" as its own option.
+    const oculet::FrameCommand command = oculet::takeFrameCommand(argc, argv);
     QApplication app(argc, argv);
-    // The editor passes one text; pieces given by hand are joined back with blanks.
-    const QString text = QApplication::arguments().mid(1).join(u' ');
-    FrameWindow window(oculet::parseFrameCommand(text));
+    FrameWindow window(command);
     window.show();
     return app.exec();
 }

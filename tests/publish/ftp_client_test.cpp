@@ -10,42 +10,9 @@ namespace {
 
 using test::FtpServer;
 
-TEST(FtpEndpoint, AddressMayCarryAPort) {
-    struct Row { const char* address; const char* host; int port; }; // host null: the address is refused
-    for (const Row& row : {Row{"ftp.example.org", "ftp.example.org", 21}, Row{"  ftp.example.org:2121 ", "ftp.example.org", 2121},
-                           Row{"ftp://ftp.example.org/", "ftp.example.org", 21}, Row{"[::1]:2100", "::1", 2100},
-                           Row{"[::1]", "::1", 21}, Row{"h:1", "h", 1}, Row{"h:65535", "h", 65535},
-                           Row{"h:0", nullptr, 0}, Row{"h:65536", nullptr, 0}, Row{"h:abc", nullptr, 0},
-                           Row{"", nullptr, 0}, Row{"evil@host", nullptr, 0}, Row{"host/path", nullptr, 0},
-                           Row{"[::1", nullptr, 0}, Row{"[::1]x", nullptr, 0}, Row{"ftps://h", "h", 21},
-                           Row{"SFTP://h", "h", 22}, Row{"sftp://h:2222/", "h", 2222}, Row{"http://h", nullptr, 0}}) {
-        const FtpEndpoint e = FtpEndpoint::fromAddress(QString::fromLatin1(row.address), "u", "p");
-        EXPECT_EQ(e.addressError.isEmpty(), row.host != nullptr) << row.address;
-        if (row.host != nullptr) {
-            EXPECT_EQ(e.host, QString::fromLatin1(row.host)) << row.address;
-            EXPECT_EQ(e.port, row.port) << row.address;
-        }
-    }
-    EXPECT_EQ(FtpEndpoint::fromAddress("ftps://h", {}, {}).scheme, FtpScheme::Ftps);
-    EXPECT_EQ(FtpEndpoint::fromAddress("Sftp://h", {}, {}).scheme, FtpScheme::Sftp);
-}
-
-TEST(FtpUrl, FoldersAndNamesAreEncodedAndUnsafeOnesRefused) {
-    const FtpEndpoint e = FtpEndpoint::fromAddress("h:2121", {}, {});
-    for (const auto& [webDirectory, name, url] : {std::tuple{"", "temp.jpg", "ftp://h:2121/%2F/temp.jpg"},
-                                                  {"cam", "temp.jpg", "ftp://h:2121/cam/temp.jpg"},
-                                                  {"cam/", "temp.jpg", "ftp://h:2121/cam/temp.jpg"},
-                                                  {"/www/my cam", "a b.jpg", "ftp://h:2121/%2Fwww/my%20cam/a%20b.jpg"},
-                                                  {"cam", "", "ftp://h:2121/cam/"}, {"cam", "x/y.jpg", ""},
-                                                  {"cam", "x.jpg\r\nDELE index.html", ""}, {"cam\nDELE x", "temp.jpg", ""}}) {
-        EXPECT_EQ(ftpUrl(e, remoteDirectory(webDirectory), name), QString(url)) << webDirectory << " " << name;
-    }
-    EXPECT_EQ(ftpUrl(FtpEndpoint::fromAddress("[::1]", {}, {}), "/", "a.jpg"), "ftp://[::1]:21/%2F/a.jpg");
-    // SFTP paths are absolute: the login folder is "~", and the top folder is taken for it.
-    const FtpEndpoint sftp = FtpEndpoint::fromAddress("sftp://h", {}, {});
-    for (const auto& [dir, url] : {std::pair{"/", "sftp://h:22/~/a.jpg"}, {"cam/", "sftp://h:22/~/cam/a.jpg"},
-                                   {"/srv/cam/", "sftp://h:22/srv/cam/a.jpg"}}) {
-        EXPECT_EQ(ftpUrl(sftp, dir, "a.jpg"), QString(url)) << dir;
+TEST(RemotePath, AnEmptyWebDirectoryIsTheTopFolderAndEveryFolderEndsInASlash) {
+    for (const auto& [box, dir] : {std::pair{"", "/"}, {"cam", "cam/"}, {"cam/", "cam/"}, {"/www/cam", "/www/cam/"}}) {
+        EXPECT_EQ(remoteDirectory(box), dir) << box;
     }
 }
 
@@ -69,6 +36,8 @@ TEST(FtpClient, AFailedRequestShowsNoPasswordAndTheNextStartsAfreshAsDoesAStoppe
         EXPECT_FALSE(client.checkLogin(FtpEndpoint::fromAddress(server.address(), u, p), never).ok);
     }
     EXPECT_EQ(server.log().count("CONNECT"), 2) << "a login with a line break reached the server";
+    EXPECT_FALSE(client.rename(endpoint(FtpServer::password()), "/", "temp.jpg", "..\\escape.jpg", never).ok);
+    EXPECT_EQ(server.log().count("CONNECT"), 2) << "a name with a backslash reached the server";
 
     int calls = 0;
     const QByteArray bytes = QByteArray("0123456789abcdefghi").repeated(500000);

@@ -1,5 +1,4 @@
 #include "platform/TurboJpeg.h"
-#include "publish/DibSection.h"
 #include "publish/ImageCompare.h"
 #include "publish/JpegWriter.h"
 #include "tests/platform/PixelCheck.h"
@@ -38,13 +37,15 @@ TEST(JpegWriter, FrameDecodesUprightInItsColoursAtQuality65) {
             EXPECT_TRUE(test::allPixels(decoded, {x, y, w - 2, h - 2}, rgb, 24)) << size.width();
         }
     }
-    DibSection dib;
-    dib.createFromPicture(quadrants({321, 241}));
-    for (const int quality : {65, 95}) {
-        writeJpegFile(dib, folder + QString("/q%1.jpg").arg(quality), quality);
+    // Quality 65: the same bytes as the encoder gives at 65, fewer than at 95.
+    const QImage last = quadrants({321, 241});
+    TurboJpegEncoder encoder;
+    std::vector<std::uint8_t> jpeg[2];
+    for (const int i : {0, 1}) {
+        ASSERT_EQ(encoder.encodeRgb32TopDown(last.constBits(), 321, 241, int(last.bytesPerLine()), i == 0 ? 65 : 95, jpeg[i]), 0);
     }
-    EXPECT_EQ(readFile(temp), readFile(folder + "/q65.jpg"));
-    EXPECT_LT(readFile(temp).size(), readFile(folder + "/q95.jpg").size());
+    EXPECT_EQ(readFile(temp), QByteArray(reinterpret_cast<const char*>(jpeg[0].data()), qsizetype(jpeg[0].size())));
+    EXPECT_LT(jpeg[0].size(), jpeg[1].size());
 }
 
 TEST(JpegWriter, OverwriteKeepsTimesAndModeAndLeavesNoTemporaryFile) {
@@ -69,7 +70,7 @@ TEST(JpegWriter, OverwriteKeepsTimesAndModeAndLeavesNoTemporaryFile) {
 struct ScriptedEncoder final : JpegEncoder {
     ScriptedEncoder(int init, int encode) : init(init), encode(encode) {}
     int initialise() override { return init; }
-    int encodeBgrBottomUp(const std::uint8_t*, int, int, int, int, std::vector<std::uint8_t>& jpeg) override {
+    int encodeRgb32TopDown(const std::uint8_t*, int, int, int, int, std::vector<std::uint8_t>& jpeg) override {
         jpeg.assign(3, 'x');
         return encode;
     }
@@ -80,15 +81,13 @@ TEST(JpegWriter, FailuresCarryTheEncodersCodeAndLeaveTheOldFile) {
     const QString folder = TestEnvironment::makeTempDir("jpeg");
     saveFrameAsJpeg(quadrants({32, 32}), folder);
     const QByteArray old = readFile(folder + "/temp.jpg");
-    DibSection dib;
-    dib.createFromPicture(quadrants({32, 32}));
     for (const auto& [init, encode, file, code, message] :
-         {std::tuple{7, 0, "/temp.jpg", 7, QString("Failed to initialise the IJL library: 7")},
-          {0, -2, "/temp.jpg", -2, QString("Failed to save to JPG -2")},
-          {0, 0, "/missing/temp.jpg", ENOENT, QString("Failed to save to JPG %1").arg(ENOENT)}}) {
+         {std::tuple{7, 0, "", 7, QString("Failed to initialise the IJL library: 7")},
+          {0, -2, "", -2, QString("Failed to save to JPG -2")},
+          {0, 0, "/missing", ENOENT, QString("Failed to save to JPG %1").arg(ENOENT)}}) {
         ScriptedEncoder encoder(init, encode);
         try {
-            writeJpegFile(dib, folder + file, 65, encoder);
+            saveFrameAsJpegWith(quadrants({32, 32}), folder + file, encoder);
             ADD_FAILURE() << "no error for " << message.toStdString();
         } catch (const JpegError& error) {
             EXPECT_EQ(error.message(), message);
@@ -99,7 +98,8 @@ TEST(JpegWriter, FailuresCarryTheEncodersCodeAndLeaveTheOldFile) {
         EXPECT_EQ(readFile(folder + "/temp.jpg"), old);
     }
     // The real encoder refuses an empty picture.
-    EXPECT_THROW(writeJpegFile(DibSection(), folder + "/empty.jpg", 65), JpegError);
+    EXPECT_THROW(saveFrameAsJpeg(QImage(), folder), JpegError);
+    EXPECT_EQ(readFile(folder + "/temp.jpg"), old);
 }
 
 TEST(ImageCompare, EveryPixelMustMatchAndNullEqualsNothing) {

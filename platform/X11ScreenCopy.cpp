@@ -1,0 +1,311 @@
+// Copying the screen: rectangles of the root window into images, through a shared-memory
+// segment when the server offers one, and stretched straight from it onto the frame.
+#include "platform/X11Connection.h"
+
+#include "platform/Stretch.h"
+
+#include <sys/ipc.h>
+#include <sys/shm.h>
+
+#include <algorithm>
+
+namespace oculet {
+using namespace x11;
+namespace {
+
+std::uint32_t readPixel(const std::uint8_t* p, int bytes, bool lsbFirst) {
+    std::uint32_t value = 0;
+    for (int i = 0; i < bytes; ++i) {
+        const int shift = lsbFirst ? 8 * i : 8 * (bytes - 1 - i);
+        value |= std::uint32_t(p[i]) << shift;
+    }
+    return value;
+}
+
+// Scales the channel selected by mask to 0..255.
+std::uint32_t channel(std::uint32_t pixel, std::uint32_t mask) {
+    if (mask == 0) {
+        return 0;
+    }
+    const int shift = std::countr_zero(mask);
+    const int bits = std::popcount(mask);
+    const std::uint32_t value = (pixel & mask) >> shift;
+    const std::uint32_t max = (bits >= 32) ? 0xffffffffu : ((1u << bits) - 1);
+    return (value * 255 + max / 2) / max;
+}
+
+// Copies rows of server pixels into a Format_RGB32 image at the given place.
+void convertRows(const std::uint8_t* data, int stride, const QSize& size, const PixelLayout& layout,
+                 QImage& image, QPoint at) {
+    for (int y = 0; y < size.height(); ++y) {
+        const std::uint8_t* src = data + std::size_t(y) * std::size_t(stride);
+        auto* dst = reinterpret_cast<std::uint32_t*>(image.scanLine(at.y() + y)) + at.x();
+        if (layout.matchesRgb32()) {
+            const auto* in = reinterpret_cast<const std::uint32_t*>(src);
+            for (int x = 0; x < size.width(); ++x) {
+                dst[x] = in[x] | 0xff000000u;
+            }
+            continue;
+        }
+        const int bytes = layout.bitsPerPixel / 8;
+        for (int x = 0; x < size.width(); ++x) {
+            const std::uint32_t pixel = readPixel(src + x * bytes, bytes, layout.lsbFirst);
+            dst[x] = 0xff000000u | (channel(pixel, layout.masks[0]) << 16) |
+                     (channel(pixel, layout.masks[1]) << 8) | channel(pixel, layout.masks[2]);
+        }
+    }
+}
+
+} // namespace
+
+bool ShmSegment::create(xcb_connection_t* c, std::size_t bytes) {
+    reset();
+    const int id = ::shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
+    if (id < 0) {
+        return false;
+    }
+    void* addr = ::shmat(id, nullptr, 0);
+    if (addr == reinterpret_cast<void*>(-1)) {
+        ::shmctl(id, IPC_RMID, nullptr);
+        return false;
+    }
+    const xcb_shm_seg_t seg = xcb_generate_id(c);
+    xcb_generic_error_t* error = xcb_request_check(c, xcb_shm_attach_checked(c, seg, id, 0));
+    ::shmctl(id, IPC_RMID, nullptr);
+    if (error != nullptr) {
+        std::free(error);
+        ::shmdt(addr);
+        return false;
+    }
+    connection_ = c;
+    seg_ = seg;
+    data_ = static_cast<std::uint8_t*>(addr);
+    size_ = bytes;
+    return true;
+}
+
+void ShmSegment::reset() {
+    if (data_ != nullptr) {
+        xcb_shm_detach(connection_, seg_);
+        xcb_flush(connection_);
+        ::shmdt(data_);
+    }
+    connection_ = nullptr;
+    data_ = nullptr;
+    size_ = 0;
+    seg_ = 0;
+}
+
+// Copies clip, which lies on the screen, into image at the given place; false when the
+// server gave nothing.
+bool X11Desktop::State::readScreen(const QRect& clip, QImage& image, QPoint at) {
+    xcb_connection_t* c = this->c();
+    const int stride = layout.stride(clip.width());
+    const std::size_t bytes = std::size_t(stride) * std::size_t(clip.height());
+
+    if (shmAvailable && segment.size() < bytes) {
+        // Grown past the segment (or the first grab): make one that fits and keep it.
+        if (!segment.create(c, bytes)) {
+            shmAvailable = false; // e.g. a display on another machine: copy over the wire
+        }
+    }
+    prefetched.clear(); // this copy goes where they are
+    const bool triedSegment = shmAvailable;
+    if (shmAvailable) {
+        const auto reply = take<xcb_shm_get_image_reply_t>(
+            xcb_shm_get_image_reply, c,
+            xcb_shm_get_image(c, root, std::int16_t(clip.x()), std::int16_t(clip.y()), std::uint16_t(clip.width()),
+                              std::uint16_t(clip.height()), ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, segment.seg(), 0));
+        if (reply) {
+            convertRows(segment.data(), stride, clip.size(), layout, image, at);
+            return true;
+        }
+        if (!alive()) {
+            return false;
+        }
+    }
+    const auto reply = take<xcb_get_image_reply_t>(
+        xcb_get_image_reply, c,
+        xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, root, std::int16_t(clip.x()), std::int16_t(clip.y()),
+                      std::uint16_t(clip.width()), std::uint16_t(clip.height()), ~0u));
+    if (!reply || std::size_t(xcb_get_image_data_length(reply.get())) < bytes) {
+        return false; // e.g. the screen shrank under the rectangle: no fault of the segment
+    }
+    if (triedSegment) {
+        // The server refused the segment but not the copy; stop using it rather than fail
+        // every frame.
+        segment.reset();
+        shmAvailable = false;
+    }
+    convertRows(xcb_get_image_data(reply.get()), stride, clip.size(), layout, image, at);
+    return true;
+}
+
+// One copy against the screen size last seen; the current size is asked for in the same
+// round trip. Nothing when the screen has changed size meanwhile: the size is updated then.
+std::optional<QImage> X11Desktop::State::grabAgainstKnownScreen(const QRect& screenRect) {
+    const xcb_get_geometry_cookie_t geometryCookie = xcb_get_geometry(c(), root);
+    QImage image = copyOf(screenRect, screen);
+    const auto g = take<xcb_get_geometry_reply_t>(xcb_get_geometry_reply, c(), geometryCookie);
+    const QRect now = g ? QRect(0, 0, g->width, g->height) : QRect();
+    if (now != screen) {
+        screen = now;
+        return std::nullopt;
+    }
+    return image;
+}
+
+
+// Every rectangle wholly on a screen whose pixels are already Format_RGB32 copied into its
+// own part of the shared segment, all asked for before any answer is read, together with the
+// screen's size. Whatever was fetched before is dropped: the new copies go where it was.
+X11Desktop::State::Onto X11Desktop::State::fetch(const std::vector<QRect>& rects) {
+    prefetched.clear();
+    if (!shmAvailable || !layout.matchesRgb32()) {
+        return Onto::NotHere;
+    }
+    std::vector<Prefetched> planned;
+    std::size_t total = 0;
+    for (const QRect& rect : rects) {
+        if (rect.isValid() && !rect.isEmpty() && screen.contains(rect)) {
+            const int stride = layout.stride(rect.width());
+            planned.push_back({rect, total, stride});
+            // Each part starts on a 64-byte line, where the stretch reads fastest.
+            total += (std::size_t(stride) * std::size_t(rect.height()) + 63) & ~std::size_t(63);
+        }
+    }
+    xcb_connection_t* c = this->c();
+    if (planned.empty() || (segment.size() < total && !segment.create(c, total))) {
+        return Onto::NotHere; // the copying path decides whether to give up on segments
+    }
+    const xcb_get_geometry_cookie_t geometryCookie = xcb_get_geometry(c, root);
+    std::vector<xcb_shm_get_image_cookie_t> cookies;
+    for (const Prefetched& p : planned) {
+        cookies.push_back(xcb_shm_get_image(c, root, std::int16_t(p.rect.x()), std::int16_t(p.rect.y()),
+                                            std::uint16_t(p.rect.width()), std::uint16_t(p.rect.height()), ~0u,
+                                            XCB_IMAGE_FORMAT_Z_PIXMAP, segment.seg(), std::uint32_t(p.offset)));
+    }
+    std::vector<Prefetched> copied;
+    for (std::size_t i = 0; i < planned.size(); ++i) {
+        if (take<xcb_shm_get_image_reply_t>(xcb_shm_get_image_reply, c, cookies[i])) {
+            copied.push_back(planned[i]);
+        }
+    }
+    const auto g = take<xcb_get_geometry_reply_t>(xcb_get_geometry_reply, c, geometryCookie);
+    const QRect now = g ? QRect(0, 0, g->width, g->height) : QRect();
+    if (now != screen) {
+        screen = now;
+        return Onto::ScreenChanged;
+    }
+    prefetched = std::move(copied);
+    return Onto::Done;
+}
+
+// The fast way: stretched straight out of the shared segment, with no copy in between, from
+// a copy fetched earlier or fetched now.
+X11Desktop::State::Onto X11Desktop::State::stretchFromSegment(const QRect& screenRect, QImage& dst, const QRect& dstRect) {
+    const auto fetched = [&] {
+        return std::find_if(prefetched.begin(), prefetched.end(),
+                            [&](const Prefetched& p) { return p.rect == screenRect; });
+    };
+    auto waiting = fetched();
+    if (waiting == prefetched.end()) {
+        if (const Onto result = fetch({screenRect}); result != Onto::Done) {
+            return result;
+        }
+        waiting = fetched();
+        if (waiting == prefetched.end()) {
+            return Onto::NotHere; // the server refused the segment: the copying path finds out
+        }
+    }
+    // The padding byte may hold anything; the stretch makes every pixel opaque.
+    const QImage pixels(segment.data() + waiting->offset, screenRect.width(), screenRect.height(),
+                        waiting->stride, QImage::Format_RGB32);
+    prefetched.erase(waiting);
+    return stretchInto(dst, dstRect, pixels) ? Onto::Done : Onto::NothingToDraw;
+}
+
+// Several rectangles in one exchange; a single one is left to its own grab.
+void X11Desktop::State::prefetch(const std::vector<QRect>& rects) {
+    if (rects.size() < 2) {
+        prefetched.clear();
+        return;
+    }
+    fetch(rects);
+}
+
+QImage X11Desktop::State::copyOf(const QRect& screenRect, const QRect& screen) {
+    if (screen.isEmpty()) {
+        return {};
+    }
+    // Beyond the screen there is only black, and every copy is stretched onto the frame in
+    // the end: a rectangle wider or taller than the screen comes back squeezed to the
+    // screen's size on that axis, so a huge stored rectangle costs a screenful of memory,
+    // never gigabytes.
+    QImage image(screenRect.size().boundedTo(screen.size()), QImage::Format_RGB32);
+    if (image.isNull()) {
+        return {}; // more than memory allows
+    }
+    const QRect clip = screenRect & screen;
+    if (clip != screenRect) {
+        image.fill(0xff000000u);
+    }
+    if (clip.isEmpty()) {
+        return image;
+    }
+    if (image.size() == screenRect.size()) {
+        return readScreen(clip, image, clip.topLeft() - screenRect.topLeft()) ? image : QImage();
+    }
+    QImage onScreen(clip.size(), QImage::Format_RGB32);
+    if (!readScreen(clip, onScreen, QPoint(0, 0))) {
+        return {};
+    }
+    stretchInto(image, image.rect(), onScreen, QRect(screenRect.topLeft() - clip.topLeft(), screenRect.size()));
+    return image;
+}
+
+QImage X11Desktop::grab(const QRect& screenRect) {
+    if (!screenRect.isValid() || screenRect.isEmpty() || !d_->alive()) {
+        return {};
+    }
+    if (d_->screen.isEmpty()) {
+        d_->screen = virtualScreen();
+    }
+    // A copy made against a screen size that has just changed is made once more.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (auto image = d_->grabAgainstKnownScreen(screenRect)) {
+            return *image;
+        }
+    }
+    return {};
+}
+
+void X11Desktop::prefetch(const std::vector<QRect>& screenRects) {
+    if (!d_->alive()) {
+        return;
+    }
+    if (d_->screen.isEmpty()) {
+        d_->screen = virtualScreen();
+    }
+    d_->prefetch(screenRects);
+}
+
+bool X11Desktop::grabOnto(const QRect& screenRect, QImage& dst, const QRect& dstRect) {
+    if (!screenRect.isValid() || screenRect.isEmpty() || !d_->alive()) {
+        return false;
+    }
+    if (d_->screen.isEmpty()) {
+        d_->screen = virtualScreen();
+    }
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        switch (d_->stretchFromSegment(screenRect, dst, dstRect)) {
+        case State::Onto::Done: return true;
+        case State::Onto::NothingToDraw: return false;
+        case State::Onto::ScreenChanged: continue;
+        case State::Onto::NotHere: return Desktop::grabOnto(screenRect, dst, dstRect);
+        }
+    }
+    return Desktop::grabOnto(screenRect, dst, dstRect);
+}
+
+} // namespace oculet
