@@ -4,7 +4,7 @@
 #include "app/Version.h"
 #include "platform/AtomicFile.h"
 #include "platform/Paths.h"
-#include "publish/FtpPanel.h"
+#include "ui/FtpPanel.h"
 #include "publish/FtpPublisher.h"
 #include "settings/SettingsTable.h"
 #include "compose/CopiedBoxes.h"

@@ -1,4 +1,4 @@
-#include "publish/FtpPanel.h"
+#include "ui/FtpPanel.h"
 #include "settings/Settings.h"
 #include "tests/publish/PublishTestSupport.h"
 #include "tests/support/TestEnvironment.h"

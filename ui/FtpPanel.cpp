@@ -1,9 +1,9 @@
-#include "publish/FtpPanel.h"
+#include "ui/FtpPanel.h"
 
 #include "settings/InterfaceTexts.h"
 #include "settings/Settings.h"
 #include "platform/AtomicFile.h"
-#include "platform/FaceButton.h"
+#include "ui/FaceButton.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Paths.h"
 
