@@ -153,7 +153,7 @@ void Application::start() {
 
 void Application::startPublishing() {
     // The publishing panel shows the off picture (CamOff.jpg) and owns it from here on.
-    ftpPanel_ = new FtpPanel(settings_, messages_, window_.frameArea(), dataFolder_);
+    ftpPanel_ = new FtpPanel(*panelContext_, window_.frameArea(), dataFolder_);
     connect(ftpPanel_, &FtpPanel::closed, this, &Application::closePublishingPanel);
     publisher_ = std::make_unique<FtpPublisher>(settings_, texts_, messages_);
     cycle_->setPublisher(publisher_.get());

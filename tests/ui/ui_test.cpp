@@ -1,6 +1,7 @@
 #include "platform/MessageBoxes.h"
 #include "source/SourcePrograms.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/ui/PanelFixture.h"
 #include "ui/Captions.h"
 #include "ui/ClockPanel.h"
 #include "ui/Language.h"
@@ -23,16 +24,11 @@
 namespace oculet {
 namespace {
 
+using test::Boxes;
+using test::Fixture;
+
 const QString kVersion = QStringLiteral("Oculet 2.21");
 
-class Boxes final : public MessageBoxes {
-public:
-    void inform(const QString& text) override { shown << text; }
-    void warn(const QString& text) override { shown << text; }
-    bool askYesNo(const QString& text) override { return !(shown << text).isEmpty(); }
-    void informTitled(const QString& title, const QString& text) override { shown << title + u'|' + text; }
-    QStringList shown;
-};
 
 TEST(Captions, ComposedFromTheTextsAndTheSourceProgram) {
     const InterfaceTexts texts;
@@ -87,29 +83,6 @@ TEST(Language, ShippedFilesLoadAndATranslatorsFileIsKeptAndFailuresAreSaid) {
     EXPECT_TRUE(loader.load(2));
     EXPECT_EQ(texts[Text::Options], "Optionen");
 }
-
-class FakeDialogs final : public PanelDialogs {
-public:
-    FontChoice font;
-    std::optional<Colour> colour;
-    QString path; // of both the folder and the file dialogs
-    FontChoice chooseFont(const FontSetting&) override { return font; }
-    std::optional<Colour> chooseColour(Colour) override { return colour; }
-    QString chooseFolder() override { return path; }
-    QString chooseTextFile() override { return path; }
-};
-
-struct Fixture {
-    Settings settings;
-    OverlayBoxes boxes;
-    FakeDialogs dialogs;
-    Boxes messages;
-    QStringList hooked;
-    PanelContext context{settings, boxes, dialogs, messages,
-                         PanelHooks{[this](bool on) { hooked << (on ? "clock on" : "clock off"); },
-                                    [this] { hooked << "restart"; }, [this] { hooked << "minute"; },
-                                    [this] { hooked << "folder"; }}};
-};
 
 std::unique_ptr<OptionPanel> makePanel(int panel, PanelContext& context) {
     return panel == 0   ? std::unique_ptr<OptionPanel>(std::make_unique<ClockPanel>(context, nullptr))
