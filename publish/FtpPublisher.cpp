@@ -196,7 +196,7 @@ std::optional<FtpResult> transfer(FtpClient& client, Placement& placement, bool&
 
 } // namespace
 
-FtpPublisher::FtpPublisher(Settings& settings, const InterfaceTexts& texts, MessageBoxes& messages,
+FtpPublisher::FtpPublisher(const Settings& settings, const InterfaceTexts& texts, MessageBoxes& messages,
                            std::unique_ptr<FtpClient> client, FtpPublisherOptions options, QObject* parent)
     : QObject(parent), settings_(settings), texts_(texts), messages_(messages), options_(std::move(options)),
       worker_(std::make_shared<Worker>()), back_(std::make_shared<Backchannel>()),
