@@ -1,5 +1,5 @@
-// What each options item and the source menu do, in-process: the panel each item opens and the
-// pause of publishing it holds until the panel closes, the items that pause nothing, and the
+// What each options item and the source menu do, in-process: the panel or editor each item opens
+// and the pause of publishing it holds until it closes, the items that pause nothing, and the
 // source chosen in the source menu.
 #include "app/MainWindow.h"
 #include "app/Menus.h"
@@ -10,11 +10,15 @@
 #include "ui/LastRxPanel.h"
 #include "ui/TextPanel.h"
 
+#include <QApplication>
 #include <QEventLoop>
+#include <QPushButton>
 #include <QLabel>
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace oculet::test {
 namespace {
@@ -68,6 +72,19 @@ TEST(Menus, EachOptionsItemOpensItsPanelPausingPublishingUntilItClosesAndTheSour
         }
     }
 
+    // The region editor (its frame program really starts) disables the main window while it is open.
+    emit options->chosen(Aux1AreaItem);
+    settle();
+    EXPECT_TRUE(pause.holds(PauseReason::RegionEditor));
+    EXPECT_FALSE(window.isEnabled());
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    const auto editor = std::find_if(windows.begin(), windows.end(),
+                                     [](QWidget* w) { return w->objectName() == QStringLiteral("frmCap"); });
+    ASSERT_NE(editor, windows.end());
+    (*editor)->findChild<QPushButton*>(QStringLiteral("cmdClose"))->click();
+    EXPECT_FALSE(pause.paused());
+    EXPECT_TRUE(window.isEnabled());
+
     auto* sourceMenu = window.findChild<SourceMenu*>();
     ASSERT_NE(sourceMenu, nullptr);
     emit sourceMenu->chosen(DM780);
@@ -75,6 +92,7 @@ TEST(Menus, EachOptionsItemOpensItsPanelPausingPublishingUntilItClosesAndTheSour
     EXPECT_EQ(f.settings.program, DM780);
     EXPECT_EQ(window.programCaption(), QStringLiteral("DM780"));
     EXPECT_EQ(source.fragment(), QStringLiteral("Digital Master"));
+    EXPECT_EQ(options->item(CaptureAreaItem)->text(), QStringLiteral("Set DM780 capture area"));
 }
 
 } // namespace
