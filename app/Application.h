@@ -2,27 +2,25 @@
 
 // The life of the program from start-up to shutdown: owns the settings model, the box model,
 // the main window, the timers and the parts that work on a frame, wires them together and runs
-// the start-up and shutdown sequences.
+// the start-up and shutdown sequences. The menus' items are dispatched by Menus.
 
 #include "app/MainWindow.h"
+#include "app/Menus.h"
+#include "app/SettingsFile.h"
 #include "compose/FrameCycle.h"
 #include "compose/OverlayBoxes.h"
 #include "compose/Overlays.h"
 #include "platform/Clock.h"
 #include "platform/Desktop.h"
-#include "platform/IniFile.h"
+#include "platform/Paths.h"
 #include "platform/MessageBoxes.h"
 #include "settings/InterfaceTexts.h"
 #include "settings/Settings.h"
-#include "source/SourceMenu.h"
-#include "source/RegionEditor.h"
 #include "source/SourceWindow.h"
 #include "ui/BoxHandles.h"
 #include "ui/BoxLayoutEditor.h"
 #include "ui/Language.h"
-#include "ui/MenuBar.h"
 #include "ui/OptionPanel.h"
-#include "ui/PopupMenus.h"
 
 #include <QObject>
 #include <QTimer>
@@ -59,34 +57,22 @@ public:
     void openRegionEditor(RegionTarget target);
 
 private:
-    void menuBarPointed(MenuBar::Place place);
-    void showOptionsMenu();
-    void dispatchOptionsItem();
-    void openPanel(OptionPanel* panel, int item);
-    void closePanel();
-    void openHelpText();
-    void chooseLanguage(int index);
-    void loadLanguage();
-    void applyTexts();
     void runFrameCycle();
-    void applySourceChoice();
     void startPublishing();
     void openPublishingPanel();
     void closePublishingPanel();
     void armFrameTimer();
     void saveSettings();
-    void regionEditorClosed();
 
     std::unique_ptr<Desktop> desktop_;
     Settings settings_;
-    IniFile store_;
+    SettingsFile settingsFile_{Paths::settingsFile()};
     OverlayBoxes boxes_;
     EditState edit_;
     InterfaceTexts texts_;
     MainWindow window_;
     QtMessageBoxes messages_;
     SourceWindow source_;
-    SourceMenu sourceMenu_;
     SystemClock clock_;
     std::unique_ptr<FrameCycle> cycle_;
     std::unique_ptr<Overlays> overlays_;
@@ -97,25 +83,16 @@ private:
     BoxLayoutEditor boxEditor_{settings_, boxes_, edit_};
     std::unique_ptr<BoxPreviewPainter> boxPreview_;
     BoxHandles* boxHandles_ = nullptr;
-    ProcessFrameProgram frameProgram_;
-    QtMessageBoxes editorMessages_; // over the editor: the main window is disabled while it is open
-    std::unique_ptr<RegionEditor> regionEditor_;
-    LanguageMenu languageMenu_;
-    OptionsMenu optionsMenu_;
     std::unique_ptr<LanguageLoader> language_;
     QtPanelDialogs dialogs_;
     std::unique_ptr<PanelContext> panelContext_;
-    std::array<OptionPanel*, 3> panels_{}; // last received picture, texts, clock: options items 5 to 7
     ClockPanel* clockPanel_ = nullptr;
-    int chosenItem_ = -1;
+    std::unique_ptr<Menus> menus_;
 
-    QTimer frameTimer_;        // one frame cycle, re-armed when the cycle ends
-    QTimer clockTimer_;        // once a second while a clock is shown
-    QTimer sourceChoiceTimer_; // applies a source chosen in the source menu
-    QTimer dispatchTimer_;     // acts on an options item once the menu's click has returned
+    QTimer frameTimer_; // one frame cycle, re-armed when the cycle ends
+    QTimer clockTimer_; // once a second while a clock is shown
 
     QString dataFolder_;
-    bool settingsSavable_ = true; // false when the stored file exists but could not be read
     bool started_ = false;
     bool cycleRunning_ = false;
     bool shuttingDown_ = false;

@@ -35,7 +35,7 @@ template <class Draw> void drawGuarded(Draw&& draw) {
 
 } // namespace
 
-FrameCycle::FrameCycle(Settings& settings, OverlayBoxes& boxes, EditState& edit, Desktop& desktop,
+FrameCycle::FrameCycle(const Settings& settings, OverlayBoxes& boxes, const EditState& edit, Desktop& desktop,
                        SourceWindow& source, MessageBoxes& messages, FrameCycleView& view, FrameFiles files)
     : settings_(settings), boxes_(boxes), edit_(edit), desktop_(desktop), source_(source),
       messages_(messages), view_(view), files_(std::move(files)),
@@ -202,7 +202,7 @@ void FrameCycle::writeCamBitmap() {
 }
 
 void FrameCycle::run(std::function<void()> finished) {
-    Settings& s = settings_;
+    const Settings& s = settings_;
     try {
         source_.check(s);
         capture(true);
@@ -237,7 +237,7 @@ void FrameCycle::run(std::function<void()> finished) {
         if (!edit_.draggedBox) {
             view_.hideDragPreview();
         }
-        if (publisher_ != nullptr && !edit_.layoutEditing && publisher_->canPublish()) {
+        if (publisher_ != nullptr && !edit_.layout.paused() && publisher_->canPublish()) {
             publisher_->publishFrame(pic1_);
         }
     } catch (...) {
@@ -255,7 +255,7 @@ void FrameCycle::eraseBox(const QRect& place) {
 }
 
 void FrameCycle::startupRedraw() {
-    Settings& s = settings_;
+    const Settings& s = settings_;
     try {
         source_.searchForRedraw(s);
         capture(false);

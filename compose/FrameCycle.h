@@ -47,7 +47,7 @@ struct FrameFiles {
 
 class FrameCycle {
 public:
-    FrameCycle(Settings& settings, OverlayBoxes& boxes, EditState& edit, Desktop& desktop,
+    FrameCycle(const Settings& settings, OverlayBoxes& boxes, const EditState& edit, Desktop& desktop,
                SourceWindow& source, MessageBoxes& messages, FrameCycleView& view, FrameFiles files);
 
     void setOverlays(FrameOverlays* overlays) { overlays_ = overlays; }
@@ -90,9 +90,9 @@ private:
     void stampName();
     void writeCamBitmap();
 
-    Settings& settings_;
+    const Settings& settings_;
     OverlayBoxes& boxes_;
-    EditState& edit_;
+    const EditState& edit_;
     Desktop& desktop_;
     SourceWindow& source_;
     MessageBoxes& messages_;

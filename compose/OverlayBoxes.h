@@ -5,6 +5,7 @@
 // the clock, fixed text and last received picture resize their box to what they drew), and the
 // labels on the main window only mirror it.
 
+#include "compose/LayoutPause.h"
 #include "settings/Settings.h"
 
 #include <QRect>
@@ -42,7 +43,7 @@ private:
 // or the capture-region editor open) and which box is held. While editing, frames are still
 // composed and written but not published; a held box is left out of the frames.
 struct EditState {
-    bool layoutEditing = false;
+    LayoutPause layout;
     std::optional<BoxId> draggedBox;
 
     bool isDragged(BoxId id) const { return draggedBox == id; }

@@ -229,7 +229,7 @@ std::optional<FtpResult> FtpPublisher::Worker::send(const TransferRequest& reque
     return failed;
 }
 
-FtpPublisher::FtpPublisher(Settings& settings, const InterfaceTexts& texts, MessageBoxes& messages,
+FtpPublisher::FtpPublisher(const Settings& settings, const InterfaceTexts& texts, MessageBoxes& messages,
                            std::unique_ptr<FtpClient> client, FtpPublisherOptions options, QObject* parent)
     : QObject(parent), settings_(settings), texts_(texts), messages_(messages), options_(std::move(options)),
       worker_(std::make_shared<Worker>()), back_(std::make_shared<Backchannel>()),

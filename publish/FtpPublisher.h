@@ -54,7 +54,7 @@ class FtpPublisher : public QObject, public FramePublisher {
 public:
     // `client` defaults to the libcurl client. `settings`, `texts` and `messages` must outlive
     // the publisher.
-    FtpPublisher(Settings& settings, const InterfaceTexts& texts, MessageBoxes& messages,
+    FtpPublisher(const Settings& settings, const InterfaceTexts& texts, MessageBoxes& messages,
                  std::unique_ptr<FtpClient> client = nullptr, FtpPublisherOptions options = {},
                  QObject* parent = nullptr);
     ~FtpPublisher() override;
@@ -128,7 +128,7 @@ private:
     void finishTransfer(const TransferOutcome& outcome, const QImage& frame);
     void stopWorker(int waitMs);
 
-    Settings& settings_;
+    const Settings& settings_;
     const InterfaceTexts& texts_;
     MessageBoxes& messages_;
     FtpPublisherOptions options_;

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Fails when a folder includes a folder above it: dependencies run one way, downwards.
+# Fails when a folder includes a folder above it: dependencies run one way, downwards; and when a
+# window or widget is defined outside ui/, app/ and tools/, where every one of them lives.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 layers=(app ui publish compose source settings platform) # top to bottom
@@ -13,4 +14,11 @@ for from in "${layers[@]}"; do
     status=1
   done < <(grep -rn '^#include "' "$from" --include='*.h' --include='*.cpp' || true)
 done
+
+widgets='Widget|Dialog|FileDialog|MessageBox|Menu|MenuBar|MainWindow|Label|Frame|GroupBox|AbstractButton|PushButton|ToolButton|CheckBox|RadioButton|LineEdit|TextEdit|PlainTextEdit|ComboBox|SpinBox|AbstractScrollArea|ScrollArea|AbstractSlider|Slider|TabWidget|ListWidget|TreeWidget|TableWidget|TextBrowser|StackedWidget|Splitter|ProgressBar|StatusBar|ToolBar|DockWidget|RubberBand'
+while IFS= read -r hit; do
+  echo "widget outside ui/, app/ and tools/: $hit"
+  status=1
+done < <(grep -rnE "^\s*class\s+\w+(\s+final)?\s*:[^{;]*\bQ($widgets)\b" platform settings source compose publish \
+           --include='*.h' --include='*.cpp' || true)
 exit $status

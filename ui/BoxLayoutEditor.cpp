@@ -78,7 +78,7 @@ QRectF& BoxLayoutEditor::live(BoxId box) {
 }
 
 BoxStep BoxLayoutEditor::press(BoxId box, int buttons, QPointF pointer) {
-    edit_.layoutEditing = true;
+    edit_.layout.pause(PauseReason::BoxHeld);
     if (isImageBox(box)) {
         edit_.draggedBox = box;
     }
@@ -125,7 +125,7 @@ BoxStep BoxLayoutEditor::move(BoxId box, int buttons, QPointF pointer) {
 }
 
 QRectF BoxLayoutEditor::release(BoxId box) {
-    edit_.layoutEditing = false;
+    edit_.layout.resume(PauseReason::BoxHeld);
     if (isImageBox(box)) {
         edit_.draggedBox.reset();
     }

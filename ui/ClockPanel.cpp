@@ -1,6 +1,6 @@
 #include "ui/ClockPanel.h"
 
-#include "platform/FaceButton.h"
+#include "ui/FaceButton.h"
 #include "platform/MessageBoxes.h"
 
 #include <QCheckBox>

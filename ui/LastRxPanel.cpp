@@ -1,6 +1,6 @@
 #include "ui/LastRxPanel.h"
 
-#include "platform/FaceButton.h"
+#include "ui/FaceButton.h"
 #include "ui/Captions.h"
 
 #include <QButtonGroup>

@@ -55,7 +55,7 @@ OptionPanel::OptionPanel(const char* name, int height, PanelContext& context, QW
 
 void OptionPanel::openPanel(const QString& title) {
     setTitle(title);
-    move(0, 0);
+    move(place_);
     {
         const QList<QWidget*> controls = findChildren<QWidget*>();
         std::vector<std::unique_ptr<QSignalBlocker>> quiet;

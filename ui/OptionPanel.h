@@ -64,14 +64,15 @@ struct PanelContext {
     PanelHooks hooks;
 };
 
-// One option panel (`Frame2`, `Frame3`, `Frame4`): a titled frame over the frame area. Its
-// controls edit the current source program's settings at once; the application wires opened()
-// and closed() to the menu bar and the layout-editing flag.
+// One panel over the frame area: the three option panels (`Frame2`, `Frame3`, `Frame4`) and the
+// publishing panel. Its controls edit the settings at once. Opening sets them from the settings
+// with their change handlers quiet; closed() lets the application give the menu bar back and
+// resume publishing.
 class OptionPanel : public QGroupBox {
     Q_OBJECT
 public:
-    // Shows the panel at the frame's top left, its controls set from the settings.
-    void openPanel(const QString& title);
+    // Shows the panel at its place over the frame, its controls set from the settings.
+    void openPanel(const QString& title = {});
     // Hides it; emits closed().
     void closePanel();
     // Puts the interface texts into the captions.
@@ -93,6 +94,8 @@ protected:
     }
     Settings& settings() { return context_.settings; }
     PanelContext& context_;
+    // Where the panel opens, in the frame area.
+    QPoint place_{0, 0};
 };
 
 // A tick box's value as the 16-bit switches store it: 1 ticked, 0 not.

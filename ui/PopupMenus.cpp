@@ -1,5 +1,6 @@
 #include "ui/PopupMenus.h"
 
+#include "source/SourcePrograms.h"
 #include "ui/Captions.h"
 
 #include <QEvent>
@@ -12,10 +13,12 @@ namespace {
 const QColor kHover(160, 200, 255);
 constexpr int kRowHeight = 20;
 constexpr int kOptionsWidth = 200;
+constexpr int kSourcePrograms = 5;
 } // namespace
 
-LabelMenu::LabelMenu(const QString& name, const QString& itemName, int count, int left, QWidget* parent)
-    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint), left_(left) {
+LabelMenu::LabelMenu(const QString& name, const QString& itemName, int count, int left, QWidget* parent,
+                     Qt::WindowFlags flags)
+    : QWidget(parent, flags | Qt::FramelessWindowHint), left_(left) {
     setObjectName(name);
     setAutoFillBackground(true);
     QPalette pal = palette();
@@ -34,6 +37,22 @@ LabelMenu::LabelMenu(const QString& name, const QString& itemName, int count, in
 }
 
 void LabelMenu::setCaption(int index, const QString& caption) { item(index)->setText(caption); }
+
+void LabelMenu::addTicks(const QString& tickName) {
+    for (int i = 0; i < count(); ++i) {
+        auto* tick = new QLabel(QString(QChar(0x2713)), this);
+        tick->setObjectName(tickName + QString::number(i));
+        tick->setGeometry(0, i * kRowHeight, left_, kRowHeight);
+        tick->setAlignment(Qt::AlignCenter);
+        ticks_.push_back(tick);
+    }
+}
+
+void LabelMenu::tick(int current) {
+    for (int i = 0; i < static_cast<int>(ticks_.size()); ++i) {
+        ticks_[static_cast<std::size_t>(i)]->setVisible(i == current);
+    }
+}
 
 void LabelMenu::fitWidth(int minWidth) {
     int width = minWidth;
@@ -61,6 +80,8 @@ bool LabelMenu::eventFilter(QObject* watched, QEvent* event) {
         }
         if (event->type() == QEvent::Enter || event->type() == QEvent::MouseMove) {
             hovered(i);
+        } else if (event->type() == QEvent::Leave && unhighlightOnLeave_) {
+            hovered(-1);
         } else if (event->type() == QEvent::MouseButtonRelease &&
                    static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton && item(i)->isEnabled()) {
             emit chosen(i);
@@ -70,18 +91,37 @@ bool LabelMenu::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
+SourceMenu::SourceMenu(QWidget* parent)
+    : LabelMenu(QStringLiteral("Form2"), QStringLiteral("lblMenu"), kSourcePrograms, 20, parent, Qt::Popup) {
+    unhighlightOnLeave_ = true;
+    addTicks(QStringLiteral("lblCheck"));
+    for (int i = 0; i < count(); ++i) {
+        LabelMenu::setCaption(i, sourceMenuCaption(i));
+    }
+    fitWidth(0);
+}
+
+QString SourceMenu::caption(int index) const { return item(index)->text(); }
+
+void SourceMenu::setCaption(int index, const QString& caption) {
+    LabelMenu::setCaption(index, caption);
+    fitWidth(0);
+}
+
+void SourceMenu::popup(QPoint globalTopLeft, int current) {
+    tick(current);
+    hovered(-1);
+    move(globalTopLeft);
+    show();
+    activateWindow();
+}
+
 LanguageMenu::LanguageMenu(QWidget* parent)
     : LabelMenu(QStringLiteral("Form4"), QStringLiteral("lblLang"), 5, 20, parent) {
     // Opens beside the options menu, which keeps the focus (and stays open) meanwhile.
     setAttribute(Qt::WA_ShowWithoutActivating);
     setWindowFlag(Qt::WindowDoesNotAcceptFocus);
-    for (int i = 0; i < count(); ++i) {
-        auto* tick = new QLabel(QString(QChar(0x2713)), this);
-        tick->setObjectName(QStringLiteral("lblCk%1").arg(i));
-        tick->setGeometry(0, i * kRowHeight, 20, kRowHeight);
-        tick->setAlignment(Qt::AlignCenter);
-        ticks_.push_back(tick);
-    }
+    addTicks(QStringLiteral("lblCk"));
 }
 
 void LanguageMenu::setCaptions(const QStringList& captions) {
@@ -92,9 +132,7 @@ void LanguageMenu::setCaptions(const QStringList& captions) {
 }
 
 void LanguageMenu::popup(QPoint globalTopLeft, int current) {
-    for (int i = 0; i < count(); ++i) {
-        ticks_[static_cast<std::size_t>(i)]->setVisible(i == current);
-    }
+    tick(current);
     move(globalTopLeft);
     show();
     raise();

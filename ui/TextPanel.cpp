@@ -1,6 +1,6 @@
 #include "ui/TextPanel.h"
 
-#include "platform/FaceButton.h"
+#include "ui/FaceButton.h"
 
 #include <QAbstractItemView>
 #include <QButtonGroup>

@@ -296,8 +296,8 @@ TEST_F(FrameCycleTest, PublishesOnlyWhenConnectedAndNotEditingAndNeverWaitsForIt
     for (const auto& [connected, editing] : cases) {
         SCOPED_TRACE(testing::Message() << "connected " << connected << ", editing " << editing);
         const bool publishes = connected && !editing;
-        std::tie(publisher.connected, publisher.published, edit.layoutEditing, finished) =
-            std::tuple(connected, 0, editing, 0);
+        std::tie(publisher.connected, publisher.published, finished) = std::tuple(connected, 0, 0);
+        editing ? edit.layout.pause(PauseReason::OptionPanel) : edit.layout.resume(PauseReason::OptionPanel);
         QFile::remove(dataBitmap());
         runCycle();
         EXPECT_TRUE(QFile::exists(dataBitmap())) << "frames are written whether or not they are published";
@@ -308,9 +308,36 @@ TEST_F(FrameCycleTest, PublishesOnlyWhenConnectedAndNotEditingAndNeverWaitsForIt
         }
     }
     // A publish step that throws still ends the cycle, once.
-    std::tie(publisher.connected, edit.layoutEditing, publisher.throwOnPublish) = std::tuple(true, false, true);
+    edit.layout.resume(PauseReason::OptionPanel);
+    std::tie(publisher.connected, publisher.throwOnPublish) = std::tuple(true, true);
     runCycle();
     EXPECT_EQ(finished, 2);
+}
+
+TEST(LayoutPause, PublishingResumesOnlyWhenTheLastReasonGoesAndEachChangeOfStateIsToldOnce) {
+    using R = PauseReason;
+    LayoutPause pause;
+    QString told;
+    pause.setHooks([&] { told += u'P'; }, [&] { told += u'R'; });
+    // Each step: pause (true) or resume (false) a reason; then whether publishing is paused and
+    // what the hooks were told so far.
+    const struct {
+        bool pausing;
+        R reason;
+        bool paused;
+        const char* told;
+    } steps[] = {{true, R::RegionEditor, true, "P"},   {true, R::BoxHeld, true, "P"},
+                 {false, R::BoxHeld, true, "P"},       {true, R::RegionEditor, true, "P"},
+                 {false, R::OptionPanel, true, "P"},   {false, R::RegionEditor, false, "PR"},
+                 {false, R::RegionEditor, false, "PR"}, {true, R::PublishingPanel, true, "PRP"},
+                 {true, R::OptionPanel, true, "PRP"},  {false, R::PublishingPanel, true, "PRP"},
+                 {false, R::OptionPanel, false, "PRPR"}};
+    for (const auto& step : steps) {
+        step.pausing ? pause.pause(step.reason) : pause.resume(step.reason);
+        EXPECT_EQ(pause.paused(), step.paused) << told.toStdString();
+        EXPECT_EQ(pause.holds(step.reason), step.pausing);
+        EXPECT_EQ(told, QString::fromLatin1(step.told));
+    }
 }
 
 } // namespace

@@ -93,10 +93,10 @@ TEST(BoxLayout, PressAndReleaseMarkTheEditAndTheHeldImageBox) {
     BoxLayoutEditor editor(settings, boxes, edit);
     for (BoxId box : kAllBoxes) {
         editor.press(box, kLeftButton, {1, 1});
-        EXPECT_TRUE(edit.layoutEditing);
+        EXPECT_TRUE(edit.layout.holds(PauseReason::BoxHeld));
         EXPECT_EQ(edit.draggedBox, BoxLayoutEditor::isImageBox(box) ? std::optional(box) : std::nullopt);
         editor.release(box);
-        EXPECT_FALSE(edit.layoutEditing || edit.draggedBox);
+        EXPECT_FALSE(edit.layout.paused() || edit.draggedBox);
     }
     // A last picture below 30 x 30 (as a stored width may give) grows back at the release,
     // which stores its width.
@@ -139,7 +139,7 @@ TEST(BoxHandles, AnImageBoxIsErasedPreviewedOutlinedAndTheClockEndsOnTop) {
 
     // A text box is pressed like any other, but stays in the frame.
     mouse(clock, QEvent::MouseButtonPress, {1, 1}, Qt::LeftButton, Qt::LeftButton);
-    EXPECT_TRUE(edit.layoutEditing && erased.empty());
+    EXPECT_TRUE(edit.layout.paused() && erased.empty());
     mouse(clock, QEvent::MouseButtonRelease, {1, 1}, Qt::LeftButton, Qt::NoButton);
     mouse(sm, QEvent::MouseButtonPress, {10, 10}, Qt::LeftButton, Qt::LeftButton);
     EXPECT_EQ(erased, std::vector<QRect>{QRect(40, 60, 100, 50)});

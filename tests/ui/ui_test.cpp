@@ -1,6 +1,7 @@
 #include "platform/MessageBoxes.h"
 #include "source/SourcePrograms.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/ui/PanelFixture.h"
 #include "ui/Captions.h"
 #include "ui/ClockPanel.h"
 #include "ui/Language.h"
@@ -25,16 +26,11 @@
 namespace oculet {
 namespace {
 
+using test::Boxes;
+using test::Fixture;
+
 const QString kVersion = QStringLiteral("Oculet 2.21");
 
-class Boxes final : public MessageBoxes {
-public:
-    void inform(const QString& text) override { shown << text; }
-    void warn(const QString& text) override { shown << text; }
-    bool askYesNo(const QString& text) override { return !(shown << text).isEmpty(); }
-    void informTitled(const QString& title, const QString& text) override { shown << title + u'|' + text; }
-    QStringList shown;
-};
 
 TEST(Captions, ComposedFromTheTextsAndTheSourceProgram) {
     const InterfaceTexts texts;
@@ -129,29 +125,6 @@ TEST(Language, AFileTheShippedOneReplacesIsKeptBesideItAndOnlyPlainFilesAreRead)
     EXPECT_LT(std::chrono::steady_clock::now() - loading, std::chrono::seconds(2)) << "waited on the FIFO";
     EXPECT_EQ(boxes.shown, QStringList({"Language file not found or corrupt"}));
 }
-
-class FakeDialogs final : public PanelDialogs {
-public:
-    FontChoice font;
-    std::optional<Colour> colour;
-    QString path; // of both the folder and the file dialogs
-    FontChoice chooseFont(const FontSetting&) override { return font; }
-    std::optional<Colour> chooseColour(Colour) override { return colour; }
-    QString chooseFolder() override { return path; }
-    QString chooseTextFile() override { return path; }
-};
-
-struct Fixture {
-    Settings settings;
-    OverlayBoxes boxes;
-    FakeDialogs dialogs;
-    Boxes messages;
-    QStringList hooked;
-    PanelContext context{settings, boxes, dialogs, messages,
-                         PanelHooks{[this](bool on) { hooked << (on ? "clock on" : "clock off"); },
-                                    [this] { hooked << "restart"; }, [this] { hooked << "minute"; },
-                                    [this] { hooked << "folder"; }}};
-};
 
 std::unique_ptr<OptionPanel> makePanel(int panel, PanelContext& context) {
     return panel == 0   ? std::unique_ptr<OptionPanel>(std::make_unique<ClockPanel>(context, nullptr))

@@ -1,4 +1,4 @@
-#include "platform/FaceButton.h"
+#include "ui/FaceButton.h"
 
 namespace oculet {
 

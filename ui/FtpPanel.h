@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QFrame>
+#include "ui/OptionPanel.h"
+
 #include <QImage>
 
 #include <functional>
@@ -13,32 +14,22 @@ class QRadioButton;
 
 namespace oculet {
 
-struct Settings;
-class InterfaceTexts;
-class MessageBoxes;
-
 // The publishing panel (frmFtp): publishing mode, FTP details and the off picture. Its controls
-// edit the settings model directly; what the choices mean is decided elsewhere. The main window
-// wires opened() to setting the layout-editing flag and closed() to the connection test
-// (FtpPublisher::testFtpConnection) and clearing the flag.
+// edit the settings model directly; what the choices mean is decided elsewhere. Publishing is
+// paused while it is open; its closing starts the connection test with the details as they are.
 //
 // Object names are the control names: optFtp0, optFtp1, lblAdd, txtAdd, lblUser, txtUser,
 // lblPass, txtPass, lblDir, txtDir, lblFileName, txtFilename, ckCamOff, cmdFtpBrowse, Image1,
 // cmdCloseFtp.
-class FtpPanel : public QFrame {
+class FtpPanel : public OptionPanel {
     Q_OBJECT
 public:
     // `dataFolder` empty means Paths::dataFolder(). Loads CamOff.jpg into the preview when present.
-    FtpPanel(Settings& settings, MessageBoxes& messages, QWidget* parent = nullptr,
-             QString dataFolder = {});
+    FtpPanel(PanelContext& context, QWidget* parent = nullptr, QString dataFolder = {});
 
     // Replaces the file dialog (tests); it returns the chosen path, or empty when cancelled.
     void setFileChooser(std::function<QString()> chooser) { chooser_ = std::move(chooser); }
 
-    // Shows the panel at (-1, 0) with the current settings; emits opened().
-    void openPanel();
-    // What cmdCloseFtp does: hides the panel and emits closed().
-    void closePanel();
     // What cmdFtpBrowse does: asks for a picture and takes it as the off picture.
     void browseOffPicture();
     // Takes the picture at `path` as the off picture: copied whole to CamOff.jpg in the data
@@ -48,19 +39,17 @@ public:
 
     // The off picture (Image1), null when there is none.
     QImage offPicture() const { return offPicture_; }
-    // Puts the interface texts into the captions.
-    void applyTexts(const InterfaceTexts& texts);
-    // Puts the settings into the controls (called by openPanel()).
-    void refreshFromSettings();
+    void applyTexts(const InterfaceTexts& texts) override;
 
     // An SFTP server whose host key ~/.ssh/known_hosts does not know: offers the user to trust
     // it. An empty fingerprint takes the offer back.
     void offerHostKey(const QString& fingerprint);
 
 signals:
-    void opened();
-    void closed();
     void hostKeyAccepted(const QString& fingerprint);
+
+protected:
+    void refresh() override;
 
 private:
     void setFtpMode(bool ftpOn);

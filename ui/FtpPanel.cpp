@@ -1,9 +1,9 @@
-#include "publish/FtpPanel.h"
+#include "ui/FtpPanel.h"
 
 #include "settings/InterfaceTexts.h"
 #include "settings/Settings.h"
 #include "platform/AtomicFile.h"
-#include "platform/FaceButton.h"
+#include "ui/FaceButton.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Paths.h"
 #include "platform/RegularFile.h"
@@ -23,22 +23,13 @@
 #include <limits>
 
 namespace oculet {
-namespace {
 
-template <class W> W* named(W* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
-
-} // namespace
-
-FtpPanel::FtpPanel(Settings& settings, MessageBoxes& messages, QWidget* parent,
-                   QString dataFolder)
-    : QFrame(parent), settings_(settings), messages_(messages),
+FtpPanel::FtpPanel(PanelContext& context, QWidget* parent, QString dataFolder)
+    : OptionPanel("frmFtp", 240, context, parent), settings_(context.settings), messages_(context.messages),
       dataFolder_(dataFolder.isEmpty() ? Paths::dataFolder() : std::move(dataFolder)) {
-    setObjectName(QStringLiteral("frmFtp"));
-    setFrameShape(QFrame::Box);
-    setAutoFillBackground(true);
+    // Over the whole frame, its border just outside on the left; in the desktop's own font.
+    place_ = QPoint(-1, 0);
+    setFont(QFont());
     setFixedSize(322, 240);
 
     optFtp0_ = named(new QRadioButton(QStringLiteral("FTP upload"), this), "optFtp0");
@@ -117,8 +108,7 @@ FtpPanel::FtpPanel(Settings& settings, MessageBoxes& messages, QWidget* parent,
         offPicture_.loadFromData(stored.bytes);
     }
     showOffPicture();
-    refreshFromSettings();
-    hide();
+    refresh();
 }
 
 void FtpPanel::offerHostKey(const QString& fingerprint) {
@@ -142,8 +132,7 @@ void FtpPanel::applyTexts(const InterfaceTexts& texts) {
     cmdCloseFtp_->setText(texts[Text::Close]);
 }
 
-void FtpPanel::refreshFromSettings() {
-    // Copies of the model into the controls; the change handlers write back the same values.
+void FtpPanel::refresh() {
     txtAdd_->setText(settings_.ftpAddress);
     txtUser_->setText(settings_.ftpUsername);
     txtPass_->setText(settings_.ftpPassword);
@@ -161,19 +150,6 @@ void FtpPanel::setFtpMode(bool ftpOn) {
                                                       txtFilename_, lblFileName_}) {
         w->setEnabled(ftpOn);
     }
-}
-
-void FtpPanel::openPanel() {
-    emit opened();
-    move(-1, 0);
-    refreshFromSettings();
-    show();
-    raise();
-}
-
-void FtpPanel::closePanel() {
-    hide();
-    emit closed();
 }
 
 void FtpPanel::browseOffPicture() {

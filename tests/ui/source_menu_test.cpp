@@ -1,5 +1,5 @@
 // The popup source menu: its entries, check mark, size, hover colour and the choice it reports.
-#include "source/SourceMenu.h"
+#include "ui/PopupMenus.h"
 
 #include <QApplication>
 #include <QFontMetrics>
@@ -21,7 +21,7 @@ QLabel* checkMark(const SourceMenu& menu, int row) {
 QString rowColours(const SourceMenu& menu) {
     QString out;
     for (int i = 0; i < 5; ++i) {
-        const QColor c = menu.entry(i)->palette().color(QPalette::Window);
+        const QColor c = menu.item(i)->palette().color(QPalette::Window);
         out += c == QColor(Qt::white) ? u'-' : c == QColor(160, 200, 255) ? u'H' : u'?';
     }
     return out;
@@ -36,10 +36,10 @@ void send(QWidget* target, QEvent::Type type, Qt::MouseButton button = Qt::NoBut
 TEST(SourceMenu, FiveRowsAsWideAsTheScreenEntryChecksTheCurrentProgramColoursTheHoveredRowAndReportsALeftClick) {
     // A language file renames the entries; the menu must still hold the screen entry's caption.
     SourceMenu menu;
-    EXPECT_EQ(menu.entry(4)->text(), QStringLiteral("Screen capture"));
+    EXPECT_EQ(menu.item(4)->text(), QStringLiteral("Screen capture"));
     const QString renamed = QStringLiteral("Captura de pantalla completa");
     menu.setCaption(4, renamed);
-    const int width = QFontMetrics(menu.entry(4)->font()).horizontalAdvance(renamed) + 30;
+    const int width = QFontMetrics(menu.item(4)->font()).horizontalAdvance(renamed) + 30;
     EXPECT_EQ(menu.size(), QSize(width, 100));
     const char* captions[] = {"EasyPal", "MMSSTV", "DM780", "KG-STV", "Captura de pantalla completa"};
     std::vector<int> chosen;
@@ -48,22 +48,22 @@ TEST(SourceMenu, FiveRowsAsWideAsTheScreenEntryChecksTheCurrentProgramColoursThe
     for (int current : {0, 2, 4, 1}) {
         menu.popup(QPoint(50, 50), current);
         for (int i = 0; i < 5; ++i) {
-            EXPECT_EQ(menu.entry(i)->text(), QString::fromUtf8(captions[i]));
-            EXPECT_EQ(menu.entry(i)->geometry(), QRect(20, 20 * i, width - 20, 20)) << i;
+            EXPECT_EQ(menu.item(i)->text(), QString::fromUtf8(captions[i]));
+            EXPECT_EQ(menu.item(i)->geometry(), QRect(20, 20 * i, width - 20, 20)) << i;
             EXPECT_EQ(checkMark(menu, i)->pos(), QPoint(0, 20 * i)) << i;
             EXPECT_EQ(checkMark(menu, i)->isHidden(), i != current) << "current " << current << " row " << i;
         }
         EXPECT_EQ(rowColours(menu), "-----") << "a menu opens without a highlight";
-        send(menu.entry(3), QEvent::MouseMove);
-        send(menu.entry(current), QEvent::MouseMove);
+        send(menu.item(3), QEvent::MouseMove);
+        send(menu.item(current), QEvent::MouseMove);
         EXPECT_EQ(rowColours(menu), hovered[current]);
         // Leaving the rows (to the check-mark column or out of the menu) leaves nothing highlighted.
         QEvent leave(QEvent::Leave);
-        QApplication::sendEvent(menu.entry(current), &leave);
+        QApplication::sendEvent(menu.item(current), &leave);
         EXPECT_EQ(rowColours(menu), "-----");
-        send(menu.entry(current), QEvent::MouseMove);
-        send(menu.entry(current), QEvent::MouseButtonRelease, Qt::RightButton);
-        send(menu.entry(current), QEvent::MouseButtonRelease, Qt::LeftButton);
+        send(menu.item(current), QEvent::MouseMove);
+        send(menu.item(current), QEvent::MouseButtonRelease, Qt::RightButton);
+        send(menu.item(current), QEvent::MouseButtonRelease, Qt::LeftButton);
         menu.hide();
     }
     EXPECT_EQ(chosen, (std::vector<int>{0, 2, 4, 1})) << "the right button chooses nothing";

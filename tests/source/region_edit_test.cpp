@@ -1,15 +1,12 @@
-// The capture-region editor on a scripted desktop: each target's colour, placing, reading back
-// and check box as one table; the frame program's command text; a frame program that cannot start.
+// The capture-region editor's decisions on a scripted desktop: each target's colour, placing,
+// clamping, reading back, nudging and switch as one table; the frame program's command text; a
+// frame program that cannot start.
+#include "platform/FrameProgram.h"
 #include "platform/MessageBoxes.h"
 #include "source/FrameCommand.h"
-#include "source/RegionEditor.h"
+#include "source/RegionEdit.h"
 #include "tests/support/FakeDesktop.h"
 
-#include <QCheckBox>
-#include <QLabel>
-#include <QEventLoop>
-#include <QPushButton>
-#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace oculet {
@@ -25,7 +22,7 @@ struct Scene final : MessageBoxes, FrameProgram {
     QString error;
     QString text;
     InterfaceTexts texts;
-    RegionEditor editor{settings, desktop, source, *this, texts, *this};
+    RegionEdit edit{settings, desktop, source, *this, texts, *this};
     Scene() {
         settings.program = MMSSTV;
         desktop.addWindow(QStringLiteral("MMSSTV"), {100, 200, 640, 480});
@@ -43,21 +40,22 @@ struct Scene final : MessageBoxes, FrameProgram {
         return error.isEmpty() ? 4242 : 0;
     }
     void stop() override {}
-    template <class W> W* child(const char* name) { return editor.findChild<W*>(QString::fromLatin1(name)); }
 };
 
-TEST(RegionEditor, EachTargetPlacesItsFrameAndReadsItBack) {
+TEST(RegionEdit, EachTargetPlacesItsFrameAndReadsItBackClamped) {
     const struct {
         RegionTarget target;
         Colour colour;
         QRect placed; // where the frame window is put on opening
         QRect read;   // the stored region after the user moved it to (-50, 30, 220, 160)
+        QRect right;  // ... and then to (1800, 1000, 220, 160), past the bottom right
     } cases[] = {
-        {RegionTarget::Capture, 0xFFFFFF, {400, 400, 400, 300}, {-50, 30, 220, 160}},
-        {RegionTarget::ProgressStrip, 0x8080FF, {120, 665, 500, 7}, {0, 30, 220, 160}},
-        {RegionTarget::SignalMeter, 0x80FFFF, {401, 400, 200, 150}, {0, 30, 220, 160}},
-        {RegionTarget::Aux1, 0xFFFF80, {402, 400, 200, 150}, {0, 30, 220, 160}},
-        {RegionTarget::Aux2, 0x80FF80, {403, 400, 200, 150}, {0, 30, 220, 160}},
+        // The capture keeps the frame's own place, off-screen parts and all.
+        {RegionTarget::Capture, 0xFFFFFF, {400, 400, 400, 300}, {-50, 30, 220, 160}, {1800, 1000, 220, 160}},
+        {RegionTarget::ProgressStrip, 0x8080FF, {120, 665, 500, 7}, {0, 30, 220, 160}, {1700, 920, 220, 160}},
+        {RegionTarget::SignalMeter, 0x80FFFF, {401, 400, 200, 150}, {0, 30, 220, 160}, {1700, 920, 220, 160}},
+        {RegionTarget::Aux1, 0xFFFF80, {402, 400, 200, 150}, {0, 30, 220, 160}, {1700, 920, 220, 160}},
+        {RegionTarget::Aux2, 0x80FF80, {403, 400, 200, 150}, {0, 30, 220, 160}, {1700, 920, 220, 160}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.target));
@@ -67,54 +65,51 @@ TEST(RegionEditor, EachTargetPlacesItsFrameAndReadsItBack) {
         for (int box = 0; box < kCopiedBoxCount; ++box) {
             s.copiedRegions[box][MMSSTV].source.left = 401 + box;
         }
-        scene.editor.open(c.target, {0, 0, 320, 262}, QStringLiteral("MMSSTV"));
+        EXPECT_FALSE(scene.edit.switchOn(c.target));
+        scene.edit.begin(c.target, QStringLiteral("MMSSTV"));
+        EXPECT_EQ(scene.edit.target(), c.target);
         EXPECT_EQ(parseFrameCommand(scene.text).colour, c.colour);
         const WindowId frame = scene.desktop.findWindowOfProcess(4242);
         EXPECT_EQ(scene.desktop.windowRect(frame), c.placed);
-        EXPECT_EQ(scene.child<QCheckBox>("ckBox")->isVisibleTo(&scene.editor), c.target != RegionTarget::Capture);
-        scene.child<QCheckBox>("ckBox")->click();
-        scene.desktop.moveWindow(frame, {-50, 30, 220, 160});
-        scene.editor.poll();
-        EXPECT_EQ(scene.child<QLabel>("lblX")->text(), QStringLiteral("-50"));
-        EXPECT_EQ(regionOnScreen(s, c.target, scene.source.edges()), c.read);
-        // The check box switches the strip or the box it sets, and nothing else.
+        if (RegionEdit::hasSwitch(c.target)) {
+            scene.edit.setSwitch(true);
+            EXPECT_TRUE(scene.edit.switchOn(c.target));
+        }
+        // The switch sets the strip or the box it edits, and nothing else.
         const std::optional<int> box = copiedBoxOf(c.target);
         EXPECT_EQ(s.progressStripOn(), c.target == RegionTarget::ProgressStrip);
         for (int b = 0; b < kCopiedBoxCount; ++b) {
             EXPECT_EQ(s.copiedRegions[b][MMSSTV].on, box == b) << b;
         }
-        // A click moves the frame one pixel from where the poll left it; the next poll stores that.
-        scene.child<QPushButton>("cmdYup")->click();
-        EXPECT_EQ(scene.desktop.windowRect(frame)->top(), 31);
-        int closed = 0;
-        QObject::connect(&scene.editor, &RegionEditor::closed, [&] { ++closed; });
-        scene.child<QPushButton>("cmdClose")->click();
-        EXPECT_EQ(closed, 1);
+        scene.desktop.moveWindow(frame, {-50, 30, 220, 160});
+        EXPECT_EQ(scene.edit.poll(), RegionEdit::Poll::Read);
+        EXPECT_EQ(scene.edit.placement(), QRect(-50, 30, 220, 160));
+        EXPECT_EQ(regionOnScreen(s, c.target, scene.source.edges()), c.read);
+        // A nudge moves or sizes the frame from where the poll left it (clamped onto the screen).
+        scene.edit.nudge(3, 1);
+        scene.edit.nudge(6, 15);
+        EXPECT_EQ(scene.desktop.windowRect(frame), QRect(0, 31, 205, 160));
+        scene.desktop.moveWindow(frame, {1800, 1000, 220, 160});
+        scene.edit.poll();
+        EXPECT_EQ(regionOnScreen(s, c.target, scene.source.edges()), c.right);
+        scene.edit.end();
+        EXPECT_EQ(scene.edit.target(), RegionTarget::None);
         EXPECT_FALSE(scene.desktop.windowRect(frame)) << "the frame window was not asked to close";
     }
 }
 
-TEST(RegionEditor, AHeldNudgeButtonRepeatsEveryHalfSecondAndThePollReadsItBack) {
+TEST(RegionEdit, AClosedFrameWindowEndsTheEditAndAProgramThatCannotStartLeavesItInert) {
     Scene scene;
-    scene.editor.open(RegionTarget::Capture, {0, 0, 320, 262}, QStringLiteral("MMSSTV"));
-    QPushButton* up = scene.child<QPushButton>("cmdXup");
-    emit up->pressed();
-    QEventLoop held;
-    QTimer::singleShot(1250, &held, &QEventLoop::quit);
-    held.exec();
-    emit up->released();
-    EXPECT_EQ(scene.child<QLabel>("lblX")->text(), QStringLiteral("431")); // 400 + 1 + 2 x 15
-}
+    scene.edit.begin(RegionTarget::Aux1, QStringLiteral("MMSSTV"));
+    scene.desktop.removeWindow(scene.desktop.findWindowOfProcess(4242));
+    EXPECT_EQ(scene.edit.poll(), RegionEdit::Poll::Closed);
+    scene.edit.end();
 
-TEST(RegionEditor, AFrameProgramThatCannotStartLeavesAnInertEditorThatCloses) {
-    Scene scene;
     scene.error = QStringLiteral("execve: No such file or directory");
-    scene.editor.open(RegionTarget::Capture, {0, 0, 320, 262}, QStringLiteral("MMSSTV"));
+    scene.edit.begin(RegionTarget::Capture, QStringLiteral("MMSSTV"));
     EXPECT_EQ(scene.shown, QStringList{"Error|Error Shelling file.\nexecve: No such file or directory"});
-    scene.editor.poll();
-    EXPECT_EQ(scene.editor.target(), RegionTarget::Capture);
-    scene.child<QPushButton>("cmdClose")->click();
-    EXPECT_EQ(scene.editor.target(), RegionTarget::None);
+    EXPECT_EQ(scene.edit.poll(), RegionEdit::Poll::Idle);
+    EXPECT_EQ(scene.edit.target(), RegionTarget::Capture);
 }
 
 TEST(FrameCommand, TitleColourAndCaptionComeBackWhateverTheTitleHolds) {

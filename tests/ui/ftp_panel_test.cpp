@@ -1,7 +1,7 @@
-#include "publish/FtpPanel.h"
+#include "ui/FtpPanel.h"
 #include "settings/Settings.h"
-#include "tests/publish/PublishTestSupport.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/ui/PanelFixture.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -15,9 +15,9 @@ namespace oculet {
 namespace {
 
 TEST(FtpPanel, ControlsShowAndEditTheSettingsAndWebcamModeGreysTheFtpDetails) {
-    Settings settings;
-    test::RecordingMessageBoxes messages;
-    FtpPanel panel(settings, messages, nullptr, test::TestEnvironment::makeTempDir("panel"));
+    test::Fixture fixture;
+    Settings& settings = fixture.settings;
+    FtpPanel panel(fixture.context, nullptr, test::TestEnvironment::makeTempDir("panel"));
     const std::pair<const char*, QString Settings::*> boxes[] = {
         {"txtAdd", &Settings::ftpAddress}, {"txtUser", &Settings::ftpUsername}, {"txtPass", &Settings::ftpPassword},
         {"txtDir", &Settings::ftpDir}, {"txtFilename", &Settings::ftpFilename}};
@@ -53,10 +53,9 @@ TEST(FtpPanel, ControlsShowAndEditTheSettingsAndWebcamModeGreysTheFtpDetails) {
 }
 
 TEST(FtpPanel, OffPictureIsCopiedWholeOnlyWhenItIsAPicture) {
-    Settings settings;
-    test::RecordingMessageBoxes messages;
+    test::Fixture fixture;
     const QString dataFolder = test::TestEnvironment::makeTempDir("panel"), chosen = dataFolder + "/chosen.jpg";
-    FtpPanel panel(settings, messages, nullptr, dataFolder);
+    FtpPanel panel(fixture.context, nullptr, dataFolder);
     panel.setFileChooser([&] { return chosen; });
     for (const bool picture : {false, true}) {
         QImage image(64, 48, QImage::Format_RGB32);
@@ -65,7 +64,7 @@ TEST(FtpPanel, OffPictureIsCopiedWholeOnlyWhenItIsAPicture) {
         panel.browseOffPicture();
         EXPECT_EQ(test::readFile(dataFolder + "/CamOff.jpg"), picture ? test::readFile(chosen) : QByteArray());
         EXPECT_EQ(panel.offPicture().size(), picture ? QSize(64, 48) : QSize(0, 0));
-        EXPECT_EQ(messages.shown.size(), 1) << "a warning for the broken file only";
+        EXPECT_EQ(fixture.messages.shown.size(), 1) << "a warning for the broken file only";
     }
     EXPECT_FALSE(panel.findChild<QLabel*>("Image1")->pixmap().isNull());
 }
