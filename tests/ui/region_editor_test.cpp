@@ -54,7 +54,7 @@ TEST(RegionEditor, ShowsTheFrameWindowsNumbersSetsTheSwitchAndClosesTheFrameWind
         EXPECT_EQ(scene.editor.target(), target);
         EXPECT_EQ(scene.child<QCheckBox>("ckBox")->isVisibleTo(&scene.editor), target != RegionTarget::Capture);
         scene.child<QCheckBox>("ckBox")->click();
-        EXPECT_EQ(scene.settings.aux1On[1], target == RegionTarget::Aux1);
+        EXPECT_EQ(scene.settings.copiedRegions[Aux1Box][MMSSTV].on, target == RegionTarget::Aux1);
         const WindowId frame = scene.desktop.findWindowOfProcess(4242);
         scene.desktop.moveWindow(frame, {-50, 30, 220, 160});
         scene.editor.poll();
