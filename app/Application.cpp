@@ -144,7 +144,7 @@ void Application::start() {
                                                  versionText(), texts_, messages_, hooks);
     updateCheck_->start();
     if (!settingsSavable_) {
-        messages_.notify(QStringLiteral("The settings file %1 cannot be read (%2).\n\nOculet runs on its default "
+        messages_.warn(QStringLiteral("The settings file %1 cannot be read (%2).\n\nOculet runs on its default "
                                         "settings this time and will not save over that file. Make it readable "
                                         "and start Oculet again to have your settings back.")
                              .arg(Paths::settingsFile(), unreadable));
@@ -396,6 +396,9 @@ void Application::shutdown() {
     sourceChoiceTimer_.stop();
     dispatchTimer_.stop();
     sourceMenu_.hide();
+    // An open box must not hold the end, and its answer must not come after what it acts on is gone.
+    messages_.closeAll();
+    editorMessages_.closeAll();
     updateCheck_.reset(); // a page still on its way is dropped, not waited for
     if (helpWindow_) {
         helpWindow_->close();

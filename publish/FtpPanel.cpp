@@ -4,7 +4,7 @@
 #include "settings/Settings.h"
 #include "platform/AtomicFile.h"
 #include "platform/FaceButton.h"
-#include "platform/MessageBoxes.h"
+#include "platform/Messages.h"
 #include "platform/Paths.h"
 
 #include <QButtonGroup>
@@ -31,7 +31,7 @@ template <class W> W* named(W* widget, const char* name) {
 
 } // namespace
 
-FtpPanel::FtpPanel(Settings& settings, MessageBoxes& messages, QWidget* parent,
+FtpPanel::FtpPanel(Settings& settings, Messages& messages, QWidget* parent,
                    QString dataFolder)
     : QFrame(parent), settings_(settings), messages_(messages),
       dataFolder_(dataFolder.isEmpty() ? Paths::dataFolder() : std::move(dataFolder)) {

@@ -15,7 +15,7 @@ namespace oculet {
 
 struct Settings;
 class InterfaceTexts;
-class MessageBoxes;
+class Messages;
 
 // The publishing panel (frmFtp): publishing mode, FTP details and the off picture. Its controls
 // edit the settings model directly; what the choices mean is decided elsewhere. The main window
@@ -29,7 +29,7 @@ class FtpPanel : public QFrame {
     Q_OBJECT
 public:
     // `dataFolder` empty means Paths::dataFolder(). Loads CamOff.jpg into the preview when present.
-    FtpPanel(Settings& settings, MessageBoxes& messages, QWidget* parent = nullptr,
+    FtpPanel(Settings& settings, Messages& messages, QWidget* parent = nullptr,
              QString dataFolder = {});
 
     // Replaces the file dialog (tests); it returns the chosen path, or empty when cancelled.
@@ -67,7 +67,7 @@ private:
     void showOffPicture();
 
     Settings& settings_;
-    MessageBoxes& messages_;
+    Messages& messages_;
     QString dataFolder_;
     std::function<QString()> chooser_;
     QImage offPicture_;

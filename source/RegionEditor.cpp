@@ -1,6 +1,6 @@
 #include "source/RegionEditor.h"
 
-#include "platform/MessageBoxes.h"
+#include "platform/Messages.h"
 #include "source/FrameCommand.h"
 
 #include <QCheckBox>
@@ -106,7 +106,7 @@ void ProcessFrameProgram::stop() {
     }
 }
 
-RegionEditor::RegionEditor(Settings& settings, Desktop& desktop, const SourceWindow& source, MessageBoxes& messages,
+RegionEditor::RegionEditor(Settings& settings, Desktop& desktop, const SourceWindow& source, Messages& messages,
                            const InterfaceTexts& texts, FrameProgram& program)
     : QWidget(nullptr, Qt::Window), settings_(settings), desktop_(desktop), source_(source), messages_(messages),
       texts_(texts), program_(program) {
@@ -210,7 +210,7 @@ void RegionEditor::open(RegionTarget target, const QRect& mainWindow, const QStr
                                       &error);
     if (pid == 0) {
         // Nothing to poll: the editor stays, inert, until it is closed.
-        messages_.notifyTitled(QStringLiteral("Error"), QStringLiteral("Error Shelling file.\n") + error);
+        messages_.warn(QStringLiteral("Error"), QStringLiteral("Error Shelling file.\n") + error);
         return;
     }
     started_ = true;
@@ -241,7 +241,7 @@ void RegionEditor::poll() {
             if (sinceStart_.elapsed() >= kWindowWait_ms) {
                 program_.stop();
                 closeEditor();
-                messages_.notify(QStringLiteral("The frame program started but showed no window; the "
+                messages_.warn(QStringLiteral("The frame program started but showed no window; the "
                                                 "capture-region editor was closed."));
             }
             return;

@@ -26,7 +26,7 @@ class QPushButton;
 
 namespace oculet {
 
-class MessageBoxes;
+class Messages;
 
 // Which rectangle the editor sets; 0 while it is closed.
 enum class RegionTarget : int { None = 0, Capture, ProgressStrip, SignalMeter, Aux1, Aux2 };
@@ -56,7 +56,7 @@ private:
 class RegionEditor : public QWidget {
     Q_OBJECT
 public:
-    RegionEditor(Settings& settings, Desktop& desktop, const SourceWindow& source, MessageBoxes& messages,
+    RegionEditor(Settings& settings, Desktop& desktop, const SourceWindow& source, Messages& messages,
                  const InterfaceTexts& texts, FrameProgram& program);
 
     // Opens the editor for a target below the main window (its outer frame, screen pixels);
@@ -94,7 +94,7 @@ private:
     Settings& settings_;
     Desktop& desktop_;
     const SourceWindow& source_;
-    MessageBoxes& messages_;
+    Messages& messages_;
     const InterfaceTexts& texts_;
     FrameProgram& program_;
 

@@ -1,7 +1,7 @@
 #include "ui/Language.h"
 
 #include "platform/AtomicFile.h"
-#include "platform/MessageBoxes.h"
+#include "platform/Messages.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,7 +22,7 @@ std::optional<QByteArray> readSmallFile(const QString& path) {
 
 } // namespace
 
-LanguageLoader::LanguageLoader(InterfaceTexts& texts, MessageBoxes& messages, QString languagesFolder,
+LanguageLoader::LanguageLoader(InterfaceTexts& texts, Messages& messages, QString languagesFolder,
                                QString versionText)
     : texts_(texts), messages_(messages), folder_(std::move(languagesFolder)), version_(std::move(versionText)) {
     for (int i = 0; i < kLanguageCount; ++i) {
@@ -38,8 +38,8 @@ bool LanguageLoader::load(int index) {
     const LanguageFileContents contents = bytes ? parseLanguageFile(*bytes, version_) : LanguageFileContents{};
     switch (contents.status) {
     case LanguageStatus::WrongVersion:
-        messages_.informTitled(QStringLiteral("Viewhall"),
-                               info.wrongVersion.isEmpty() ? languageInfo(0).wrongVersion : info.wrongVersion);
+        messages_.tell(QStringLiteral("Viewhall"),
+                       info.wrongVersion.isEmpty() ? languageInfo(0).wrongVersion : info.wrongVersion);
         return false;
     case LanguageStatus::Unusable:
         // Opening the options menu loads the language again: the same complaint each time

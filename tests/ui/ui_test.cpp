@@ -1,4 +1,4 @@
-#include "platform/MessageBoxes.h"
+#include "platform/Messages.h"
 #include "source/SourcePrograms.h"
 #include "tests/support/TestEnvironment.h"
 #include "ui/Captions.h"
@@ -25,12 +25,12 @@ namespace {
 
 const QString kVersion = QStringLiteral("Oculet 2.21");
 
-class Boxes final : public MessageBoxes {
+class Boxes final : public Messages {
 public:
-    void inform(const QString& text) override { shown << text; }
-    void warn(const QString& text) override { shown << text; }
-    bool askYesNo(const QString& text) override { return !(shown << text).isEmpty(); }
-    void informTitled(const QString& title, const QString& text) override { shown << title + u'|' + text; }
+    void show(Kind, const QString& title, const QString& text, std::function<void(bool)>) override {
+        shown << (title == defaultTitle() ? text : title + u'|' + text);
+    }
+    void closeAll() override {}
     QStringList shown;
 };
 
