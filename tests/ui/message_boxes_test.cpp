@@ -57,6 +57,7 @@ TEST(MessageBoxes, ShownWithoutWaitingAnsweredByCallbackAndClosedUnansweredAtThe
     boxes.ask(QStringLiteral("EasyPal not running!"), note);
     shownBoxes().value(0)->button(QMessageBox::Yes)->click();
     EXPECT_EQ(answers, (std::vector<bool>{false, true}));
+    EXPECT_TRUE(shownBoxes().isEmpty()) << "an answered box stays";
 }
 
 } // namespace
