@@ -145,9 +145,9 @@ void Application::start() {
     updateCheck_->start();
     if (!settingsSavable_) {
         messages_.warn(QStringLiteral("The settings file %1 cannot be read (%2).\n\nOculet runs on its default "
-                                        "settings this time and will not save over that file. Make it readable "
-                                        "and start Oculet again to have your settings back.")
-                             .arg(Paths::settingsFile(), unreadable));
+                                      "settings this time and will not save over that file. Make it readable "
+                                      "and start Oculet again to have your settings back.")
+                           .arg(Paths::settingsFile(), unreadable));
     }
 }
 

@@ -108,8 +108,9 @@ int main(int argc, char** argv) {
     g_application = &application;
     std::atexit(saveOnExit);
     if (wayland) {
-        application.messages().tell(QStringLiteral("This is a Wayland desktop. Oculet can only see and copy windows of "
-                                    "programs that run under XWayland (programs under Wine do)."));
+        application.messages().tell(
+            QStringLiteral("This is a Wayland desktop. Oculet can only see and copy windows of "
+                           "programs that run under XWayland (programs under Wine do)."));
     }
     // A signal taken in a nested event loop before this one has already run the shutdown, and
     // its quit has gone to that loop: this one would never end.
