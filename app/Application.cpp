@@ -120,7 +120,7 @@ void Application::start() {
                                                  versionText(), texts_, messages_, hooks);
     updateCheck_->start();
     if (!settingsFile_.savable()) {
-        messages_.notify(QStringLiteral("The settings file %1 cannot be read (%2).\n\nOculet runs on its default "
+        messages_.warn(QStringLiteral("The settings file %1 cannot be read (%2).\n\nOculet runs on its default "
                                         "settings this time and will not save over that file. Make it readable "
                                         "and start Oculet again to have your settings back.")
                              .arg(Paths::settingsFile(), unreadable));
@@ -223,6 +223,8 @@ void Application::shutdown() {
     clockTimer_.stop();
     // The frame program goes with Oculet; what the region editor set is in the settings saved below.
     menus_->close();
+    // An open box must not hold the end, and its answer must not come after what it acts on is gone.
+    messages_.closeAll();
     updateCheck_.reset(); // a page still on its way is dropped, not waited for
     if (helpWindow_) {
         helpWindow_->close();

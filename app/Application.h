@@ -13,7 +13,7 @@
 #include "platform/Clock.h"
 #include "platform/Desktop.h"
 #include "platform/Paths.h"
-#include "platform/MessageBoxes.h"
+#include "ui/MessageBoxes.h"
 #include "settings/InterfaceTexts.h"
 #include "settings/Settings.h"
 #include "source/SourceWindow.h"
@@ -50,6 +50,8 @@ public:
     void saveSettingsIfNotShutDown();
 
     MainWindow& window() { return window_; }
+    Messages& messages() { return messages_; }
+    bool hasShutDown() const { return shuttingDown_; }
     // The help window, opened (once; shown again and raised later) over the main window.
     void openHelpWindow();
 

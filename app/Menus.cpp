@@ -60,6 +60,7 @@ void Menus::close() {
     sourceChoiceTimer_.stop();
     dispatchTimer_.stop();
     sourceMenu_.hide();
+    editorMessages_.closeAll();
     if (regionEditor_) {
         regionEditor_->closeEditor();
     }

@@ -7,7 +7,7 @@
 #include "compose/LayoutPause.h"
 #include "compose/OverlayBoxes.h"
 #include "platform/FrameProgram.h"
-#include "platform/MessageBoxes.h"
+#include "ui/MessageBoxes.h"
 #include "settings/InterfaceTexts.h"
 #include "settings/Settings.h"
 #include "source/RegionEdit.h"

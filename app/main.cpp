@@ -3,7 +3,6 @@
 #include "app/SignalBridge.h"
 #include "app/Version.h"
 #include "platform/Desktop.h"
-#include "platform/MessageBoxes.h"
 #include "platform/Paths.h"
 
 #include <QApplication>
@@ -109,11 +108,13 @@ int main(int argc, char** argv) {
     g_application = &application;
     std::atexit(saveOnExit);
     if (wayland) {
-        oculet::QtMessageBoxes(&application.window())
-            .inform(QStringLiteral("This is a Wayland desktop. Oculet can only see and copy windows of "
-                                   "programs that run under XWayland (programs under Wine do)."));
+        application.messages().tell(
+            QStringLiteral("This is a Wayland desktop. Oculet can only see and copy windows of "
+                           "programs that run under XWayland (programs under Wine do)."));
     }
-    const int result = app.exec();
+    // A signal taken in a nested event loop before this one has already run the shutdown, and
+    // its quit has gone to that loop: this one would never end.
+    const int result = application.hasShutDown() ? 0 : app.exec();
     g_application = nullptr;
     return result;
 }

@@ -14,7 +14,7 @@
 #include "publish/ImageCompare.h"
 #include "publish/JpegWriter.h"
 #include "platform/AtomicFile.h"
-#include "platform/MessageBoxes.h"
+#include "platform/Messages.h"
 #include "platform/Stretch.h"
 #include "platform/X11Desktop.h"
 #include "source/SourcePrograms.h"
@@ -48,11 +48,14 @@ public:
 };
 
 // Without an EasyPal window the first cycle warns once; Yes keeps the cycles going.
-class AnswerYes final : public MessageBoxes {
+class AnswerYes final : public Messages {
 public:
-    void inform(const QString&) override {}
-    void warn(const QString&) override {}
-    bool askYesNo(const QString&) override { return true; }
+    void show(Kind, const QString&, const QString&, std::function<void(bool)> answered) override {
+        if (answered) {
+            answered(true);
+        }
+    }
+    void closeAll() override {}
 };
 
 Settings defaultLayoutWithBoxes() {

@@ -26,11 +26,10 @@ public:
     mutable double now = 0;
 };
 
-class SilentMessages final : public MessageBoxes {
+class SilentMessages final : public Messages {
 public:
-    void inform(const QString&) override {}
-    void warn(const QString&) override {}
-    bool askYesNo(const QString&) override { return false; }
+    void show(Kind, const QString&, const QString&, std::function<void(bool)>) override {}
+    void closeAll() override {}
 };
 
 struct Scene {

@@ -3,7 +3,7 @@
 #include "bench/BenchApplication.h"
 #include "settings/InterfaceTexts.h"
 #include "settings/Settings.h"
-#include "platform/MessageBoxes.h"
+#include "platform/Messages.h"
 #include "platform/TurboJpeg.h"
 #include "publish/FtpPublisher.h"
 #include "publish/JpegWriter.h"
@@ -59,11 +59,10 @@ void BM_SaveFrameAsJpeg(benchmark::State& state) {
 }
 BENCHMARK(BM_SaveFrameAsJpeg)->Unit(benchmark::kMicrosecond);
 
-class SilentMessages final : public oculet::MessageBoxes {
+class SilentMessages final : public oculet::Messages {
 public:
-    void inform(const QString&) override {}
-    void warn(const QString&) override {}
-    bool askYesNo(const QString&) override { return false; }
+    void show(Kind, const QString&, const QString&, std::function<void(bool)>) override {}
+    void closeAll() override {}
 };
 
 // Sleeps in the event loop until the condition holds. processEvents with a time limit ignores

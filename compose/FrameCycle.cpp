@@ -6,7 +6,7 @@
 #include "compose/FramePublisher.h"
 #include "platform/AtomicFile.h"
 #include "platform/Desktop.h"
-#include "platform/MessageBoxes.h"
+#include "platform/Messages.h"
 #include "platform/PixelRows.h"
 #include "source/SourceWindow.h"
 
@@ -36,7 +36,7 @@ template <class Draw> void drawGuarded(Draw&& draw) {
 } // namespace
 
 FrameCycle::FrameCycle(const Settings& settings, OverlayBoxes& boxes, const EditState& edit, Desktop& desktop,
-                       SourceWindow& source, MessageBoxes& messages, FrameCycleView& view, FrameFiles files)
+                       SourceWindow& source, Messages& messages, FrameCycleView& view, FrameFiles files)
     : settings_(settings), boxes_(boxes), edit_(edit), desktop_(desktop), source_(source),
       messages_(messages), view_(view), files_(std::move(files)),
       pic1_(kFrameWidth, kFrameHeight, QImage::Format_RGB32),
@@ -225,13 +225,18 @@ void FrameCycle::run(std::function<void()> finished) {
         view_.showBoxes(boxes_);
         view_.showSourceMissing(source_.missing());
 
-        if (source_.missing() && !warningDismissed_) {
-            if (messages_.askYesNo(QStringLiteral("EasyPal not running!"))) {
-                warningDismissed_ = true;
-            } else {
-                view_.requestShutdown();
-                return;
-            }
+        // While the question stands, frames go on from the stored place as after a Yes; the
+        // answer comes in its own time.
+        if (source_.missing() && !warningDismissed_ && !warningOpen_) {
+            warningOpen_ = true;
+            messages_.ask(QStringLiteral("EasyPal not running!"), [this](bool yes) {
+                warningOpen_ = false;
+                if (yes) {
+                    warningDismissed_ = true;
+                } else {
+                    view_.requestShutdown();
+                }
+            });
         }
         writeCamBitmap();
         if (!edit_.draggedBox) {

@@ -24,7 +24,7 @@ struct CopiedBox;
 class Desktop;
 class FrameOverlays;
 class FramePublisher;
-class MessageBoxes;
+class Messages;
 class SourceWindow;
 
 // What the cycle shows on the main window.
@@ -48,7 +48,7 @@ struct FrameFiles {
 class FrameCycle {
 public:
     FrameCycle(const Settings& settings, OverlayBoxes& boxes, const EditState& edit, Desktop& desktop,
-               SourceWindow& source, MessageBoxes& messages, FrameCycleView& view, FrameFiles files);
+               SourceWindow& source, Messages& messages, FrameCycleView& view, FrameFiles files);
 
     void setOverlays(FrameOverlays* overlays) { overlays_ = overlays; }
     void setPublisher(FramePublisher* publisher) { publisher_ = publisher; }
@@ -95,7 +95,7 @@ private:
     const EditState& edit_;
     Desktop& desktop_;
     SourceWindow& source_;
-    MessageBoxes& messages_;
+    Messages& messages_;
     FrameCycleView& view_;
     FrameFiles files_;
     FrameOverlays* overlays_ = nullptr;
@@ -114,6 +114,7 @@ private:
     QFont nameFont_;
     CachedText nameStamp_;
     bool warningDismissed_ = false;
+    bool warningOpen_ = false; // the missing-source question is on the screen, unanswered
 };
 
 } // namespace oculet

@@ -14,12 +14,12 @@ constexpr int kGerman = 2;
 
 } // namespace
 
-Overlays::Overlays(const Settings& settings, OverlayBoxes& boxes, const Clock& clock, MessageBoxes& messages,
+Overlays::Overlays(const Settings& settings, OverlayBoxes& boxes, const Clock& clock, Messages& messages,
                    const InterfaceTexts& texts, QString easyPalFolder)
     : Overlays(settings, boxes, clock, messages, texts, std::move(easyPalFolder),
                std::make_unique<QtPictureDecoder>()) {}
 
-Overlays::Overlays(const Settings& settings, OverlayBoxes& boxes, const Clock& clock, MessageBoxes& messages,
+Overlays::Overlays(const Settings& settings, OverlayBoxes& boxes, const Clock& clock, Messages& messages,
                    const InterfaceTexts& texts, QString easyPalFolder, std::unique_ptr<PictureDecoder> decoder)
     : settings_(settings), boxes_(boxes), clock_(clock), messages_(messages), texts_(texts),
       easyPalFolder_(std::move(easyPalFolder)), picture_(std::move(decoder)) {}
@@ -61,11 +61,10 @@ const QImage& Overlays::placeholder() {
         placeholder_ = placeholderPicture(texts_[Text::NoPicture], german, fitted);
         placeholderText_ = texts_[Text::NoPicture];
         placeholderGerman_ = german;
-        // Said once per run: the same text would fail again on every cycle, and a modal box
-        // four times a second would make the program unusable.
+        // Said once per run: the same text would fail again on every cycle.
         if (!fitted && !fitFailureReported_) {
             fitFailureReported_ = true;
-            messages_.inform(QStringLiteral("Unable to find suitable font size for text"));
+            messages_.tell(QStringLiteral("Unable to find suitable font size for text"));
         }
     }
     return placeholder_;

@@ -13,7 +13,7 @@
 #include "compose/ScrollingText.h"
 #include "platform/Clock.h"
 #include "platform/FolderWatch.h"
-#include "platform/MessageBoxes.h"
+#include "platform/Messages.h"
 
 #include <QFont>
 #include <QImage>
@@ -27,10 +27,10 @@ namespace oculet {
 
 class Overlays final : public FrameOverlays {
 public:
-    Overlays(const Settings& settings, OverlayBoxes& boxes, const Clock& clock, MessageBoxes& messages,
+    Overlays(const Settings& settings, OverlayBoxes& boxes, const Clock& clock, Messages& messages,
              const InterfaceTexts& texts, QString easyPalFolder);
     // With another picture decoder (tests).
-    Overlays(const Settings& settings, OverlayBoxes& boxes, const Clock& clock, MessageBoxes& messages,
+    Overlays(const Settings& settings, OverlayBoxes& boxes, const Clock& clock, Messages& messages,
              const InterfaceTexts& texts, QString easyPalFolder, std::unique_ptr<PictureDecoder> decoder);
 
     void drawLastReceived(QImage& frame) override;
@@ -65,7 +65,7 @@ private:
     const Settings& settings_;
     OverlayBoxes& boxes_;
     const Clock& clock_;
-    MessageBoxes& messages_;
+    Messages& messages_;
     const InterfaceTexts& texts_;
     QString easyPalFolder_;
 

@@ -3,7 +3,7 @@
 #include "settings/InterfaceTexts.h"
 #include "settings/Settings.h"
 #include "platform/AtomicFile.h"
-#include "platform/MessageBoxes.h"
+#include "platform/Messages.h"
 #include "platform/Paths.h"
 #include "platform/RegularFile.h"
 #include "publish/ImageCompare.h"
@@ -229,7 +229,7 @@ std::optional<FtpResult> FtpPublisher::Worker::send(const TransferRequest& reque
     return failed;
 }
 
-FtpPublisher::FtpPublisher(const Settings& settings, const InterfaceTexts& texts, MessageBoxes& messages,
+FtpPublisher::FtpPublisher(const Settings& settings, const InterfaceTexts& texts, Messages& messages,
                            std::unique_ptr<FtpClient> client, FtpPublisherOptions options, QObject* parent)
     : QObject(parent), settings_(settings), texts_(texts), messages_(messages), options_(std::move(options)),
       worker_(std::make_shared<Worker>()), back_(std::make_shared<Backchannel>()),
@@ -432,7 +432,7 @@ void FtpPublisher::connectionFailed(const FtpResult& result, const QString& trie
     if (!failureReported_) {
         // Once a run: after that the menu bar tells, and nobody has to click anything away.
         failureReported_ = true;
-        messages_.notify(result.message == kInternetFailed ? kInternetFailed : kFtpFailed);
+        messages_.warn(result.message == kInternetFailed ? kInternetFailed : kFtpFailed);
     }
     if (result.failure == FtpFailure::Login || !endpoint().addressError.isEmpty()) {
         // Trying the same login again cannot help, and servers lock out accounts that keep trying.

@@ -22,7 +22,7 @@ namespace oculet {
 
 struct Settings;
 class InterfaceTexts;
-class MessageBoxes;
+class Messages;
 
 struct FtpPublisherOptions {
     FtpTimeouts timeouts;
@@ -54,7 +54,7 @@ class FtpPublisher : public QObject, public FramePublisher {
 public:
     // `client` defaults to the libcurl client. `settings`, `texts` and `messages` must outlive
     // the publisher.
-    FtpPublisher(const Settings& settings, const InterfaceTexts& texts, MessageBoxes& messages,
+    FtpPublisher(const Settings& settings, const InterfaceTexts& texts, Messages& messages,
                  std::unique_ptr<FtpClient> client = nullptr, FtpPublisherOptions options = {},
                  QObject* parent = nullptr);
     ~FtpPublisher() override;
@@ -130,7 +130,7 @@ private:
 
     const Settings& settings_;
     const InterfaceTexts& texts_;
-    MessageBoxes& messages_;
+    Messages& messages_;
     FtpPublisherOptions options_;
 
     QThread* thread_ = nullptr;

@@ -1,7 +1,7 @@
 #include "source/RegionEdit.h"
 
 #include "platform/FrameProgram.h"
-#include "platform/MessageBoxes.h"
+#include "platform/Messages.h"
 #include "source/FrameCommand.h"
 
 #include <algorithm>
@@ -30,7 +30,7 @@ bool isCopiedBox(RegionTarget t) { return copiedBoxOf(t).has_value(); }
 
 } // namespace
 
-RegionEdit::RegionEdit(Settings& settings, Desktop& desktop, const SourceWindow& source, MessageBoxes& messages,
+RegionEdit::RegionEdit(Settings& settings, Desktop& desktop, const SourceWindow& source, Messages& messages,
                        const InterfaceTexts& texts, FrameProgram& program)
     : settings_(settings), desktop_(desktop), source_(source), messages_(messages), texts_(texts), program_(program) {}
 
@@ -81,7 +81,7 @@ void RegionEdit::begin(RegionTarget target, const QString& programCaption) {
         frameCommandText(title, QString::fromLatin1(lookOf(target).colour), texts_[Text::Close]), &error);
     if (pid == 0) {
         // Nothing to poll: the editor stays, inert, until it is closed.
-        messages_.notifyTitled(QStringLiteral("Error"), QStringLiteral("Error Shelling file.\n") + error);
+        messages_.warn(QStringLiteral("Error"), QStringLiteral("Error Shelling file.\n") + error);
         return;
     }
     started_ = true;
@@ -111,7 +111,7 @@ RegionEdit::Poll RegionEdit::poll() {
                 return Poll::Idle;
             }
             program_.stop();
-            messages_.notify(QStringLiteral("The frame program started but showed no window; the "
+            messages_.warn(QStringLiteral("The frame program started but showed no window; the "
                                             "capture-region editor was closed."));
             return Poll::Closed;
         }

@@ -21,11 +21,11 @@
 namespace oculet {
 
 class FrameProgram;
-class MessageBoxes;
+class Messages;
 
 class RegionEdit {
 public:
-    RegionEdit(Settings& settings, Desktop& desktop, const SourceWindow& source, MessageBoxes& messages,
+    RegionEdit(Settings& settings, Desktop& desktop, const SourceWindow& source, Messages& messages,
                const InterfaceTexts& texts, FrameProgram& program);
 
     // Starts editing a target: the frame program is started and its window put on the stored
@@ -70,7 +70,7 @@ private:
     Settings& settings_;
     Desktop& desktop_;
     const SourceWindow& source_;
-    MessageBoxes& messages_;
+    Messages& messages_;
     const InterfaceTexts& texts_;
     FrameProgram& program_;
 

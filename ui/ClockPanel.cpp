@@ -1,7 +1,7 @@
 #include "ui/ClockPanel.h"
 
 #include "ui/FaceButton.h"
-#include "platform/MessageBoxes.h"
+#include "platform/Messages.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

@@ -4,7 +4,7 @@
 #include "settings/Settings.h"
 #include "platform/AtomicFile.h"
 #include "ui/FaceButton.h"
-#include "platform/MessageBoxes.h"
+#include "platform/Messages.h"
 #include "platform/Paths.h"
 #include "platform/RegularFile.h"
 

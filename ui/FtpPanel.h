@@ -56,7 +56,7 @@ private:
     void showOffPicture();
 
     Settings& settings_;
-    MessageBoxes& messages_;
+    Messages& messages_;
     QString dataFolder_;
     std::function<QString()> chooser_;
     QImage offPicture_;

@@ -1,7 +1,7 @@
 #include "ui/Language.h"
 
 #include "platform/AtomicFile.h"
-#include "platform/MessageBoxes.h"
+#include "platform/Messages.h"
 #include "platform/RegularFile.h"
 
 #include <QDir>
@@ -27,7 +27,7 @@ QString firstLine(const QByteArray& bytes) {
 
 } // namespace
 
-LanguageLoader::LanguageLoader(InterfaceTexts& texts, MessageBoxes& messages, QString languagesFolder,
+LanguageLoader::LanguageLoader(InterfaceTexts& texts, Messages& messages, QString languagesFolder,
                                QString versionText)
     : texts_(texts), messages_(messages), folder_(std::move(languagesFolder)), version_(std::move(versionText)) {
     for (int i = 0; i < kLanguageCount; ++i) {
@@ -43,8 +43,8 @@ bool LanguageLoader::load(int index) {
     const LanguageFileContents contents = bytes ? parseLanguageFile(*bytes, version_) : LanguageFileContents{};
     switch (contents.status) {
     case LanguageStatus::WrongVersion:
-        messages_.informTitled(QStringLiteral("Viewhall"),
-                               info.wrongVersion.isEmpty() ? languageInfo(0).wrongVersion : info.wrongVersion);
+        messages_.tell(QStringLiteral("Viewhall"),
+                       info.wrongVersion.isEmpty() ? languageInfo(0).wrongVersion : info.wrongVersion);
         return false;
     case LanguageStatus::Unusable:
         // Opening the options menu loads the language again: the same complaint each time
@@ -67,7 +67,7 @@ bool LanguageLoader::load(int index) {
 }
 
 void installShippedFiles(const QString& dataFolder, const QString& languagesFolder, const QString& versionText,
-                         MessageBoxes& messages) {
+                         Messages& messages) {
     QDir().mkpath(languagesFolder);
     QStringList kept;
     for (int i = 0; i < kLanguageCount; ++i) {
@@ -104,7 +104,7 @@ void installShippedFiles(const QString& dataFolder, const QString& languagesFold
                                             "beside it as a copy:\n\n%1")
                                  .arg(kept.join(u'\n'));
         std::fprintf(stderr, "Oculet: %s\n", qPrintable(text));
-        messages.notify(text);
+        messages.warn(text);
     }
     const QString help = dataFolder + QStringLiteral("/Help.txt");
     QFile shippedHelp(QStringLiteral(":/Help.txt"));

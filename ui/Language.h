@@ -13,12 +13,12 @@
 
 namespace oculet {
 
-class MessageBoxes;
+class Messages;
 
 class LanguageLoader {
 public:
     // Files are read from `languagesFolder`; `versionText` is the version they must name.
-    LanguageLoader(InterfaceTexts& texts, MessageBoxes& messages, QString languagesFolder, QString versionText);
+    LanguageLoader(InterfaceTexts& texts, Messages& messages, QString languagesFolder, QString versionText);
 
     // Loads the file of language `index` into the texts; true when it was loaded. A file of
     // another version is said every time and changes nothing; a missing or broken one is said
@@ -27,7 +27,7 @@ public:
 
 private:
     InterfaceTexts& texts_;
-    MessageBoxes& messages_;
+    Messages& messages_;
     QString folder_;
     QString version_;
     // Per language: its own wording of the two messages, once one of its files has been read.
@@ -40,6 +40,6 @@ private:
 // that is replaced is first copied beside it with ".bak" added to its name, and the copies made
 // are told on `messages` (and stderr). Puts Help.txt into `dataFolder` when it is missing.
 void installShippedFiles(const QString& dataFolder, const QString& languagesFolder, const QString& versionText,
-                         MessageBoxes& messages);
+                         Messages& messages);
 
 } // namespace oculet

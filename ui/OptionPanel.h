@@ -16,7 +16,7 @@ class QCheckBox;
 
 namespace oculet {
 
-class MessageBoxes;
+class Messages;
 
 // The font, colour, folder and file dialogs of the panels; behind an interface for tests.
 class PanelDialogs {
@@ -60,7 +60,7 @@ struct PanelContext {
     Settings& settings;
     OverlayBoxes& boxes;
     PanelDialogs& dialogs;
-    MessageBoxes& messages;
+    Messages& messages;
     PanelHooks hooks;
 };
 

@@ -30,7 +30,7 @@ QRect twips(int left, int top, int width, int height) {
 
 } // namespace
 
-RegionEditor::RegionEditor(Settings& settings, Desktop& desktop, const SourceWindow& source, MessageBoxes& messages,
+RegionEditor::RegionEditor(Settings& settings, Desktop& desktop, const SourceWindow& source, Messages& messages,
                            const InterfaceTexts& texts, FrameProgram& program)
     : QWidget(nullptr, Qt::Window), texts_(texts), edit_(settings, desktop, source, messages, texts, program) {
     setObjectName(QStringLiteral("frmCap"));

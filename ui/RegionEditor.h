@@ -22,7 +22,7 @@ namespace oculet {
 class RegionEditor : public QWidget {
     Q_OBJECT
 public:
-    RegionEditor(Settings& settings, Desktop& desktop, const SourceWindow& source, MessageBoxes& messages,
+    RegionEditor(Settings& settings, Desktop& desktop, const SourceWindow& source, Messages& messages,
                  const InterfaceTexts& texts, FrameProgram& program);
 
     // Opens the editor for a target below the main window (its outer frame, screen pixels);

@@ -1,9 +1,10 @@
 #include "ui/UpdateCheck.h"
 
-#include "platform/MessageBoxes.h"
+#include "platform/Messages.h"
 #include "settings/InterfaceTexts.h"
 
 #include <QDesktopServices>
+#include <QPointer>
 
 namespace oculet {
 namespace {
@@ -58,7 +59,7 @@ QString defaultDownloadPage(const QString& versionPage) {
 }
 
 UpdateCheck::UpdateCheck(QString versionPage, QString downloadPage, QString programVersionText,
-                         const InterfaceTexts& texts, MessageBoxes& messages, Hooks hooks, QObject* parent)
+                         const InterfaceTexts& texts, Messages& messages, Hooks hooks, QObject* parent)
     : QObject(parent), versionPage_(std::move(versionPage)),
       downloadPage_(downloadPage.isEmpty() ? defaultDownloadPage(versionPage_) : std::move(downloadPage)),
       installed_(installedVersion(programVersionText)), texts_(texts), messages_(messages),
@@ -111,10 +112,16 @@ void UpdateCheck::received(const std::optional<QByteArray>& page) {
 void UpdateCheck::ask() {
     const QString question = texts_[Text::UpdateQuestion] + QStringLiteral("\n\n") +
                              texts_[Text::UpdateQuestionMore] + u' ' + offered_ + u'?';
-    if (messages_.askQuestion(question) && !downloadPage_.isEmpty()) {
-        hooks_.openUrl(QUrl(downloadPage_));
-    }
-    emit finished();
+    // The answer may come after the program has begun to end and dropped this check.
+    messages_.askQuestion(question, [self = QPointer<UpdateCheck>(this)](bool yes) {
+        if (self == nullptr) {
+            return;
+        }
+        if (yes && !self->downloadPage_.isEmpty()) {
+            self->hooks_.openUrl(QUrl(self->downloadPage_));
+        }
+        emit self->finished();
+    });
 }
 
 } // namespace oculet

@@ -14,7 +14,7 @@
 namespace oculet {
 
 class InterfaceTexts;
-class MessageBoxes;
+class Messages;
 
 // The version a version page offers: the four characters that begin eleven after the first
 // "Oculet" on it (fewer near the end of the page); nothing when the name is not there.
@@ -41,14 +41,14 @@ public:
     };
 
     UpdateCheck(QString versionPage, QString downloadPage, QString programVersionText,
-                const InterfaceTexts& texts, MessageBoxes& messages, Hooks hooks, QObject* parent = nullptr);
+                const InterfaceTexts& texts, Messages& messages, Hooks hooks, QObject* parent = nullptr);
     ~UpdateCheck() override;
 
     // Arms the check; without a version page nothing is ever contacted.
     void start(int delayMs = 2000);
 
 signals:
-    // The check is over: answered, silent, or failed.
+    // The check is over: answered, silent, or failed. A question closed unanswered never ends it.
     void finished();
 
 private:
@@ -60,7 +60,7 @@ private:
     QString downloadPage_;
     double installed_;
     const InterfaceTexts& texts_;
-    MessageBoxes& messages_;
+    Messages& messages_;
     Hooks hooks_;
     QTimer startTimer_;
     QTimer waitTimer_;

@@ -11,7 +11,7 @@ namespace {
 // Screen capture of an empty part of the screen: no source window is needed and none is missed.
 const QByteArray kScreenCapture = "[program]\nprog=4\n[captureleft]\n4=1400\n[capturetop]\n4=700\n";
 
-enum class End { Sigterm, Sigint, CloseRequest, XConnectionLost, SigtermDuringWarning, NoToWarning };
+enum class End { Sigterm, Sigint, CloseRequest, XConnectionLost, NoToWarning };
 
 TEST(Session, EveryWayOfEndingSavesEverySetting) {
     const std::pair<const char*, End> rows[] = {
@@ -20,14 +20,13 @@ TEST(Session, EveryWayOfEndingSavesEverySetting) {
         {"close request", End::CloseRequest},
         // What the program sees when the X server goes away with the desktop session.
         {"X connection killed", End::XConnectionLost},
-        {"SIGTERM while the missing-source warning waits", End::SigtermDuringWarning},
         {"No to the missing-source warning", End::NoToWarning},
     };
     for (const auto& [name, end] : rows) {
         SCOPED_TRACE(name);
         // A window place beyond the right edge of the 1920-pixel screen (40000 twips) but 100
         // pixels down, a signal-meter source off the screen, and values that must come back.
-        const bool warning = end == End::SigtermDuringWarning || end == End::NoToWarning;
+        const bool warning = end == End::NoToWarning;
         const QByteArray prog = warning ? "0" : "4";
         freshUser((warning ? QByteArray("[program]\nprog=0\n") : kScreenCapture) + "[me]\nleft=40000\ntop=1500\n[smleft]\n" + prog +
                   "=5000\n[clockleft]\n1=123\n[text]\n3=third scrolling text\n");
@@ -41,9 +40,6 @@ TEST(Session, EveryWayOfEndingSavesEverySetting) {
 
         std::optional<int> code;
         switch (end) {
-        case End::SigtermDuringWarning:
-            ASSERT_TRUE(oculet.waitForMessageBox());
-            [[fallthrough]];
         case End::Sigterm:
             code = oculet.terminate();
             break;

@@ -1,7 +1,7 @@
 // What the compose tests share: one message-box fake and one pixel check.
 #pragma once
 
-#include "platform/MessageBoxes.h"
+#include "platform/Messages.h"
 
 #include <QImage>
 #include <QStringList>
@@ -9,19 +9,27 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <utility>
+#include <vector>
 
 namespace oculet::test {
 
-// Records every message; a question is answered with `answer`.
-class ScriptedMessages final : public MessageBoxes {
+// Records every message; a question stands until `answer` is given.
+class ScriptedMessages final : public Messages {
 public:
-    bool answer = true;
     QStringList asked;
-    void inform(const QString& text) override { asked << text; }
-    void warn(const QString& text) override { asked << text; }
-    bool askYesNo(const QString& text) override {
+    std::vector<std::function<void(bool)>> standing;
+    void show(Kind, const QString&, const QString& text, std::function<void(bool)> answered) override {
         asked << text;
-        return answer;
+        if (answered) {
+            standing.push_back(std::move(answered));
+        }
+    }
+    void closeAll() override { standing.clear(); }
+    void answer(bool yes) {
+        for (auto& answered : std::exchange(standing, {})) {
+            answered(yes);
+        }
     }
 };
 

@@ -225,7 +225,7 @@ TEST_F(FrameCycleTest, OverlaysInTheirOrderWhenSwitchedOnBoxesOverThemAndTheName
     EXPECT_EQ(countPixels(cycle->pic1(), QRect(0, 0, 320, 228), whitish), 0) << "the stamp stays in its corner";
 }
 
-TEST_F(FrameCycleTest, MissingSourceWarnsOnceBeforeTheBitmapIsWrittenAndNoEndsTheProgramButNotAtStartup) {
+TEST_F(FrameCycleTest, MissingSourceAsksOnceWhileFramesGoOnAndNoEndsTheProgramButNotAtStartup) {
     source.setFragment("EasyPal");
     // The start-up redraw only composes, from the stored capture place, with no name stamp.
     desktop.fill({400, 400, 400, 300}, kBlue);
@@ -233,21 +233,28 @@ TEST_F(FrameCycleTest, MissingSourceWarnsOnceBeforeTheBitmapIsWrittenAndNoEndsTh
     EXPECT_TRUE(areaIs(cycle->pic1(), cycle->pic1().rect(), kBlue));
     EXPECT_TRUE(areaIs(cycle->pic3(), cycle->pic3().rect(), Qt::black)) << "the clean copy waits for a cycle";
     EXPECT_EQ(view.framesShown, 1);
-    // "No" ends the program before anything is written.
-    messages.answer = false;
-    runCycle();
-    EXPECT_EQ(view.shutdowns, 1);
-    EXPECT_EQ(finished, 0);
-    EXPECT_TRUE(entries(dataFolder).isEmpty() && entries(programFolder).isEmpty());
-
-    messages.answer = true;
+    // The question stands while frames go on being written; it is asked once, not every cycle.
     for (int i = 0; i < 3; ++i) {
         runCycle();
+        EXPECT_TRUE(QFile::exists(dataBitmap()) && QFile::exists(programBitmap()));
+        QFile::remove(dataBitmap());
     }
-    EXPECT_EQ(messages.asked, QStringList(2, QStringLiteral("EasyPal not running!"))) << "none at start-up";
-    EXPECT_TRUE(QFile::exists(dataBitmap()));
-    EXPECT_EQ(view.missing, std::vector<bool>(4, true));
+    EXPECT_EQ(messages.asked, QStringList{QStringLiteral("EasyPal not running!")}) << "none at start-up";
     EXPECT_EQ(finished, 3);
+    EXPECT_EQ(view.shutdowns, 0);
+    // "No" ends the program when it is given.
+    messages.answer(false);
+    EXPECT_EQ(view.shutdowns, 1);
+    // Answered, the question comes again; after "Yes" never more.
+    runCycle();
+    messages.answer(true);
+    for (int i = 0; i < 2; ++i) {
+        runCycle();
+    }
+    EXPECT_EQ(messages.asked, QStringList(2, QStringLiteral("EasyPal not running!")));
+    EXPECT_EQ(view.shutdowns, 1);
+    EXPECT_EQ(view.missing, std::vector<bool>(6, true));
+    EXPECT_EQ(finished, 6);
 }
 
 TEST_F(FrameCycleTest, CopiesFromTheirPlacesStretchesOntoTheFrameAndWritesItInBothFoldersWhateverFails) {

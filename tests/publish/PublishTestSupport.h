@@ -1,21 +1,31 @@
 #pragma once
 
-#include "platform/MessageBoxes.h"
+#include "platform/Messages.h"
 
 #include <QStringList>
 
+#include <utility>
+#include <vector>
+
 namespace oculet::test {
 
-// Records the message boxes instead of showing them.
-class RecordingMessageBoxes final : public MessageBoxes {
+// Records the message boxes instead of showing them; questions wait in `pending` for an answer.
+class RecordingMessageBoxes final : public Messages {
 public:
-    void inform(const QString& text) override { shown << text; }
-    void warn(const QString& text) override { shown << text; }
-    bool askYesNo(const QString& text) override {
+    void show(Kind, const QString&, const QString& text, std::function<void(bool)> answered) override {
         shown << text;
-        return true;
+        if (answered) {
+            pending.push_back(std::move(answered));
+        }
+    }
+    void closeAll() override { pending.clear(); }
+    void answerAll(bool yes) {
+        for (auto& answer : std::exchange(pending, {})) {
+            answer(yes);
+        }
     }
     QStringList shown;
+    std::vector<std::function<void(bool)>> pending;
 };
 
 } // namespace oculet::test

@@ -2,7 +2,7 @@
 // clamping, reading back, nudging and switch as one table; the frame program's command text; a
 // frame program that cannot start.
 #include "platform/FrameProgram.h"
-#include "platform/MessageBoxes.h"
+#include "platform/Messages.h"
 #include "source/FrameCommand.h"
 #include "source/RegionEdit.h"
 #include "tests/support/FakeDesktop.h"
@@ -14,7 +14,7 @@ namespace {
 
 // The scripted desktop, the messages shown and a frame program that shows its window at once (or
 // fails to start when `error` is set).
-struct Scene final : MessageBoxes, FrameProgram {
+struct Scene final : Messages, FrameProgram {
     test::FakeDesktop desktop;
     Settings settings;
     SourceWindow source{desktop};
@@ -29,10 +29,10 @@ struct Scene final : MessageBoxes, FrameProgram {
         source.setFragment(QStringLiteral("MMSSTV"));
         source.check(settings);
     }
-    void inform(const QString& t) override { shown << t; }
-    void warn(const QString& t) override { shown << t; }
-    bool askYesNo(const QString&) override { return true; }
-    void notifyTitled(const QString& title, const QString& t) override { shown << title + u'|' + t; }
+    void show(Kind, const QString& title, const QString& t, std::function<void(bool)>) override {
+        shown << (title == defaultTitle() ? t : title + u'|' + t);
+    }
+    void closeAll() override {}
     qint64 start(const QString& command, QString* why) override {
         text = command;
         *why = error;

@@ -2,19 +2,19 @@
 
 // The settings, boxes, dialogs and messages a panel over the frame works with, recorded.
 
-#include "platform/MessageBoxes.h"
+#include "platform/Messages.h"
 #include "ui/OptionPanel.h"
 
 #include <QStringList>
 
 namespace oculet::test {
 
-class Boxes final : public MessageBoxes {
+class Boxes final : public Messages {
 public:
-    void inform(const QString& text) override { shown << text; }
-    void warn(const QString& text) override { shown << text; }
-    bool askYesNo(const QString& text) override { return !(shown << text).isEmpty(); }
-    void informTitled(const QString& title, const QString& text) override { shown << title + u'|' + text; }
+    void show(Kind, const QString& title, const QString& text, std::function<void(bool)>) override {
+        shown << (title == defaultTitle() ? text : title + u'|' + text);
+    }
+    void closeAll() override {}
     QStringList shown;
 };
 

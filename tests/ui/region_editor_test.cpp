@@ -1,7 +1,7 @@
 // The capture-region editor's window on a scripted desktop: the numbers it shows, its switch, a
 // held nudge button and its closing.
 #include "platform/FrameProgram.h"
-#include "platform/MessageBoxes.h"
+#include "platform/Messages.h"
 #include "source/FrameCommand.h"
 #include "tests/support/FakeDesktop.h"
 #include "ui/RegionEditor.h"
@@ -18,7 +18,7 @@ namespace {
 
 // The scripted desktop and a frame program that shows its window at once (or fails to start when
 // `error` is set).
-struct Scene final : MessageBoxes, FrameProgram {
+struct Scene final : Messages, FrameProgram {
     test::FakeDesktop desktop;
     Settings settings;
     SourceWindow source{desktop};
@@ -31,10 +31,8 @@ struct Scene final : MessageBoxes, FrameProgram {
         source.setFragment(QStringLiteral("MMSSTV"));
         source.check(settings);
     }
-    void inform(const QString&) override {}
-    void warn(const QString&) override {}
-    bool askYesNo(const QString&) override { return true; }
-    void notifyTitled(const QString&, const QString&) override {}
+    void show(Kind, const QString&, const QString&, std::function<void(bool)>) override {}
+    void closeAll() override {}
     qint64 start(const QString& command, QString* why) override {
         *why = error;
         desktop.setWindowProcess(desktop.addWindow(parseFrameCommand(command).title, {0, 0, 10, 10}), 4242);

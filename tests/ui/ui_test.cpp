@@ -1,4 +1,4 @@
-#include "platform/MessageBoxes.h"
+#include "platform/Messages.h"
 #include "source/SourcePrograms.h"
 #include "tests/support/TestEnvironment.h"
 #include "tests/ui/PanelFixture.h"

@@ -2,11 +2,11 @@
 
 #include "settings/InterfaceTexts.h"
 #include "tests/publish/PublishTestSupport.h"
+#include "tests/support/HttpServer.h"
 #include "tests/support/TestEnvironment.h"
 #include "tests/support/X11Probe.h"
 
 #include <QFile>
-#include <QProcess>
 #include <QTcpServer>
 #include <QTimer>
 
@@ -39,28 +39,8 @@ TEST(UpdateCheck, TheOfferedVersionIsFourCharactersElevenAfterTheNameReadAsANumb
               "https://example.org:8080/_mgxroot/page_10728.html");
 }
 
-class UpdateServer {
-public:
-    UpdateServer() {
-        server_.start("/usr/bin/python3", {OCULET_SOURCE_DIR "/tests/support/http_server.py", log_});
-        server_.waitForReadyRead(10000);
-        port_ = server_.readLine().trimmed().toInt();
-    }
-    ~UpdateServer() {
-        server_.kill();
-        server_.waitForFinished(3000);
-    }
-    QString page(const char* path) const { return QStringLiteral("http://127.0.0.1:%1%2").arg(port_).arg(path); }
-    QByteArray requests() const { return test::readFile(log_); }
-
-private:
-    QString log_ = test::TestEnvironment::makeTempDir("http") + "/requests.log";
-    QProcess server_;
-    int port_ = 0;
-};
-
 TEST(UpdateCheck, ANewerVersionAsksOnceWhenNoPanelIsOpenAndFailuresShowNothing) {
-    UpdateServer server;
+    test::HttpServer server;
     InterfaceTexts texts;
     // The desktop's browser is a stand-in on PATH that notes the address it is given.
     const QString bin = test::TestEnvironment::makeTempDir("bin");
@@ -97,6 +77,12 @@ TEST(UpdateCheck, ANewerVersionAsksOnceWhenNoPanelIsOpenAndFailuresShowNothing) 
         pollUntil(row.asks ? 1500 : 3500, [&] { return finished; });
         EXPECT_TRUE(messages.shown.isEmpty()) << "asked over an open panel";
         panelOpen = false;
+        if (row.asks) {
+            // The question does not wait for its answer, and the check is over only once answered.
+            ASSERT_TRUE(pollUntil(2000, [&] { return !messages.shown.isEmpty(); }));
+            EXPECT_FALSE(finished);
+            messages.answerAll(true);
+        }
         EXPECT_EQ(pollUntil(2000, [&] { return finished; }), true);
         EXPECT_EQ(messages.shown.size(), row.asks ? 1 : 0);
         if (row.page.endsWith("/slow")) {
@@ -109,6 +95,18 @@ TEST(UpdateCheck, ANewerVersionAsksOnceWhenNoPanelIsOpenAndFailuresShowNothing) 
             EXPECT_TRUE(pollUntil(3000, [&] { return QFile::exists(opened); }));
             EXPECT_EQ(test::readFile(opened).trimmed(), server.page("/_mgxroot/page_10728.html").toUtf8());
         }
+    }
+    // An answer that comes after the check has gone (the program is ending) acts on nothing.
+    {
+        test::RecordingMessageBoxes late;
+        auto check = std::make_unique<UpdateCheck>(server.page("/newer"), QString(), "Oculet 2.21", texts, late,
+                                                   UpdateCheck::Hooks{});
+        check->start(0);
+        ASSERT_TRUE(pollUntil(3000, [&] { return !late.pending.empty(); }));
+        check.reset();
+        QFile::remove(opened);
+        late.answerAll(true);
+        EXPECT_FALSE(pollUntil(500, [&] { return QFile::exists(opened); }));
     }
     // Without a version page nothing is ever contacted.
     const QByteArray before = server.requests();
