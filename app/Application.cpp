@@ -28,7 +28,7 @@ namespace oculet {
 
 Application::Application(std::unique_ptr<Desktop> desktop)
     : desktop_(std::move(desktop)), messages_(&window_), source_(*desktop_), sourceMenu_(&window_),
-      frameProgram_(Paths::programFolder() + QStringLiteral("/oculet-frame")),
+      frameProgram_(Paths::frameProgram()),
       languageMenu_(&window_), optionsMenu_(languageMenu_, &window_), dialogs_(&window_) {
     frameTimer_.setInterval(250);
     frameTimer_.setSingleShot(true);

@@ -45,6 +45,22 @@ QString Paths::programFolder() {
     return dir.isEmpty() ? QDir::currentPath() : dir;
 }
 
+QString Paths::frameProgram() {
+    const QString name = QStringLiteral("oculet-frame");
+    const QStringList candidates = {programFolder() + u'/' + name,
+#ifdef OCULET_FRAME_FOLDER_FROM_PROGRAM
+                                    QDir::cleanPath(programFolder() + QStringLiteral("/" OCULET_FRAME_FOLDER_FROM_PROGRAM "/") + name)
+#endif
+    };
+    for (const QString& candidate : candidates) {
+        const QFileInfo info(candidate);
+        if (info.isFile() && info.isExecutable()) {
+            return candidate;
+        }
+    }
+    return candidates.front();
+}
+
 QString Paths::settingsFile() {
     return fromEnvironment("XDG_CONFIG_HOME", QDir::homePath() + QStringLiteral("/.config")) +
            QStringLiteral("/Oculet/Oculet.ini");

@@ -14,6 +14,11 @@ struct Paths {
     static QString easyPalFolder();
     // The folder of the running executable. Often read-only: writing there is best effort.
     static QString programFolder();
+    // The frame program the capture-region editor starts: the one beside the program (a build
+    // folder, or a copy unpacked anywhere) first, then the one installed with the program
+    // (found from the program's own folder, so an installation moved elsewhere still finds it).
+    // When neither is there, the one beside the program, for the message that says it is missing.
+    static QString frameProgram();
     // $XDG_CONFIG_HOME/Oculet/Oculet.ini
     static QString settingsFile();
     // $XDG_RUNTIME_DIR, or a private folder below the temporary folder when the session has
