@@ -30,6 +30,8 @@ bool isPrivateFolder(const QString& path) {
            (st.st_mode & 077) == 0;
 }
 
+QString configRoot() { return fromEnvironment("XDG_CONFIG_HOME", QDir::homePath() + QStringLiteral("/.config")); }
+
 } // namespace
 
 QString Paths::userDataRoot() {
@@ -61,10 +63,9 @@ QString Paths::frameProgram() {
     return candidates.front();
 }
 
-QString Paths::settingsFile() {
-    return fromEnvironment("XDG_CONFIG_HOME", QDir::homePath() + QStringLiteral("/.config")) +
-           QStringLiteral("/Oculet/Oculet.ini");
-}
+QString Paths::settingsFile() { return configRoot() + QStringLiteral("/Oculet/Oculet.ini"); }
+
+QString Paths::autostartFolder() { return configRoot() + QStringLiteral("/autostart"); }
 
 QString Paths::runtimeFolder() {
     const QString session = fromEnvironment("XDG_RUNTIME_DIR", QString());

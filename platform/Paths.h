@@ -21,6 +21,8 @@ struct Paths {
     static QString frameProgram();
     // $XDG_CONFIG_HOME/Oculet/Oculet.ini
     static QString settingsFile();
+    // $XDG_CONFIG_HOME/autostart: what the desktop starts when the user logs in.
+    static QString autostartFolder();
     // $XDG_RUNTIME_DIR, or a private folder below the temporary folder when the session has
     // none. A folder of that name that another user made (or a link, or one others may write)
     // is never used: the one below $XDG_CACHE_HOME (~/.cache) is used instead.

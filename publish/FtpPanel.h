@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Autostart.h"
+
 #include <QFrame>
 #include <QImage>
 
@@ -24,7 +26,7 @@ class MessageBoxes;
 //
 // Object names are the control names: optFtp0, optFtp1, lblAdd, txtAdd, lblUser, txtUser,
 // lblPass, txtPass, lblDir, txtDir, lblFileName, txtFilename, ckCamOff, cmdFtpBrowse, Image1,
-// cmdCloseFtp.
+// cmdCloseFtp; ckAutostart shows and switches whether the session starts Oculet.
 class FtpPanel : public QFrame {
     Q_OBJECT
 public:
@@ -34,6 +36,8 @@ public:
 
     // Replaces the file dialog (tests); it returns the chosen path, or empty when cancelled.
     void setFileChooser(std::function<QString()> chooser) { chooser_ = std::move(chooser); }
+    // Replaces this user's autostart entry (tests).
+    void setAutostart(Autostart autostart) { autostart_ = std::move(autostart); }
 
     // Shows the panel at (-1, 0) with the current settings; emits opened().
     void openPanel();
@@ -70,6 +74,7 @@ private:
     MessageBoxes& messages_;
     QString dataFolder_;
     std::function<QString()> chooser_;
+    Autostart autostart_ = Autostart::forThisProgram();
     QImage offPicture_;
 
     QRadioButton* optFtp0_ = nullptr;
@@ -85,6 +90,7 @@ private:
     QLabel* lblFileName_ = nullptr;
     QLineEdit* txtFilename_ = nullptr;
     QCheckBox* ckCamOff_ = nullptr;
+    QCheckBox* ckAutostart_ = nullptr;
     QPushButton* cmdFtpBrowse_ = nullptr;
     QLabel* image1_ = nullptr;
     QPushButton* cmdCloseFtp_ = nullptr;
