@@ -32,21 +32,22 @@ add_custom_command(OUTPUT oculet.1.gz changelog.gz
   VERBATIM)
 add_custom_target(oculet_docs ALL DEPENDS oculet.1.gz changelog.gz)
 install(FILES ${CMAKE_BINARY_DIR}/oculet.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# The package's name, lower case, not the project's.
 install(FILES ${CMAKE_BINARY_DIR}/copyright ${CMAKE_BINARY_DIR}/changelog.gz
-        DESTINATION ${CMAKE_INSTALL_DOCDIR})
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/oculet)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME oculet)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT ${OCULET_MAINTAINER})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "SSTV picture as a web-cam picture, published by FTP")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
- Oculet is for amateur-radio stations that receive digital SSTV. Four times
- a second it copies the picture area of the station's radio program
- (EasyPal, MMSSTV, DM780, KG-STV, or any part of the screen) onto a
- 320 x 240 frame, adds a clock, texts and a thumbnail of the last received
- picture, writes the frame as Cam_1.bmp for a web-cam program, and can
- publish it as a JPEG to a web server by FTP, FTPS or SFTP.")
+# The long description; CPack puts the summary above it.
+set(CPACK_PACKAGE_DESCRIPTION "Oculet is for amateur-radio stations that receive digital SSTV. Four times
+a second it copies the picture area of the station's radio program
+(EasyPal, MMSSTV, DM780, KG-STV, or any part of the screen) onto a
+320 x 240 frame, adds a clock, texts and a thumbnail of the last received
+picture, writes the frame as Cam_1.bmp for a web-cam program, and can
+publish it as a JPEG to a web server by FTP, FTPS or SFTP.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION hamradio)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
