@@ -10,7 +10,9 @@ out=data/desktop/screenshot.png
 scratch=$(mktemp -d)
 pids=()
 cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  local i
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[$i]}" 2>/dev/null || true; done
+  sleep 0.2
   rm -rf "$scratch"
 }
 trap cleanup EXIT
@@ -25,7 +27,8 @@ mkdir -p "$XDG_RUNTIME_DIR" "$HOME/.config/Oculet"
 chmod 700 "$XDG_RUNTIME_DIR"
 
 # Something to copy: the program's icon, shown large where the capture area will be.
-display -geometry 400x300+700+300 -resize 400x300! -title picture data/desktop/icons/oculet-256.png &
+display -geometry 400x300+700+300 -background '#d0d8e0' -flatten -resize 400x300! -title picture \
+  data/desktop/icons/oculet-256.png &
 pids+=($!)
 # The screen region as the source, over that picture, and the main window at the top left.
 printf '[program]\nprog=4\n[captureleft]\n4=700\n[capturetop]\n4=300\n[me]\nleft=0\ntop=0\n' \
@@ -35,10 +38,13 @@ pids+=($!)
 oculet=$!
 window=""
 for _ in $(seq 100); do
-  window=$(xdotool search --onlyvisible --pid "$oculet" --name '' 2>/dev/null | head -1) && [[ -n $window ]] && break
+  window=$(xdotool search --onlyvisible --pid "$oculet" --name '^Oculet$' 2>/dev/null | head -1) && [[ -n $window ]] && break
   sleep 0.1
 done
 [[ -n $window ]] || { echo "screenshot.sh: Oculet showed no window" >&2; exit 1; }
 sleep 3 # a few frames, and the clock's first tick
-import -window "$window" "$out"
+eval "$(xdotool getwindowgeometry --shell "$window")"
+import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$out"
+kill "$oculet"
+wait "$oculet" || true
 echo "screenshot.sh: wrote $out ($(identify -format '%wx%h' "$out"))"
