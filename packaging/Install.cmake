@@ -31,6 +31,8 @@ add_custom_command(OUTPUT oculet.1.gz changelog.gz
   DEPENDS data/desktop/oculet.1 ${CMAKE_BINARY_DIR}/changelog
   VERBATIM)
 add_custom_target(oculet_docs ALL DEPENDS oculet.1.gz changelog.gz)
+# Built with the program, so that installing after building only the program finds them.
+add_dependencies(oculet oculet_docs)
 install(FILES ${CMAKE_BINARY_DIR}/oculet.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 # The package's name, lower case, not the project's.
 install(FILES ${CMAKE_BINARY_DIR}/copyright ${CMAKE_BINARY_DIR}/changelog.gz
