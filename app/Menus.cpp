@@ -22,7 +22,7 @@ Menus::Menus(Settings& settings, OverlayBoxes& boxes, const InterfaceTexts& text
     : settings_(settings), boxes_(boxes), texts_(texts), window_(window), desktop_(desktop), source_(source),
       pause_(pause), panels_(panels), openHelpWindow_(std::move(openHelpWindow)), sourceMenu_(&window),
       languageMenu_(&window), optionsMenu_(languageMenu_, &window),
-      frameProgram_(Paths::programFolder() + QStringLiteral("/oculet-frame")) {
+      frameProgram_(Paths::frameProgram()) {
     sourceChoiceTimer_.setInterval(100);
     sourceChoiceTimer_.setSingleShot(true);
     connect(&sourceChoiceTimer_, &QTimer::timeout, this, &Menus::applySourceChoice);

@@ -78,6 +78,12 @@ int main(int argc, char** argv) {
     // One copy per user, decided before any setting or file is read or written.
     oculet::InstanceLock lock(oculet::Paths::runtimeFolder());
     if (!lock.tryLock()) {
+        // Started again, from the desktop's menu or a terminal: the running copy comes to the
+        // front. Only a copy that does not answer leaves the user with the refusal.
+        if (lock.askRunningCopyToShow()) {
+            std::fputs("oculet: Oculet is already running; its window was brought to the front.\n", stderr);
+            return 0;
+        }
         QMessageBox box(QMessageBox::NoIcon, oculet::productName(),
                         QStringLiteral("Another instance of Oculet is open!"), QMessageBox::Ok);
         box.exec();
@@ -107,6 +113,13 @@ int main(int argc, char** argv) {
     // the destructors of statics made before them, never of statics made after.
     g_application = &application;
     std::atexit(saveOnExit);
+    lock.listenForShowRequests([&application] {
+        QWidget& window = application.window();
+        window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
+        window.show();
+        window.raise();
+        window.activateWindow();
+    });
     if (wayland) {
         application.messages().tell(
             QStringLiteral("This is a Wayland desktop. Oculet can only see and copy windows of "

@@ -30,6 +30,8 @@ bool isPrivateFolder(const QString& path) {
            (st.st_mode & 077) == 0;
 }
 
+QString configRoot() { return fromEnvironment("XDG_CONFIG_HOME", QDir::homePath() + QStringLiteral("/.config")); }
+
 } // namespace
 
 QString Paths::userDataRoot() {
@@ -45,10 +47,25 @@ QString Paths::programFolder() {
     return dir.isEmpty() ? QDir::currentPath() : dir;
 }
 
-QString Paths::settingsFile() {
-    return fromEnvironment("XDG_CONFIG_HOME", QDir::homePath() + QStringLiteral("/.config")) +
-           QStringLiteral("/Oculet/Oculet.ini");
+QString Paths::frameProgram() {
+    const QString name = QStringLiteral("oculet-frame");
+    const QStringList candidates = {programFolder() + u'/' + name,
+#ifdef OCULET_FRAME_FOLDER_FROM_PROGRAM
+                                    QDir::cleanPath(programFolder() + QStringLiteral("/" OCULET_FRAME_FOLDER_FROM_PROGRAM "/") + name)
+#endif
+    };
+    for (const QString& candidate : candidates) {
+        const QFileInfo info(candidate);
+        if (info.isFile() && info.isExecutable()) {
+            return candidate;
+        }
+    }
+    return candidates.front();
 }
+
+QString Paths::settingsFile() { return configRoot() + QStringLiteral("/Oculet/Oculet.ini"); }
+
+QString Paths::autostartFolder() { return configRoot() + QStringLiteral("/autostart"); }
 
 QString Paths::runtimeFolder() {
     const QString session = fromEnvironment("XDG_RUNTIME_DIR", QString());

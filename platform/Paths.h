@@ -16,8 +16,15 @@ struct Paths {
     static QString programFolder();
     // The off picture in the data folder: published in place of the frames at shutdown.
     static QString offPictureName() { return QStringLiteral("CamOff.jpg"); }
+    // The frame program the capture-region editor starts: the one beside the program (a build
+    // folder, or a copy unpacked anywhere) first, then the one installed with the program
+    // (found from the program's own folder, so an installation moved elsewhere still finds it).
+    // When neither is there, the one beside the program, for the message that says it is missing.
+    static QString frameProgram();
     // $XDG_CONFIG_HOME/Oculet/Oculet.ini
     static QString settingsFile();
+    // $XDG_CONFIG_HOME/autostart: what the desktop starts when the user logs in.
+    static QString autostartFolder();
     // $XDG_RUNTIME_DIR, or a private folder below the temporary folder when the session has
     // none. A folder of that name that another user made (or a link, or one others may write)
     // is never used: the one below $XDG_CACHE_HOME (~/.cache) is used instead.

@@ -10,9 +10,17 @@ packages=(
   libcurl4-openssl-dev libssl-dev libturbojpeg0-dev
   fonts-liberation2
 )
-if [[ "${1:-}" == "--tests" ]]; then
-  packages+=(libgtest-dev libbenchmark-dev xvfb openbox xdotool python3 python3-pyftpdlib python3-openssl openssl openssh-server)
-fi
+for option in "$@"; do
+  case "$option" in
+    --tests)
+      packages+=(libgtest-dev libbenchmark-dev xvfb openbox xdotool desktop-file-utils libglib2.0-bin python3 python3-pyftpdlib python3-openssl openssl openssh-server) ;;
+    # What scripts/package.sh needs to build, check and try out the Debian package, and what
+    # scripts/render-icons.sh and scripts/screenshot.sh need.
+    --package)
+      packages+=(dpkg-dev fakeroot lintian desktop-file-utils appstream librsvg2-bin xvfb xdotool imagemagick) ;;
+    *) echo "install-deps.sh: unknown option $option (--tests, --package)" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do

@@ -53,6 +53,7 @@ constexpr std::array<const char*, kTextCount> kBuiltIn = {
     // version and "?".
     "A newer version of Oculet is available.",
     "Do you want to download",
+    "Start Oculet when I log in",
 };
 
 } // namespace

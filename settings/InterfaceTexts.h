@@ -47,10 +47,14 @@ enum class Text : int {
     NoPicture,
     UpdateQuestion,
     UpdateQuestionMore,
+    StartAtLogin,
 };
 
-inline constexpr int kTextCount = 74;
-static_assert(static_cast<int>(Text::UpdateQuestionMore) == kTextCount);
+inline constexpr int kTextCount = 75;
+static_assert(static_cast<int>(Text::StartAtLogin) == kTextCount);
+// Language files made before the later texts hold only this many; the later ones then keep their
+// built-in English.
+inline constexpr int kRequiredTextCount = 74;
 
 class InterfaceTexts {
 public:

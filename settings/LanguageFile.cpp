@@ -139,12 +139,17 @@ LanguageFileContents parseLanguageFile(const QByteArray& bytes, const QString& v
             return contents;
         }
     }
-    for (QString& text : contents.texts) {
+    const InterfaceTexts builtIn;
+    for (int i = 0; i < kTextCount; ++i) {
+        QString& text = contents.texts[static_cast<std::size_t>(i)];
         const std::optional<QString> line = reader.line();
-        if (!line) {
+        if (line) {
+            text = textLineValue(*line);
+        } else if (i >= kRequiredTextCount) {
+            text = builtIn[static_cast<Text>(i + 1)];
+        } else {
             return contents;
         }
-        text = textLineValue(*line);
     }
     contents.status = LanguageStatus::Loaded;
     return contents;

@@ -1,7 +1,8 @@
 #pragma once
 
-// Language files: a version line, three header lines for the translator, then the 74 interface
-// texts one per line, found by their position. A translator may write "Key = value" on a line;
+// Language files: a version line, three header lines for the translator, then the interface
+// texts one per line, found by their position. The first 74 must be there; a file without the
+// later ones (written for an earlier copy, which reads only 74) leaves them in English. A translator may write "Key = value" on a line;
 // only the text after the last "=" counts.
 
 #include "settings/InterfaceTexts.h"

@@ -56,6 +56,7 @@ FtpPanel::FtpPanel(PanelContext& context, QWidget* parent, QString dataFolder)
     }
     ckCamOff_ = named(new QCheckBox(QStringLiteral("Upload image when Oculet is off"), this),
                       "ckCamOff");
+    ckAutostart_ = named(new QCheckBox(QStringLiteral("Start Oculet when I log in"), this), "ckAutostart");
     cmdFtpBrowse_ = named(new QPushButton(QStringLiteral("Browse"), this), "cmdFtpBrowse");
     image1_ = named(new QLabel(this), "Image1");
     image1_->setFixedSize(80, 60);
@@ -79,8 +80,10 @@ FtpPanel::FtpPanel(PanelContext& context, QWidget* parent, QString dataFolder)
     }
     grid->addWidget(ckCamOff_, row++, 0, 1, 2);
     grid->addWidget(cmdFtpBrowse_, row, 0, Qt::AlignLeft | Qt::AlignTop);
-    grid->addWidget(image1_, row++, 1, Qt::AlignLeft);
-    grid->addWidget(cmdTrustKey_, row, 0, Qt::AlignLeft);
+    grid->addWidget(image1_, row, 1, Qt::AlignLeft);
+    // The panel has no row to spare: the seldom-shown trust button sits beside the picture.
+    grid->addWidget(cmdTrustKey_, row++, 1, Qt::AlignRight | Qt::AlignBottom);
+    grid->addWidget(ckAutostart_, row, 0, 1, 2, Qt::AlignLeft);
     grid->addWidget(cmdCloseFtp_, row, 1, Qt::AlignRight);
 
     connect(optFtp0_, &QRadioButton::toggled, this, [this](bool on) { setFtpMode(on); });
@@ -90,6 +93,14 @@ FtpPanel::FtpPanel(PanelContext& context, QWidget* parent, QString dataFolder)
     connect(txtDir_, &QLineEdit::textChanged, this, [this](const QString& t) { settings_.ftpDir = t; });
     connect(txtFilename_, &QLineEdit::textChanged, this, [this](const QString& t) { settings_.ftpFilename = t; });
     connect(ckCamOff_, &QCheckBox::toggled, this, [this](bool on) { settings_.ftpOffPic = on ? 1 : 0; });
+    // Only a click by the user writes or removes the entry; showing the panel only reads it.
+    connect(ckAutostart_, &QCheckBox::clicked, this, [this](bool on) {
+        QString error;
+        if (!autostart_.setOn(on, &error)) {
+            messages_.warn(error);
+        }
+        ckAutostart_->setChecked(autostart_.isOn());
+    });
     connect(cmdFtpBrowse_, &QPushButton::clicked, this, &FtpPanel::browseOffPicture);
     connect(cmdCloseFtp_, &QPushButton::clicked, this, &FtpPanel::closePanel);
     connect(cmdTrustKey_, &QPushButton::clicked, this, [this] {
@@ -128,6 +139,7 @@ void FtpPanel::applyTexts(const InterfaceTexts& texts) {
     lblDir_->setText(texts[Text::FtpFolder]);
     lblFileName_->setText(texts[Text::FtpFileName]);
     ckCamOff_->setText(texts[Text::UploadWhenOff]);
+    ckAutostart_->setText(texts[Text::StartAtLogin]);
     cmdFtpBrowse_->setText(texts[Text::BrowseButton]);
     cmdCloseFtp_->setText(texts[Text::Close]);
 }
@@ -139,6 +151,7 @@ void FtpPanel::refresh() {
     txtDir_->setText(settings_.ftpDir);
     txtFilename_->setText(settings_.ftpFilename);
     ckCamOff_->setChecked(settings_.offPictureOnShutdown());
+    ckAutostart_->setChecked(autostart_.isOn());
     (settings_.ftpOn ? optFtp0_ : optFtp1_)->setChecked(true);
     setFtpMode(settings_.ftpOn);
 }

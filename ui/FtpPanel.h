@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Autostart.h"
 #include "ui/OptionPanel.h"
 
 #include <QImage>
@@ -20,7 +21,7 @@ namespace oculet {
 //
 // Object names are the control names: optFtp0, optFtp1, lblAdd, txtAdd, lblUser, txtUser,
 // lblPass, txtPass, lblDir, txtDir, lblFileName, txtFilename, ckCamOff, cmdFtpBrowse, Image1,
-// cmdCloseFtp.
+// cmdCloseFtp; ckAutostart shows and switches whether the session starts Oculet.
 class FtpPanel : public OptionPanel {
     Q_OBJECT
 public:
@@ -29,6 +30,8 @@ public:
 
     // Replaces the file dialog (tests); it returns the chosen path, or empty when cancelled.
     void setFileChooser(std::function<QString()> chooser) { chooser_ = std::move(chooser); }
+    // Replaces this user's autostart entry (tests).
+    void setAutostart(Autostart autostart) { autostart_ = std::move(autostart); }
 
     // What cmdFtpBrowse does: asks for a picture and takes it as the off picture.
     void browseOffPicture();
@@ -59,6 +62,7 @@ private:
     Messages& messages_;
     QString dataFolder_;
     std::function<QString()> chooser_;
+    Autostart autostart_ = Autostart::forThisProgram();
     QImage offPicture_;
 
     QRadioButton* optFtp0_ = nullptr;
@@ -74,6 +78,7 @@ private:
     QLabel* lblFileName_ = nullptr;
     QLineEdit* txtFilename_ = nullptr;
     QCheckBox* ckCamOff_ = nullptr;
+    QCheckBox* ckAutostart_ = nullptr;
     QPushButton* cmdFtpBrowse_ = nullptr;
     QLabel* image1_ = nullptr;
     QPushButton* cmdCloseFtp_ = nullptr;

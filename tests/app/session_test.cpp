@@ -104,6 +104,9 @@ TEST(Session, SecondCopyIsRefusedWhileTheFirstRunsFromItsOwnFolder) {
     EXPECT_EQ(readFile(TestEnvironment::dataFolder() + QStringLiteral("/CamOff.jpg")), offBytes);
     EXPECT_FALSE(QFileInfo::exists(folder + QStringLiteral("/CamOff.jpg")));
 
+    // A first copy that does not answer (stopped here) cannot come to the front: the second
+    // start says that Oculet is open instead.
+    ASSERT_EQ(::kill(pid_t(first.pid()), SIGSTOP), 0);
     OculetProcess second;
     ASSERT_TRUE(second.start());
     ASSERT_TRUE(second.waitForMessageBox()) << "the second copy said nothing";
@@ -111,8 +114,33 @@ TEST(Session, SecondCopyIsRefusedWhileTheFirstRunsFromItsOwnFolder) {
     EXPECT_TRUE(second.answer(QStringLiteral("Return")));
     EXPECT_EQ(second.waitForExit(), 1);
     EXPECT_EQ(readFile(TestEnvironment::settingsFile()), ini) << "the second copy touched the settings";
+    ASSERT_EQ(::kill(pid_t(first.pid()), SIGCONT), 0);
 
     EXPECT_FALSE(waitForFrame().isNull()) << "the first copy stopped composing frames";
+    EXPECT_EQ(first.terminate(), 0);
+}
+
+TEST(Session, StartingAgainBringsTheRunningCopysWindowToTheFront) {
+    // Minimising and activating take a window manager; the other system tests run without one.
+    struct Leave { ~Leave() { TestEnvironment::stopWindowManager(); } } noWindowManagerAfter;
+    ASSERT_TRUE(TestEnvironment::startWindowManager());
+    const QByteArray ini = kScreenCapture + "[me]\nleft=0\ntop=0\n";
+    freshUser(ini);
+    OculetProcess first;
+    ASSERT_TRUE(first.start());
+    const auto main = first.waitForMainWindow();
+    ASSERT_TRUE(main);
+    auto shown = [&] { return !shownWindows(first.pid()).isEmpty(); };
+    ASSERT_TRUE(xdotool({"windowminimize", "--sync", QString::number(main->id)}));
+    ASSERT_TRUE(pollUntil(2000, [&] { return !shown(); })) << "could not minimise the window";
+
+    OculetProcess second;
+    ASSERT_TRUE(second.start());
+    EXPECT_EQ(second.waitForExit(), 0) << "the second start did not end by itself";
+    EXPECT_TRUE(pollUntil(3000, [&] {
+        return shown() && xdotool({"getactivewindow"}).value_or(QString()).trimmed() == QString::number(main->id);
+    })) << "the running copy's window did not come to the front";
+    EXPECT_EQ(readFile(TestEnvironment::settingsFile()), ini) << "the second start touched the settings";
     EXPECT_EQ(first.terminate(), 0);
 }
 

@@ -4,6 +4,7 @@
 #include "tests/ui/PanelFixture.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -50,6 +51,34 @@ TEST(FtpPanel, ControlsShowAndEditTheSettingsAndWebcamModeGreysTheFtpDetails) {
     panel.findChild<QPushButton*>("cmdCloseFtp")->click();
     EXPECT_FALSE(panel.isVisible());
     EXPECT_EQ(signalled, QStringList{"closed"});
+}
+
+TEST(FtpPanel, TheLoginBoxShowsAndSwitchesTheAutostartEntry) {
+    test::Fixture fixture;
+    test::Boxes& messages = fixture.messages;
+    FtpPanel panel(fixture.context, nullptr, test::TestEnvironment::makeTempDir("autostart-panel"));
+    const QString folder = test::TestEnvironment::makeTempDir("autostart");
+    const Autostart autostart(folder + "/autostart", QStringLiteral("/usr/bin/oculet"));
+    panel.setAutostart(autostart);
+    auto* box = panel.findChild<QCheckBox*>("ckAutostart");
+    ASSERT_TRUE(QDir().mkpath(folder + "/autostart"));
+    ASSERT_TRUE(test::writeFile(autostart.entryPath(), "[Desktop Entry]\nType=Application\nName=X\nExec=oculet\n"));
+    panel.openPanel();
+    EXPECT_TRUE(box->isChecked()) << "an entry made by hand";
+    box->click();
+    EXPECT_FALSE(autostart.isOn());
+    box->click();
+    EXPECT_TRUE(autostart.isOn());
+    EXPECT_TRUE(box->isChecked());
+
+    // Where no entry can be written the user is told, and the box shows that none is there.
+    ASSERT_TRUE(test::writeFile(folder + "/file", "x"));
+    panel.setAutostart(Autostart(folder + "/file", QStringLiteral("/usr/bin/oculet")));
+    panel.openPanel();
+    EXPECT_FALSE(box->isChecked());
+    box->click();
+    EXPECT_FALSE(box->isChecked());
+    EXPECT_EQ(messages.shown.size(), 1);
 }
 
 TEST(FtpPanel, OffPictureIsCopiedWholeOnlyWhenItIsAPicture) {

@@ -66,9 +66,13 @@ TEST(Language, ShippedFilesLoadAndATranslatorsFileIsKeptAndFailuresAreSaid) {
     LanguageLoader loader(texts, boxes, folder, kVersion);
     // Each shipped file is complete, and those whose two messages the program words in their
     // language before loading word them the same.
+    // The texts added after the first 74 are translated too, not left to the English fallback.
+    const QString english = InterfaceTexts()[Text::StartAtLogin];
     EXPECT_TRUE(loader.load(1));
+    EXPECT_NE(texts[Text::StartAtLogin], english);
     for (int language : {0, 3, 4}) {
         EXPECT_TRUE(loader.load(language)) << language;
+        EXPECT_EQ(texts[Text::StartAtLogin] == english, language == 0) << language;
         EXPECT_EQ(texts[Text::WrongVersion], languageInfo(language).wrongVersion) << language;
         EXPECT_EQ(texts[Text::FileMissing], languageInfo(language).fileMissing) << language;
     }
