@@ -11,7 +11,8 @@ packages=(
   fonts-liberation2
 )
 if [[ "${1:-}" == "--tests" ]]; then
-  packages+=(libgtest-dev libbenchmark-dev xvfb openbox xdotool python3 python3-pyftpdlib python3-openssl openssl openssh-server)
+  packages+=(libgtest-dev libbenchmark-dev xvfb openbox xdotool python3 python3-pyftpdlib python3-openssl openssl openssh-server
+             clang libclang-rt-14-dev)
 fi
 
 missing=()
