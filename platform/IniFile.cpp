@@ -111,12 +111,18 @@ IniFile IniFile::parse(const QByteArray& text) {
         if (eq <= 0 || current == nullptr) {
             continue;
         }
+        // A line with only blanks before its "=" names no setting; kept, it would be written back
+        // as "=value", which is then no longer read.
+        const QString key = decode(line.left(eq).trimmed()).toLower();
+        if (key.isEmpty()) {
+            continue;
+        }
         // Only the blank before the first value character is layout; the value keeps the rest.
         qsizetype start = eq + 1;
         while (start < line.size() && line[start] == ' ') {
             ++start;
         }
-        ini.setRaw(*current, decode(line.left(eq).trimmed()).toLower(), unquote(line.mid(start)));
+        ini.setRaw(*current, key, unquote(line.mid(start)));
     }
     return ini;
 }
