@@ -123,7 +123,9 @@ bool QtPictureDecoder::load(const QString& path) {
     if (frames_.empty()) {
         return false;
     }
-    size_ = size.isValid() ? size : frames_.front().size();
+    // A damaged header may announce a side of 0 while its frames decode: their size then tells
+    // the aspect ratio, or no thumbnail could be drawn.
+    size_ = size.isEmpty() ? frames_.front().size() : size;
     return true;
 }
 

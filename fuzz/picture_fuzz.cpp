@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!decoder.load(path)) {
         return 0;
     }
-    if (decoder.frameCount() < 1 || decoder.frameCount() > 500 || !decoder.pictureSize().isValid()) {
+    if (decoder.frameCount() < 1 || decoder.frameCount() > 500 || decoder.pictureSize().isEmpty()) {
         std::abort();
     }
     for (int i = 0; i < decoder.frameCount(); ++i) {
