@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets (clang, into build-fuzz/) and runs each for SECONDS on a copy of its
-# seed inputs, so fuzz/corpus/ is never written. Fails when any target finds a crash, a leak,
-# undefined behaviour or an input that takes over 10 s; the input is kept in
-# build-fuzz/findings/<target>/ and the target's log tail is shown.
+# seed inputs, so fuzz/corpus/ is never written, with the words of its format when there is a
+# fuzz/<target>.dict. Fails when any target finds a crash, a leak, undefined behaviour or an
+# input that takes over 10 s; the input is kept in build-fuzz/findings/<target>/ and the
+# target's log tail is shown.
 #   scripts/fuzz.sh SECONDS [TARGET...]     e.g. scripts/fuzz.sh 600, scripts/fuzz.sh 60 settings
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -34,10 +35,14 @@ for name in "${targets[@]}"; do
   cp -r "fuzz/corpus/$name" "$corpus"
   mkdir -p "$findings" "$work/tmp-$name"
   log="$work/$name.log"
+  dict=()
+  if [[ -f "fuzz/$name.dict" ]]; then
+    dict=(-dict="fuzz/$name.dict")
+  fi
   status=0
   TMPDIR="$work/tmp-$name" XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=offscreen \
     "$program" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
-    -artifact_prefix="$findings/" "$corpus" >"$log" 2>&1 || status=$?
+    -artifact_prefix="$findings/" "${dict[@]}" "$corpus" >"$log" 2>&1 || status=$?
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
   if [[ $status -ne 0 ]]; then
     echo "fuzz $name: FAILED after ${runs:-?} runs (exit $status); input kept in $findings/"
