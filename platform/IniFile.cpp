@@ -133,12 +133,19 @@ IniFile IniFile::parse(const QByteArray& bytes) {
             pending += line + '\n';
             continue;
         }
+        // A line with only blanks before its "=" names no setting: kept as it stands, like any
+        // other line that is not understood, rather than written back as "=value".
+        const QString key = decode(line.left(eq).trimmed()).toLower();
+        if (key.isEmpty()) {
+            pending += line + '\n';
+            continue;
+        }
         // Only the blank before the first value character is layout; the value keeps the rest.
         qsizetype start = eq + 1;
         while (start < line.size() && line[start] == ' ') {
             ++start;
         }
-        ini.setRaw(*current, decode(line.left(eq).trimmed()).toLower(), unquote(line.mid(start))).leading += pending;
+        ini.setRaw(*current, key, unquote(line.mid(start))).leading += pending;
         pending.clear();
         beforeBlank = 0;
     }

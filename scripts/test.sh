@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Oculet and its tests into build/ and runs every test.
 # In CI (CI=true) warnings are errors, and the unit tests run once more under the address and
-# undefined-behaviour sanitizers.
+# undefined-behaviour sanitizers. Every reader of outside input is then fuzzed for a few seconds
+# (OCULET_FUZZ_SECONDS, 5 unless set; 0 skips it); scripts/fuzz.sh runs longer on demand.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh --tests
@@ -19,4 +20,9 @@ if [[ "${CI:-}" == "true" || "${OCULET_SANITIZE:-}" == "1" ]]; then
   cmake --preset asan >/dev/null
   cmake --build build-asan --target unit_tests
   (cd build-asan && ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j2 -L unit)
+fi
+
+fuzz_seconds=${OCULET_FUZZ_SECONDS:-5}
+if [[ $fuzz_seconds -gt 0 ]]; then
+  scripts/fuzz.sh "$fuzz_seconds"
 fi

@@ -1,5 +1,7 @@
 #include "settings/SettingValues.h"
 
+#include <QLocale>
+
 #include <cmath>
 #include <limits>
 
@@ -78,6 +80,12 @@ QString formatBoolean(bool value) { return value ? QStringLiteral("True") : QStr
 
 QString formatColour(Colour value) { return QString::number(value); }
 
-QString formatSingle(double value) { return QString::number(static_cast<float>(value), 'g', 9); }
+QString formatSingle(double value) {
+    const auto single = static_cast<float>(value);
+    const QString text = QString::number(single, 'g', 9);
+    // Nine digits take the exponent form from 1e9 up and below 1e-4, which is not read back: such a
+    // value is written in plain digits, as many as it takes.
+    return text.contains(u'e') ? QString::number(single, 'f', QLocale::FloatingPointShortest) : text;
+}
 
 } // namespace oculet

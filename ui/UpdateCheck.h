@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/HttpFetch.h"
+#include "settings/VersionText.h"
 
 #include <QObject>
 #include <QString>
@@ -16,14 +17,6 @@ namespace oculet {
 class InterfaceTexts;
 class Messages;
 
-// The version a version page offers: the four characters that begin eleven after the first
-// "Oculet" on it (fewer near the end of the page); nothing when the name is not there.
-std::optional<QString> offeredVersionText(const QByteArray& page);
-// The numeric value of a version text: leading blanks skipped, then digits with at most one "."
-// up to the first other character; 0 without digits. "2.3 " is 2.3, newer than 2.21.
-double versionValue(const QString& text);
-// This program's version as a number, from its version text ("Oculet 2.21" gives 2.21).
-double installedVersion(const QString& programVersionText);
 // The download page when none is set: the version page's scheme and host with the download path.
 QString defaultDownloadPage(const QString& versionPage);
 

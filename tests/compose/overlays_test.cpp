@@ -285,6 +285,19 @@ TEST(LastReceived, HugePicturesAreRefusedOrReadSmallWithoutEverBeingHeldWhole) {
 #endif
 }
 
+TEST(LastReceived, APictureWhoseHeaderGivesNoWidthTakesItsSizeFromItsFrames) {
+    // An animated GIF with a damaged screen size: the reader announces 0 x 107, the frames decode.
+    const QString path = TestEnvironment::makeTempDir(QStringLiteral("damaged")) + QStringLiteral("/rx.gif");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray::fromBase64("R0lGODlhBAhrAIAAAP8AAAAA/yH/C05FVFNDQVJFMi4wAwGAAAAh+QQACgAAACwAAAQAAAAEAAACDQRB"
+                                      "EARBEARBEARBEAUAIfkEAAoAAAAsAAAAAAQABAAAAg0MwzUMw3AMwzAMwzAFADs="));
+    file.close();
+    QtPictureDecoder decoder;
+    ASSERT_TRUE(decoder.load(path));
+    EXPECT_GT(thumbnailHeight(decoder.pictureSize(), 120), 0);
+}
+
 TEST(LastReceived, FileByProgramAndFolderOptionAndTheNewestJpg) {
     const QString user = QStringLiteral("/home/op/.local/share/EasyPal");
     const QString dir = TestEnvironment::makeTempDir(QStringLiteral("newest"));

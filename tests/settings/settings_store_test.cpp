@@ -85,6 +85,7 @@ TEST(SettingsStore, SaveWritesEveryKeyInItsTextFormAndReadsBackTheSame) {
     s.copiedRegions[Aux2Box][4].place.top = 120;
     s.clockColour = 0x123456;
     s.meLeft = 1500.5;
+    s.meTop = 1e10; // written in plain digits, as no exponent is read
     s.ftpPassword = QStringLiteral("p=a ss;#");
     s.program = 3;
     IniFile store;
@@ -94,7 +95,7 @@ TEST(SettingsStore, SaveWritesEveryKeyInItsTextFormAndReadsBackTheSame) {
     const QStringList lines = text.split(u'\n');
     EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [](const QString& l) { return l.contains(u'='); }), 50 * 5 + 38);
     for (const char* line : {"[capturewidth]\n0=400\n", "[smon]\n0=False\n1=True\n", "[clock]\ncolor=1193046\n",
-                             "left=1500.5\n"}) {
+                             "left=1500.5\n", "top=10000000000\n"}) {
         EXPECT_TRUE(text.contains(QString::fromLatin1(line))) << line;
     }
     // The copied boxes under the names files have always had.
