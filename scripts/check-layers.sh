@@ -2,7 +2,7 @@
 # Fails when a folder includes a folder above it: dependencies run one way, downwards.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-layers=(app ui publish compose source settings platform) # top to bottom
+layers=(app ui web publish compose source settings platform) # top to bottom
 rank() { local i; for i in "${!layers[@]}"; do [[ ${layers[$i]} == "$1" ]] && echo "$i" && return; done; echo -1; }
 status=0
 for from in "${layers[@]}"; do

@@ -7,11 +7,12 @@ packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-svg-dev qt6-image-formats-plugins qt6-qpa-plugins
   libxcb1-dev libxcb-shm0-dev libx11-dev
-  libcurl4-openssl-dev libssl-dev libturbojpeg0-dev
+  libcurl4-openssl-dev libssl-dev libturbojpeg0-dev libmicrohttpd-dev
   fonts-liberation2
 )
 if [[ "${1:-}" == "--tests" ]]; then
-  packages+=(libgtest-dev libbenchmark-dev xvfb openbox xdotool python3 python3-pyftpdlib python3-openssl openssl openssh-server)
+  packages+=(libgtest-dev libbenchmark-dev xvfb openbox xdotool python3 python3-pyftpdlib python3-openssl openssl openssh-server
+             chromium chromium-driver python3-selenium)
 fi
 
 missing=()
