@@ -53,6 +53,15 @@ constexpr std::array<const char*, kTextCount> kBuiltIn = {
     // version and "?".
     "A newer version of Oculet is available.",
     "Do you want to download",
+    "Start Oculet when I log in",
+    "Live view",
+    "Show the picture on a web page of Oculet's own",
+    "Port",
+    "Reachable from other computers",
+    "Password",
+    "Port %1 is taken by another program. Choose another port.",
+    "The live view cannot start: %1",
+    "Live view: %1 viewers",
 };
 
 } // namespace

@@ -47,10 +47,17 @@ enum class Text : int {
     NoPicture,
     UpdateQuestion,
     UpdateQuestionMore,
+    // Texts added since: a file of an earlier version stops before them and they keep their
+    // English; earlier versions read only the first 74 lines of a newer file.
+    StartAtLogin,
+    LiveView, LiveViewOn, LiveViewPort, LiveViewLan, LiveViewPassword, LiveViewPortTaken, LiveViewFailed,
+    LiveViewViewers,
 };
 
-inline constexpr int kTextCount = 74;
-static_assert(static_cast<int>(Text::UpdateQuestionMore) == kTextCount);
+// Every language file has at least these.
+inline constexpr int kRequiredTextCount = 74;
+static_assert(static_cast<int>(Text::UpdateQuestionMore) == kRequiredTextCount);
+inline constexpr int kTextCount = static_cast<int>(Text::LiveViewViewers);
 
 class InterfaceTexts {
 public:

@@ -131,12 +131,14 @@ LanguageFileContents parseLanguageFile(const QByteArray& bytes, const QString& v
             return contents;
         }
     }
-    for (QString& text : contents.texts) {
+    const InterfaceTexts builtIn;
+    for (int i = 0; i < kTextCount; ++i) {
         const std::optional<QString> line = reader.line();
-        if (!line) {
+        if (!line && i < kRequiredTextCount) {
             return contents;
         }
-        text = textLineValue(*line);
+        const auto key = static_cast<Text>(i + 1);
+        contents.texts[std::size_t(i)] = line ? textLineValue(*line) : builtIn[key];
     }
     contents.status = LanguageStatus::Loaded;
     return contents;

@@ -86,6 +86,7 @@ TEST(Language, ShippedFilesLoadAndATranslatorsFileIsKeptAndFailuresAreSaid) {
     installShippedFiles(data, folder, kVersion);
     EXPECT_TRUE(loader.load(2));
     EXPECT_EQ(texts[Text::Options], "Optionen");
+    EXPECT_EQ(texts[Text::LiveViewViewers], "Live-Ansicht: %1 Zuschauer") << "the texts added later are translated";
 }
 
 class FakeDialogs final : public PanelDialogs {
