@@ -48,5 +48,8 @@ inline QString tempJpegName() { return QStringLiteral("temp.jpg"); }
 // Writes the frame as "temp.jpg" in the data folder at quality 65 and returns the file's bytes.
 // Throws JpegError.
 QByteArray saveFrameAsJpeg(const QImage& frame, const QString& dataFolder);
+// The two halves of it: the frame's JPEG bytes, and writing them as "temp.jpg".
+QByteArray encodeFrameJpeg(const QImage& frame);
+void writeTempJpeg(const QByteArray& jpeg, const QString& dataFolder);
 
 } // namespace oculet
