@@ -2,6 +2,7 @@
 
 #include <microhttpd.h>
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>

@@ -55,7 +55,7 @@ constexpr std::array<const char*, kTextCount> kBuiltIn = {
     "Do you want to download",
     "Start Oculet when I log in",
     "Live view",
-    "Show the picture on a web page of Oculet's own",
+    "Serve the picture as a web page",
     "Port",
     "Reachable from other computers",
     "Password",
