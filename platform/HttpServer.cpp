@@ -5,8 +5,12 @@
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <mutex>
+#include <thread>
+#include <unordered_map>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -32,6 +36,47 @@ struct HttpServer::Impl {
     quint64 sequence = 0;
     std::vector<MHD_Connection*> parked;
     bool stopping = false;
+
+    // Connections whose request head has not come yet, with their socket and since when.
+    using Clock = std::chrono::steady_clock;
+    struct AwaitingHead {
+        int fd;
+        Clock::time_point since;
+    };
+    std::mutex headMutex;
+    std::condition_variable headWake;
+    std::unordered_map<MHD_Connection*, AwaitingHead> awaitingHead;
+    std::chrono::seconds headLimit{10};
+    bool watchdogStop = false;
+    std::thread watchdog;
+
+    void awaitHead(MHD_Connection* connection) {
+        const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+        if (info != nullptr) {
+            std::lock_guard lock(headMutex);
+            awaitingHead[connection] = {info->connect_fd, Clock::now()};
+        }
+    }
+    void headCame(MHD_Connection* connection) {
+        std::lock_guard lock(headMutex);
+        awaitingHead.erase(connection);
+    }
+    // Shutting the socket down makes the library see the client gone and close the connection
+    // on its own thread. The library tells of the close, under this lock, before it closes the
+    // socket, so the descriptor shut down is always the connection's own.
+    void watch() {
+        std::unique_lock lock(headMutex);
+        while (!watchdogStop) {
+            headWake.wait_for(lock, std::chrono::milliseconds(250));
+            const Clock::time_point now = Clock::now();
+            for (auto& [connection, waiting] : awaitingHead) {
+                if (now - waiting.since > headLimit) {
+                    ::shutdown(waiting.fd, SHUT_RDWR);
+                    waiting.since = Clock::time_point::max() - headLimit;
+                }
+            }
+        }
+    }
 };
 
 namespace {
@@ -94,6 +139,7 @@ HttpServer::StartResult HttpServer::start(const HttpServerOptions& options, QStr
     auto onRequest = [](void* cls, MHD_Connection* connection, const char* url, const char* method, const char*,
                         const char*, size_t* uploadSize, void**) -> MHD_Result {
         auto* self = static_cast<HttpServer*>(cls);
+        self->d_->headCame(connection);
         // A request body is never wanted: it is dropped as it comes.
         *uploadSize = 0;
         HttpRequest request;
@@ -159,15 +205,37 @@ HttpServer::StartResult HttpServer::start(const HttpServerOptions& options, QStr
         return queued;
     };
 
+    auto onConnection = [](void* cls, MHD_Connection* connection, void**, MHD_ConnectionNotificationCode code) {
+        Impl& d = *static_cast<Impl*>(cls);
+        if (code == MHD_CONNECTION_NOTIFY_STARTED) {
+            d.awaitHead(connection);
+        } else {
+            d.headCame(connection);
+        }
+    };
+    // After an answer a kept-alive connection waits for its next head.
+    auto onCompleted = [](void* cls, MHD_Connection* connection, void**, MHD_RequestTerminationCode code) {
+        if (code == MHD_REQUEST_TERMINATED_COMPLETED_OK) {
+            static_cast<Impl*>(cls)->awaitHead(connection);
+        }
+    };
     {
         std::lock_guard lock(d_->mutex);
         d_->stopping = false;
+    }
+    {
+        std::lock_guard lock(d_->headMutex);
+        d_->watchdogStop = false;
+        d_->awaitingHead.clear();
+        d_->headLimit = std::chrono::seconds(options.requestHeadSeconds);
     }
     d_->daemon = MHD_start_daemon(
         MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME, 0, nullptr, nullptr,
         onRequest, this, MHD_OPTION_LISTEN_SOCKET, fd, MHD_OPTION_CONNECTION_LIMIT, options.connectionLimit,
         MHD_OPTION_PER_IP_CONNECTION_LIMIT, options.perAddressLimit, MHD_OPTION_CONNECTION_TIMEOUT,
-        options.idleTimeoutSeconds, MHD_OPTION_CONNECTION_MEMORY_LIMIT, options.connectionMemory, MHD_OPTION_END);
+        options.idleTimeoutSeconds, MHD_OPTION_CONNECTION_MEMORY_LIMIT, options.connectionMemory,
+        MHD_OPTION_NOTIFY_CONNECTION, static_cast<MHD_NotifyConnectionCallback>(onConnection), d_.get(),
+        MHD_OPTION_NOTIFY_COMPLETED, static_cast<MHD_RequestCompletedCallback>(onCompleted), d_.get(), MHD_OPTION_END);
     if (d_->daemon == nullptr) {
         ::close(fd);
         if (error != nullptr) {
@@ -176,6 +244,7 @@ HttpServer::StartResult HttpServer::start(const HttpServerOptions& options, QStr
         return StartResult::Failed;
     }
     d_->port = ntohs(bound.sin_port);
+    d_->watchdog = std::thread([d = d_.get()] { d->watch(); });
     return StartResult::Started;
 }
 
@@ -194,6 +263,12 @@ void HttpServer::stop() {
     }
     MHD_stop_daemon(d_->daemon);
     d_->daemon = nullptr;
+    {
+        std::lock_guard lock(d_->headMutex);
+        d_->watchdogStop = true;
+    }
+    d_->headWake.notify_all();
+    d_->watchdog.join();
     d_->port = 0;
 }
 

@@ -39,13 +39,17 @@ struct HttpServerOptions {
     unsigned perAddressLimit = 250;
     unsigned idleTimeoutSeconds = 10;
     std::size_t connectionMemory = 32 * 1024;
+    // A request head must be complete this long after the connection (or its last answer): a
+    // client that keeps sending one byte at a time is never idle, but is closed all the same.
+    unsigned requestHeadSeconds = 10;
 };
 
 // A small HTTP server on libmicrohttpd: one thread of its own polls every connection (epoll), so
 // neither the number of clients nor a slow one costs a thread. Requests are answered by the
 // handler on that thread. Stream replies carry the newest part only: a client that takes its
 // data late gets the part that is newest then, never a queue, and a client waiting for the next
-// part is parked (no polling) until publishPart() hands one over.
+// part is parked (no polling) until publishPart() hands one over. A second thread closes
+// connections whose request head is overdue.
 class HttpServer {
 public:
     using Handler = std::function<HttpReply(const HttpRequest&)>;

@@ -414,6 +414,7 @@ TEST(LiveViewServer, HostileClientsStarveNoViewerAndExhaustNothing) {
     });
     HttpServerOptions options;
     options.idleTimeoutSeconds = 2;
+    options.requestHeadSeconds = 2;
     ASSERT_EQ(server.start(options), HttpServer::StartResult::Started);
     const quint16 port = server.port();
     const QByteArray picture(20000, 'j');
@@ -469,10 +470,23 @@ TEST(LiveViewServer, HostileClientsStarveNoViewerAndExhaustNothing) {
         ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
         flood.push_back(fd);
     }
-    for (const char c : QByteArray("GET / HTTP/1.0\r\n")) {
-        ::send(trickle, &c, 1, MSG_NOSIGNAL);
-        std::this_thread::sleep_for(150ms);
+    // The one sending a byte at a time is never idle, but its head is overdue after 2 s.
+    const auto trickleStart = Clock::now();
+    bool trickleClosed = false;
+    for (const char c : QByteArray("GET / HTTP/1.1\r\nX-Slow: a byte at a time\r\n")) {
+        if (::send(trickle, &c, 1, MSG_NOSIGNAL) != 1 || (!readUntil(trickle, 150ms).isEmpty() || trickleClosed)) {
+            trickleClosed = true;
+            break;
+        }
+        pollfd p{trickle, POLLIN, 0};
+        char b;
+        if (::poll(&p, 1, 0) > 0 && ::recv(trickle, &b, 1, MSG_PEEK) <= 0) {
+            trickleClosed = true;
+            break;
+        }
     }
+    EXPECT_TRUE(trickleClosed) << "a request head sent a byte at a time was let run on";
+    EXPECT_LT(Clock::now() - trickleStart, 4s);
     const int threadsDuring = threadCount();
     const long rssDuring = residentKb();
     viewer.join();
