@@ -422,9 +422,9 @@ void Application::shutdown() {
         cycle_->writeOffPictureAsFrame(ftpPanel_->offPicture());
     }
     saveSettings();
+    liveView_.stop();
     // Publishes the off picture, or withdraws the published one, and closes the connection.
     // Bounded: a dead server holds the closing for a few seconds at most.
-    liveView_.stop();
     if (publisher_) {
         publisher_->shutdown();
     }

@@ -158,7 +158,8 @@ void MainWindow::showPublishingStatus(const LinkStatus& status) {
 
 void MainWindow::showLiveViewers(const QString& line) {
     liveViewersLine_ = line;
-    lblFtpStatus_->setToolTip(line.isEmpty() ? publishingTip_ : publishingTip_ + u'\n' + line);
+    lblFtpStatus_->setToolTip(line.isEmpty() || publishingTip_.isEmpty() ? publishingTip_ + line
+                                                                          : publishingTip_ + u'\n' + line);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
