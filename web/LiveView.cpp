@@ -8,6 +8,7 @@
 #include <QNetworkInterface>
 
 #include <algorithm>
+#include <utility>
 
 namespace oculet {
 namespace {
@@ -94,6 +95,12 @@ void LiveView::setPublishing(const QString& words) {
 
 bool LiveView::canPublish() const {
     return state_ == State::Serving || (next_ != nullptr && next_->canPublish());
+}
+
+void LiveView::showHeldFrame(const QImage& frame) {
+    FramePublisher* next = std::exchange(next_, nullptr);
+    publishFrame(frame);
+    next_ = next;
 }
 
 void LiveView::publishFrame(const QImage& frame) {

@@ -49,6 +49,9 @@ public:
 
     bool canPublish() const override;
     void publishFrame(const QImage& frame) override;
+    // The viewers keep getting frames while a panel holds publishing (the live view's own
+    // group is on one).
+    void showHeldFrame(const QImage& frame) override;
 
     // The publish step's JPEG writer: a frame the live view has already made into a JPEG is
     // written as those bytes, any other one is encoded as usual.

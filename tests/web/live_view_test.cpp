@@ -360,8 +360,11 @@ TEST(LiveViewServer, ViewersGetTheJpegThePublishStepWrites) {
     EXPECT_TRUE(fetch(port, "DELETE /snapshot.jpg HTTP/1.0\r\n" + auth + "\r\n").startsWith("HTTP/1.1 405"));
     EXPECT_TRUE(fetch(port, "GET /etc/passwd HTTP/1.0\r\n" + auth + "\r\n").startsWith("HTTP/1.1 404"));
 
-    // The stream carries each frame as it comes, the newest one to a viewer that was waiting.
-    view.publishFrame(colourFrame(Qt::blue));
+    // The stream carries each frame as it comes, the newest one to a viewer that was waiting;
+    // a frame made while publishing is held goes to the viewers only.
+    publish.uploaded.clear();
+    view.showHeldFrame(colourFrame(Qt::blue));
+    EXPECT_TRUE(publish.uploaded.isEmpty()) << "a held frame was published";
     const QByteArray streamed = readUntil(stream, 3s, [](const QByteArray& b) { return streamedPictures(b).size() >= 2; });
     ::close(stream);
     EXPECT_TRUE(streamed.startsWith("HTTP/1.1 200"));
