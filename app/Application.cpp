@@ -131,8 +131,21 @@ void Application::startPublishing() {
     // The publishing panel shows the off picture (CamOff.jpg) and owns it from here on.
     ftpPanel_ = new FtpPanel(*panelContext_, window_.frameArea(), dataFolder_);
     connect(ftpPanel_, &FtpPanel::closed, this, &Application::closePublishingPanel);
-    publisher_ = std::make_unique<FtpPublisher>(settings_, texts_, messages_);
-    cycle_->setPublisher(publisher_.get());
+    // The live view stands before the publish step and shares each frame's JPEG with it.
+    FtpPublisherOptions publishOptions;
+    publishOptions.saveJpeg = [this](const QImage& frame, const QString& folder) { return liveView_.saveJpeg(frame, folder); };
+    publisher_ = std::make_unique<FtpPublisher>(settings_, texts_, messages_, nullptr, publishOptions);
+    liveView_.setPublisher(publisher_.get());
+    cycle_->setPublisher(&liveView_);
+    liveView_.apply(settings_);
+    liveViewGroup_ = new LiveViewGroup(settings_, liveView_, texts_);
+    ftpPanel_->addGroup(liveViewGroup_);
+    connect(menus_.get(), &Menus::textsApplied, liveViewGroup_, &LiveViewGroup::applyTexts);
+    connect(publisher_.get(), &FtpPublisher::statusChanged, this,
+            [this](const LinkStatus& status) { liveView_.setPublishing(status.caption()); });
+    connect(&liveView_, &LiveView::viewersChanged, &window_, [this](int viewers) {
+        window_.showLiveViewers(liveView_.state() == LiveView::State::Serving ? texts_[Text::LiveViewViewers].arg(viewers) : QString());
+    });
     connect(publisher_.get(), &FtpPublisher::busy, &window_, &MainWindow::showMessage);
     connect(publisher_.get(), &FtpPublisher::statusChanged, &window_, &MainWindow::showPublishingStatus);
     connect(publisher_.get(), &FtpPublisher::statusChanged, ftpPanel_,
@@ -235,6 +248,7 @@ void Application::shutdown() {
         cycle_->writeOffPictureAsFrame(ftpPanel_->offPicture());
     }
     saveSettings();
+    liveView_.stop();
     // Publishes the off picture, or withdraws the published one, and closes the connection.
     // Bounded: a dead server holds the closing for a few seconds at most.
     if (publisher_) {

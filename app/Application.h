@@ -20,7 +20,9 @@
 #include "ui/BoxHandles.h"
 #include "ui/BoxLayoutEditor.h"
 #include "ui/Language.h"
+#include "ui/LiveViewGroup.h"
 #include "ui/OptionPanel.h"
+#include "web/LiveView.h"
 
 #include <QObject>
 #include <QTimer>
@@ -79,6 +81,8 @@ private:
     std::unique_ptr<FrameCycle> cycle_;
     std::unique_ptr<Overlays> overlays_;
     std::unique_ptr<FtpPublisher> publisher_;
+    LiveView liveView_;
+    LiveViewGroup* liveViewGroup_ = nullptr;
     FtpPanel* ftpPanel_ = nullptr;
     std::unique_ptr<HelpWindow> helpWindow_;
     std::unique_ptr<UpdateCheck> updateCheck_;

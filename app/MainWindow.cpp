@@ -152,7 +152,14 @@ void MainWindow::showPublishingStatus(const LinkStatus& status) {
     pal.setColor(QPalette::WindowText, colour);
     lblFtpStatus_->setPalette(pal);
     lblFtpStatus_->setText(status.caption());
-    lblFtpStatus_->setToolTip(status.toolTip());
+    publishingTip_ = status.toolTip();
+    showLiveViewers(liveViewersLine_);
+}
+
+void MainWindow::showLiveViewers(const QString& line) {
+    liveViewersLine_ = line;
+    lblFtpStatus_->setToolTip(line.isEmpty() || publishingTip_.isEmpty() ? publishingTip_ + line
+                                                                          : publishingTip_ + u'\n' + line);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

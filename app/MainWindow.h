@@ -90,6 +90,8 @@ public:
     void hideMessage();
     // The publishing state at the right end of the menu bar, the last error in its tool tip.
     void showPublishingStatus(const LinkStatus& status);
+    // A line for the status mark's tool tip about the live view's viewers; empty: none.
+    void showLiveViewers(const QString& line);
 
     // Lets the next close go through (after the shutdown has run).
     void allowClose() { closeAllowed_ = true; }
@@ -110,6 +112,8 @@ private:
     std::array<BoxLabel*, kBoxCount> boxLabels_{};
     MessagePanel* picMsg_;
     QLabel* lblFtpStatus_;
+    QString publishingTip_;
+    QString liveViewersLine_;
     QWidget* dragPreview_ = nullptr;
     std::optional<bool> sourceMissingShown_;
     bool closeAllowed_ = false;

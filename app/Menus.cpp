@@ -200,6 +200,7 @@ void Menus::applyTexts() {
     for (const auto& [box, tip] : tips) {
         window_.setBoxToolTip(box, texts_[tip]);
     }
+    emit textsApplied();
 }
 
 } // namespace oculet

@@ -45,6 +45,11 @@ public:
     void attach(LanguageLoader* language, FtpPanel* publishingPanel, QString dataFolder);
     // Puts the interface texts into the menus, the menu bar, the panels and the boxes' tips.
     void applyTexts();
+signals:
+    // The texts were put in place: parts the menus do not own follow.
+    void textsApplied();
+
+public:
     // At shutdown: nothing chosen is acted on any more, every menu is hidden and the region
     // editor closed with its frame program.
     void close();

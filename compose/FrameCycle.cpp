@@ -244,6 +244,8 @@ void FrameCycle::run(std::function<void()> finished) {
         }
         if (publisher_ != nullptr && !edit_.layout.paused() && publisher_->canPublish()) {
             publisher_->publishFrame(pic1_);
+        } else if (publisher_ != nullptr && edit_.layout.paused()) {
+            publisher_->showHeldFrame(pic1_);
         }
     } catch (...) {
         // A failure anywhere in the cycle skips the rest of it; the next cycle starts as usual.

@@ -15,6 +15,9 @@ public:
     // Hands the composed frame over and returns at once. A frame that arrives while the last one
     // is still on its way, or that equals the published one, is not sent.
     virtual void publishFrame(const QImage& frame) = 0;
+    // A frame composed while publishing is held (a panel or editor is open): shown where that
+    // cannot disturb anything, never published.
+    virtual void showHeldFrame(const QImage& frame) { (void)frame; }
 };
 
 } // namespace oculet

@@ -43,13 +43,13 @@ QString JpegError::source() const {
     return name + QStringLiteral(".mIntelJPEGLibrary");
 }
 
-QByteArray saveFrameAsJpeg(const QImage& frame, const QString& dataFolder) {
+QByteArray encodeFrameJpeg(const QImage& frame) {
     // One encoder per thread, kept from frame to frame.
     thread_local TurboJpegEncoder encoder;
-    return saveFrameAsJpegWith(frame, dataFolder, encoder);
+    return encodeFrameJpegWith(frame, encoder);
 }
 
-QByteArray saveFrameAsJpegWith(const QImage& frame, const QString& dataFolder, JpegEncoder& encoder) {
+QByteArray encodeFrameJpegWith(const QImage& frame, JpegEncoder& encoder) {
     // The encoder reads the frame's 32-bit rows as they are: the same file as from a flipped
     // 24-bit copy, without making one.
     initialiseOrThrow(encoder);
@@ -60,16 +60,30 @@ QByteArray saveFrameAsJpegWith(const QImage& frame, const QString& dataFolder, J
         rc != 0) {
         saveFailed(rc);
     }
+    return QByteArray(reinterpret_cast<const char*>(jpeg.data()), static_cast<qsizetype>(jpeg.size()));
+}
+
+void writeTempJpeg(const QByteArray& jpeg, const QString& dataFolder) {
     // Written four times a second: a spare file is kept beside it rather than one made each time.
     const QString path = dataFolder + u'/' + tempJpegName();
     thread_local std::unique_ptr<FrequentFile> tempJpeg;
     if (!tempJpeg || tempJpeg->path() != path) {
         tempJpeg = std::make_unique<FrequentFile>(path, kJpegFileOptions);
     }
-    const QByteArray bytes(reinterpret_cast<const char*>(jpeg.data()), static_cast<qsizetype>(jpeg.size()));
-    if (const int rc = tempJpeg->replace(bytes); rc != 0) {
+    if (const int rc = tempJpeg->replace(jpeg); rc != 0) {
         saveFailed(rc);
     }
+}
+
+QByteArray saveFrameAsJpeg(const QImage& frame, const QString& dataFolder) {
+    QByteArray bytes = encodeFrameJpeg(frame);
+    writeTempJpeg(bytes, dataFolder);
+    return bytes;
+}
+
+QByteArray saveFrameAsJpegWith(const QImage& frame, const QString& dataFolder, JpegEncoder& encoder) {
+    QByteArray bytes = encodeFrameJpegWith(frame, encoder);
+    writeTempJpeg(bytes, dataFolder);
     return bytes;
 }
 

@@ -45,5 +45,9 @@ inline QString tempJpegName() { return QStringLiteral("temp.jpg"); }
 QByteArray saveFrameAsJpeg(const QImage& frame, const QString& dataFolder);
 // The same with the given encoder; the one above keeps one libjpeg-turbo encoder per thread.
 QByteArray saveFrameAsJpegWith(const QImage& frame, const QString& dataFolder, JpegEncoder& encoder);
+// The two halves of it: the frame's JPEG bytes, and writing them as "temp.jpg".
+QByteArray encodeFrameJpeg(const QImage& frame);
+QByteArray encodeFrameJpegWith(const QImage& frame, JpegEncoder& encoder);
+void writeTempJpeg(const QByteArray& jpeg, const QString& dataFolder);
 
 } // namespace oculet

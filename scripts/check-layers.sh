@@ -3,7 +3,7 @@
 # window or widget is defined outside ui/, app/ and tools/, where every one of them lives.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-layers=(app ui publish compose source settings platform) # top to bottom
+layers=(app ui web publish compose source settings platform) # top to bottom
 rank() { local i; for i in "${!layers[@]}"; do [[ ${layers[$i]} == "$1" ]] && echo "$i" && return; done; echo -1; }
 status=0
 for from in "${layers[@]}"; do

@@ -7,14 +7,14 @@ packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-svg-dev qt6-image-formats-plugins qt6-qpa-plugins
   libxcb1-dev libxcb-shm0-dev libx11-dev
-  libcurl4-openssl-dev libssl-dev libturbojpeg0-dev
+  libcurl4-openssl-dev libssl-dev libturbojpeg0-dev libmicrohttpd-dev
   fonts-liberation2
 )
 for option in "$@"; do
   case "$option" in
     --tests)
       packages+=(libgtest-dev libbenchmark-dev xvfb openbox xdotool desktop-file-utils libglib2.0-bin python3 python3-pyftpdlib python3-openssl openssl openssh-server
-                clang libclang-rt-14-dev) ;;
+                clang libclang-rt-14-dev chromium chromium-driver python3-selenium) ;;
     # What scripts/package.sh needs to build, check and try out the Debian package, and what
     # scripts/render-icons.sh and scripts/screenshot.sh need.
     --package)

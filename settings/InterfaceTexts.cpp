@@ -54,6 +54,14 @@ constexpr std::array<const char*, kTextCount> kBuiltIn = {
     "A newer version of Oculet is available.",
     "Do you want to download",
     "Start Oculet when I log in",
+    "Live view",
+    "Serve the picture as a web page",
+    "Port",
+    "Reachable from other computers",
+    "Password",
+    "Port %1 is taken by another program. Choose another port.",
+    "The live view cannot start: %1",
+    "Live view: %1 viewers",
 };
 
 } // namespace

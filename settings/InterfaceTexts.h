@@ -47,14 +47,17 @@ enum class Text : int {
     NoPicture,
     UpdateQuestion,
     UpdateQuestionMore,
+    // Texts added since: a file of an earlier version stops before them and they keep their
+    // English; earlier versions read only the first 74 lines of a newer file.
     StartAtLogin,
+    LiveView, LiveViewOn, LiveViewPort, LiveViewLan, LiveViewPassword, LiveViewPortTaken, LiveViewFailed,
+    LiveViewViewers,
 };
 
-inline constexpr int kTextCount = 75;
-static_assert(static_cast<int>(Text::StartAtLogin) == kTextCount);
-// Language files made before the later texts hold only this many; the later ones then keep their
-// built-in English.
+// Every language file has at least these.
 inline constexpr int kRequiredTextCount = 74;
+static_assert(static_cast<int>(Text::UpdateQuestionMore) == kRequiredTextCount);
+inline constexpr int kTextCount = static_cast<int>(Text::LiveViewViewers);
 
 class InterfaceTexts {
 public:

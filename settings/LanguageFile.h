@@ -41,7 +41,7 @@ QString textLineValue(const QString& line);
 enum class LanguageStatus {
     Loaded,
     WrongVersion, // a file for another version: nothing of it is used
-    Unusable,     // no version line at all, or fewer than 74 texts
+    Unusable,     // no version line at all, or fewer than the 74 texts every file has
 };
 
 struct LanguageFileContents {

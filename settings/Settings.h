@@ -171,6 +171,13 @@ struct Settings {
     QString updateVersionPage = QStringLiteral(OCULET_UPDATE_PAGE);
     QString updateDownloadPage;
 
+    // The live view: a web page of the frames served by Oculet itself, reachable from this
+    // computer only unless `webLan`, and asking for `webPassword` when it is not empty.
+    bool webOn = false;
+    int webPort = 8421;
+    bool webLan = false;
+    QString webPassword;
+
     bool operator==(const Settings&) const = default;
 
     // The current program's entry of a per-program setting.

@@ -230,6 +230,10 @@ std::vector<SettingEntry> buildTable() {
     t.push_back(int16Value("Default", "Language", &S::language));
     t.push_back(textValue("update", "versionpage", &S::updateVersionPage));
     t.push_back(textValue("update", "downloadpage", &S::updateDownloadPage));
+    t.push_back(boolValue("web", "on", &S::webOn));
+    t.push_back(intValue("web", "port", &S::webPort, 1, 65535));
+    t.push_back(boolValue("web", "lan", &S::webLan));
+    t.push_back(textValue("web", "password", &S::webPassword));
     t.push_back(textValue("Path", "File1", &S::file1));
     t.push_back(textValue("Path", "File2", &S::file2));
     t.push_back(int16Value("ck", "File1", &S::ckFile1));

@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QVBoxLayout>
 
 #include <limits>
 
@@ -128,6 +129,32 @@ void FtpPanel::offerHostKey(const QString& fingerprint) {
                                             "know. Trust it only if it is your server's key.")
                                  .arg(fingerprint));
     cmdTrustKey_->setVisible(!fingerprint.isEmpty());
+}
+
+void FtpPanel::addGroup(QWidget* group) {
+    // The panel is as large as the picture and full: the group gets a page of its own over the
+    // publishing controls, opened and closed by a button beside Close and named by the group's
+    // window title.
+    auto* grid = static_cast<QGridLayout*>(layout());
+    int row = 0, column = 0, rows = 0, columns = 0;
+    grid->getItemPosition(grid->indexOf(cmdCloseFtp_), &row, &column, &rows, &columns);
+    auto* page = named(new QFrame(this), "pageGroup");
+    page->setAutoFillBackground(true);
+    auto* pageLayout = new QVBoxLayout(page);
+    pageLayout->setContentsMargins(6, 4, 6, 4);
+    pageLayout->addWidget(group);
+    pageLayout->addStretch();
+    page->hide();
+    auto* toggle = named(new QPushButton(group->windowTitle(), this), "cmdGroupPage");
+    toggle->setCheckable(true);
+    grid->addWidget(toggle, row, 1, Qt::AlignLeft);
+    connect(group, &QWidget::windowTitleChanged, toggle, &QPushButton::setText);
+    connect(toggle, &QPushButton::toggled, page, [this, page, toggle](bool on) {
+        page->setGeometry(0, 0, width(), toggle->geometry().top() - 2);
+        page->setVisible(on);
+        page->raise();
+    });
+    connect(this, &FtpPanel::closed, toggle, [toggle] { toggle->setChecked(false); });
 }
 
 void FtpPanel::applyTexts(const InterfaceTexts& texts) {

@@ -40,6 +40,10 @@ public:
     // changes nothing. Returns whether it was taken.
     bool takeOffPicture(const QString& path);
 
+    // Gives a group of controls a page of its own in the panel, opened by a button named by the
+    // group's window title.
+    void addGroup(QWidget* group);
+
     // The off picture (Image1), null when there is none.
     QImage offPicture() const { return offPicture_; }
     void applyTexts(const InterfaceTexts& texts) override;

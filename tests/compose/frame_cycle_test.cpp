@@ -75,7 +75,7 @@ private:
 class FakePublisher final : public FramePublisher {
 public:
     bool connected = true, throwOnPublish = false;
-    int published = 0;
+    int published = 0, held = 0;
     QImage frame;
     bool canPublish() const override { return connected; }
     void publishFrame(const QImage& f) override {
@@ -84,6 +84,7 @@ public:
             throw std::runtime_error("encoder failed");
         }
     }
+    void showHeldFrame(const QImage&) override { ++held; }
 };
 
 class FrameCycleTest : public ::testing::Test {
@@ -303,12 +304,13 @@ TEST_F(FrameCycleTest, PublishesOnlyWhenConnectedAndNotEditingAndNeverWaitsForIt
     for (const auto& [connected, editing] : cases) {
         SCOPED_TRACE(testing::Message() << "connected " << connected << ", editing " << editing);
         const bool publishes = connected && !editing;
-        std::tie(publisher.connected, publisher.published, finished) = std::tuple(connected, 0, 0);
+        std::tie(publisher.connected, publisher.published, publisher.held, finished) = std::tuple(connected, 0, 0, 0);
         editing ? edit.layout.pause(PauseReason::OptionPanel) : edit.layout.resume(PauseReason::OptionPanel);
         QFile::remove(dataBitmap());
         runCycle();
         EXPECT_TRUE(QFile::exists(dataBitmap())) << "frames are written whether or not they are published";
         EXPECT_EQ(publisher.published, publishes ? 1 : 0);
+        EXPECT_EQ(publisher.held, editing ? 1 : 0) << "a held frame still goes to where it cannot disturb";
         EXPECT_EQ(finished, 1) << "the cycle waited for the publish step";
         if (publishes) {
             EXPECT_EQ(publisher.frame, cycle->pic1());

@@ -89,6 +89,7 @@ TEST(Language, ShippedFilesLoadAndATranslatorsFileIsKeptAndFailuresAreSaid) {
     installShippedFiles(data, folder, kVersion, boxes);
     EXPECT_TRUE(loader.load(2));
     EXPECT_EQ(texts[Text::Options], "Optionen");
+    EXPECT_EQ(texts[Text::LiveViewViewers], "Live-Ansicht: %1 Zuschauer") << "the texts added later are translated";
 }
 
 TEST(Language, AFileTheShippedOneReplacesIsKeptBesideItAndOnlyPlainFilesAreRead) {
