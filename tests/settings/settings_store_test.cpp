@@ -85,7 +85,7 @@ TEST(SettingsStore, SaveWritesEveryKeyInItsTextFormAndReadsBackTheSame) {
     s.copiedRegions[Aux2Box][4].place.top = 120;
     s.clockColour = 0x123456;
     s.meLeft = 1500.5;
-    s.meTop = 1e10; // written in plain digits, as no exponent is read
+    s.meTop = 0x1p-17; // written in plain digits, as no exponent is read
     s.ftpPassword = QStringLiteral("p=a ss;#");
     s.program = 3;
     IniFile store;
@@ -95,7 +95,7 @@ TEST(SettingsStore, SaveWritesEveryKeyInItsTextFormAndReadsBackTheSame) {
     const QStringList lines = text.split(u'\n');
     EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [](const QString& l) { return l.contains(u'='); }), 50 * 5 + 42);
     for (const char* line : {"[capturewidth]\n0=400\n", "[smon]\n0=False\n1=True\n", "[clock]\ncolor=1193046\n",
-                             "left=1500.5\n", "top=10000000000\n",
+                             "left=1500.5\n", "top=0.00000762939453125\n",
                              "[web]\non=False\nport=8421\nlan=False\npassword=\n"}) {
         EXPECT_TRUE(text.contains(QString::fromLatin1(line))) << line;
     }
