@@ -88,7 +88,8 @@ public:
     // The message panel over the frame (connecting, closing).
     void showMessage(const QString& text);
     void hideMessage();
-    // The publishing state at the right end of the menu bar, the last error in its tool tip.
+    // The publishing state at the right end of the menu bar, the last error in its tool tip; in
+    // the language the menu bar's status mark was given.
     void showPublishingStatus(const LinkStatus& status);
 
     // Lets the next close go through (after the shutdown has run).
@@ -109,7 +110,6 @@ private:
     FrameView* picImg_;
     std::array<BoxLabel*, kBoxCount> boxLabels_{};
     MessagePanel* picMsg_;
-    QLabel* lblFtpStatus_;
     QWidget* dragPreview_ = nullptr;
     std::optional<bool> sourceMissingShown_;
     bool closeAllowed_ = false;

@@ -54,6 +54,9 @@ constexpr std::array<const char*, kTextCount> kBuiltIn = {
     "A newer version of Oculet is available.",
     "Do you want to download",
     "Start Oculet when I log in",
+    "connecting", "connected", "retrying in %1 s", "login refused", "not trusted",
+    "The server shows the host key %1, which ~/.ssh/known_hosts does not know. Trust it only if it is your "
+    "server's key.",
 };
 
 } // namespace

@@ -48,10 +48,17 @@ enum class Text : int {
     UpdateQuestion,
     UpdateQuestionMore,
     StartAtLogin,
+    // The publishing state on the menu bar and the trust button's tip.
+    StatusConnecting,
+    StatusConnected,
+    StatusRetrying, // "%1" stands for the seconds
+    StatusLoginRefused,
+    StatusUntrusted,
+    TrustKeyTip, // "%1" stands for the host key
 };
 
-inline constexpr int kTextCount = 75;
-static_assert(static_cast<int>(Text::StartAtLogin) == kTextCount);
+inline constexpr int kTextCount = 81;
+static_assert(static_cast<int>(Text::TrustKeyTip) == kTextCount);
 // Language files made before the later texts hold only this many; the later ones then keep their
 // built-in English.
 inline constexpr int kRequiredTextCount = 74;
