@@ -22,6 +22,7 @@
 #include <QAbstractScrollArea>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -128,7 +129,9 @@ TEST(Captions, EveryCaptionFitsEveryWindowInEveryLanguage) {
     QWidget frame; // the panels lie on the frame, which cuts what does not fit
     frame.setObjectName("picImg");
     frame.setFixedSize(320, 240);
-    OptionPanel* const panels[] = {new ClockPanel(f.context, &frame), new LastRxPanel(f.context, &frame),
+    auto* clockPanel = new ClockPanel(f.context, &frame);
+    clockPanel->showTimes(QDateTime::currentDateTimeUtc(), QDateTime::currentDateTime()); // beside their boxes
+    OptionPanel* const panels[] = {clockPanel, new LastRxPanel(f.context, &frame),
                                    new TextPanel(f.context, &frame), new FtpPanel(f.context, &frame, data)};
     frame.show();
     QWidget barWindow;
