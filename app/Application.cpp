@@ -202,8 +202,9 @@ void Application::runFrameCycle() {
 void Application::openHelpWindow() {
     if (!helpWindow_) {
         helpWindow_ = std::make_unique<HelpWindow>();
-        helpWindow_->placeOver(window_);
     }
+    // The main window may have moved since the last opening.
+    helpWindow_->placeOver(window_);
     helpWindow_->show();
     helpWindow_->raise();
     helpWindow_->activateWindow();

@@ -2,6 +2,7 @@
 
 #include "ui/MenuBar.h"
 #include "ui/MessagePanel.h"
+#include "ui/StatusMark.h"
 
 #include <QCloseEvent>
 #include <QMouseEvent>
@@ -61,17 +62,12 @@ MainWindow::MainWindow() {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Oculet"));
     setFixedSize(320, 262);
+    // A window of fixed size has nothing to gain from maximising: no such button.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
 
     menuBar_ = new MenuBar(this);
     lblProg_ = menuBar_->program();
-    lblFtpStatus_ = new QLabel(menuBar_);
-    lblFtpStatus_->setObjectName(QStringLiteral("lblFtpStatus"));
-    lblFtpStatus_->setGeometry(261, 0, 58, 20);
-    lblFtpStatus_->setAlignment(Qt::AlignCenter);
-    lblFtpStatus_->setWordWrap(true);
-    QFont small = lblFtpStatus_->font();
-    small.setPixelSize(9);
-    lblFtpStatus_->setFont(small);
     connect(menuBar_, &MenuBar::programClicked, this, &MainWindow::sourceMenuRequested);
     connect(menuBar_, &MenuBar::camClicked, this, &MainWindow::publishingPanelRequested);
 
@@ -85,6 +81,16 @@ MainWindow::MainWindow() {
         label->hide();
         boxLabels_[static_cast<std::size_t>(id)] = label;
     }
+
+    // Pointing at the bare picture or at a box closes the menus; the scrolling text's box, a
+    // strip across the whole frame, does not.
+    QList<QWidget*> handles;
+    for (BoxId id : kAllBoxes) {
+        if (id != BoxId::ScrollText) {
+            handles << boxLabels_[static_cast<std::size_t>(id)];
+        }
+    }
+    menuBar_->setPicture(picImg_, handles);
 
     picMsg_ = new MessagePanel(picImg_);
     showSourceMissing(false);
@@ -123,7 +129,10 @@ void MainWindow::showFrameArea() { picImg_->show(); }
 
 QString MainWindow::programCaption() const { return lblProg_->text(); }
 
-void MainWindow::setProgramCaption(const QString& caption) { lblProg_->setText(caption); }
+void MainWindow::setProgramCaption(const QString& caption) {
+    lblProg_->setText(caption);
+    menuBar_->fitCaptions();
+}
 
 QPoint MainWindow::menuPosition() const { return mapToGlobal(QPoint(0, 22)); }
 
@@ -131,36 +140,9 @@ void MainWindow::showMessage(const QString& text) { picMsg_->showMessage(text, Q
 
 void MainWindow::hideMessage() { picMsg_->hide(); }
 
-void MainWindow::showPublishingStatus(const LinkStatus& status) {
-    QColor colour = Qt::black;
-    switch (status.state) {
-    case LinkState::Connected:
-        colour = QColor(0, 120, 0);
-        break;
-    case LinkState::Retrying:
-        colour = QColor(176, 96, 0);
-        break;
-    case LinkState::LoginRefused:
-    case LinkState::Untrusted:
-        colour = QColor(192, 0, 0);
-        break;
-    case LinkState::Off:
-    case LinkState::Connecting:
-        break;
-    }
-    QPalette pal = lblFtpStatus_->palette();
-    pal.setColor(QPalette::WindowText, colour);
-    lblFtpStatus_->setPalette(pal);
-    lblFtpStatus_->setText(status.caption());
-    publishingTip_ = status.toolTip();
-    showLiveViewers(liveViewersLine_);
-}
+void MainWindow::showPublishingStatus(const LinkStatus& status) { menuBar_->status()->showStatus(status); }
 
-void MainWindow::showLiveViewers(const QString& line) {
-    liveViewersLine_ = line;
-    lblFtpStatus_->setToolTip(line.isEmpty() || publishingTip_.isEmpty() ? publishingTip_ + line
-                                                                          : publishingTip_ + u'\n' + line);
-}
+void MainWindow::showLiveViewers(const QString& line) { menuBar_->status()->showViewers(line); }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     if (closeAllowed_) {

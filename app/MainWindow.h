@@ -88,7 +88,8 @@ public:
     // The message panel over the frame (connecting, closing).
     void showMessage(const QString& text);
     void hideMessage();
-    // The publishing state at the right end of the menu bar, the last error in its tool tip.
+    // The publishing state at the right end of the menu bar, the last error in its tool tip; in
+    // the language the menu bar's status mark was given.
     void showPublishingStatus(const LinkStatus& status);
     // A line for the status mark's tool tip about the live view's viewers; empty: none.
     void showLiveViewers(const QString& line);
@@ -111,9 +112,6 @@ private:
     FrameView* picImg_;
     std::array<BoxLabel*, kBoxCount> boxLabels_{};
     MessagePanel* picMsg_;
-    QLabel* lblFtpStatus_;
-    QString publishingTip_;
-    QString liveViewersLine_;
     QWidget* dragPreview_ = nullptr;
     std::optional<bool> sourceMissingShown_;
     bool closeAllowed_ = false;

@@ -10,9 +10,10 @@
 #include "ui/FtpPanel.h"
 #include "ui/Language.h"
 #include "ui/OptionPanel.h"
+#include "ui/StatusMark.h"
+#include "ui/TextFileWindow.h"
 
-#include <QDesktopServices>
-#include <QUrl>
+#include <QProcess>
 
 namespace oculet {
 
@@ -65,6 +66,9 @@ void Menus::close() {
         regionEditor_->closeEditor();
     }
     optionsMenu_.close();
+    if (helpText_) {
+        helpText_->close();
+    }
 }
 
 void Menus::openRegionEditor(RegionTarget target) {
@@ -111,6 +115,7 @@ void Menus::menuBarPointed(MenuBar::Place place) {
         break;
     case MenuBar::Place::Options: showOptionsMenu(); break;
     case MenuBar::Place::Cam:
+    case MenuBar::Place::Picture:
         optionsMenu_.close();
         sourceMenu_.hide();
         break;
@@ -122,7 +127,8 @@ void Menus::menuBarPointed(MenuBar::Place place) {
 void Menus::showOptionsMenu() {
     sourceMenu_.hide();
     optionsMenu_.setLanguage(settings_.language);
-    optionsMenu_.popup(window_.menuPosition() + QPoint(70, 0));
+    // Under the options label, which moves right when the program's name needs the room.
+    optionsMenu_.popup(window_.menuPosition() + QPoint(window_.menuBar()->options()->x() - 5, 0));
     // A translator may have edited the file since: each opening shows its latest wording.
     loadLanguage();
 }
@@ -155,7 +161,29 @@ void Menus::closePanel() {
 }
 
 void Menus::openHelpText() {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(dataFolder_ + QStringLiteral("/Help.txt")));
+    const QString path = dataFolder_ + QStringLiteral("/Help.txt");
+    // The desktop's opener says by its exit status whether it found a program for text files;
+    // without one the text is shown in a window of ours rather than not at all.
+    auto* opener = new QProcess(this);
+    const auto showOurs = [this, path] {
+        if (!helpText_) {
+            helpText_ = std::make_unique<TextFileWindow>();
+        }
+        helpText_->showFile(path, QStringLiteral("Oculet - ") + texts_[Text::WebcamSetup], window_.frameGeometry());
+    };
+    connect(opener, &QProcess::finished, this, [opener, showOurs](int code, QProcess::ExitStatus status) {
+        if (status != QProcess::NormalExit || code != 0) {
+            showOurs();
+        }
+        opener->deleteLater();
+    });
+    connect(opener, &QProcess::errorOccurred, this, [opener, showOurs](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart) {
+            showOurs();
+            opener->deleteLater();
+        }
+    });
+    opener->start(QStringLiteral("xdg-open"), {path});
 }
 
 void Menus::chooseLanguage(int index) {
@@ -187,6 +215,8 @@ void Menus::applyTexts() {
                                texts_[Text::French], texts_[Text::Dutch]});
     window_.menuBar()->options()->setText(texts_[Text::Options]);
     window_.menuBar()->cam()->setText(texts_[Text::CamMode]);
+    window_.menuBar()->status()->applyTexts(texts_);
+    window_.menuBar()->fitCaptions();
     for (OptionPanel* panel : panels_) {
         panel->applyTexts(texts_);
     }

@@ -29,6 +29,7 @@ class LanguageLoader;
 class MainWindow;
 class OptionPanel;
 class SourceWindow;
+class TextFileWindow;
 
 class Menus : public QObject {
     Q_OBJECT
@@ -88,6 +89,7 @@ private:
     ProcessFrameProgram frameProgram_;
     QtMessageBoxes editorMessages_; // over the editor: the main window is disabled while it is open
     std::unique_ptr<RegionEditor> regionEditor_;
+    std::unique_ptr<TextFileWindow> helpText_; // Help.txt, when the desktop cannot show it
     QTimer sourceChoiceTimer_; // applies a source chosen in the source menu
     QTimer dispatchTimer_;     // acts on an options item once the menu's click has returned
 };

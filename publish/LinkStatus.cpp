@@ -4,25 +4,27 @@
 
 namespace oculet {
 
-QString LinkStatus::caption() const {
+QString LinkStatus::caption(const InterfaceTexts& texts) const {
     switch (state) {
     case LinkState::Off:
         return {};
     case LinkState::Connecting:
-        return QStringLiteral("connecting");
+        return texts[Text::StatusConnecting];
     case LinkState::Connected:
-        return QStringLiteral("connected");
+        return texts[Text::StatusConnected];
     case LinkState::Retrying:
-        return QStringLiteral("retrying in %1 s").arg(retryInSeconds);
+        return QString(texts[Text::StatusRetrying]).replace(QStringLiteral("%1"), QString::number(retryInSeconds));
     case LinkState::LoginRefused:
-        return QStringLiteral("login refused");
+        return texts[Text::StatusLoginRefused];
     case LinkState::Untrusted:
-        return QStringLiteral("not trusted");
+        return texts[Text::StatusUntrusted];
     }
     return {};
 }
 
-QString LinkStatus::toolTip() const { return detail.isEmpty() ? caption() : caption() + u'\n' + detail; }
+QString LinkStatus::toolTip(const InterfaceTexts& texts) const {
+    return detail.isEmpty() ? caption(texts) : caption(texts) + u'\n' + detail;
+}
 
 int Backoff::nextPauseMs() {
     // Doubling stops at the longest pause, long before the shift could overflow.

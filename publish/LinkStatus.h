@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/InterfaceTexts.h"
+
 #include <QString>
 
 namespace oculet {
@@ -24,10 +26,12 @@ struct LinkStatus {
     QString unknownHostKey;
 
     // The short text for the menu bar: "connected", "retrying in 12 s", "login refused",
-    // "not trusted".
-    QString caption() const;
+    // "not trusted"; in the language of `texts`, English without.
+    QString caption(const InterfaceTexts& texts) const;
+    QString caption() const { return caption(InterfaceTexts()); }
     // The caption and the detail, for the tool tip.
-    QString toolTip() const;
+    QString toolTip(const InterfaceTexts& texts) const;
+    QString toolTip() const { return toolTip(InterfaceTexts()); }
     bool operator==(const LinkStatus&) const = default;
 };
 

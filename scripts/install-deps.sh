@@ -13,7 +13,7 @@ packages=(
 for option in "$@"; do
   case "$option" in
     --tests)
-      packages+=(libgtest-dev libbenchmark-dev xvfb openbox xdotool desktop-file-utils libglib2.0-bin python3 python3-pyftpdlib python3-openssl openssl openssh-server
+      packages+=(libgtest-dev libbenchmark-dev xvfb openbox xdotool x11-utils desktop-file-utils libglib2.0-bin python3 python3-pyftpdlib python3-openssl openssl openssh-server
                 clang libclang-rt-14-dev chromium chromium-driver python3-selenium) ;;
     # What scripts/package.sh needs to build, check and try out the Debian package, and what
     # scripts/render-icons.sh and scripts/screenshot.sh need.

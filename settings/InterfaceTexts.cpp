@@ -62,6 +62,9 @@ constexpr std::array<const char*, kTextCount> kBuiltIn = {
     "Port %1 is taken by another program. Choose another port.",
     "The live view cannot start: %1",
     "Live view: %1 viewers",
+    "connecting", "connected", "retrying in %1 s", "login refused", "not trusted",
+    "The server shows the host key %1, which ~/.ssh/known_hosts does not know. Trust it only if it is your "
+    "server's key.",
 };
 
 } // namespace

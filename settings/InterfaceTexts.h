@@ -52,12 +52,19 @@ enum class Text : int {
     StartAtLogin,
     LiveView, LiveViewOn, LiveViewPort, LiveViewLan, LiveViewPassword, LiveViewPortTaken, LiveViewFailed,
     LiveViewViewers,
+    // The publishing state on the menu bar and the trust button's tip.
+    StatusConnecting,
+    StatusConnected,
+    StatusRetrying, // "%1" stands for the seconds
+    StatusLoginRefused,
+    StatusUntrusted,
+    TrustKeyTip, // "%1" stands for the host key
 };
 
 // Every language file has at least these.
 inline constexpr int kRequiredTextCount = 74;
 static_assert(static_cast<int>(Text::UpdateQuestionMore) == kRequiredTextCount);
-inline constexpr int kTextCount = static_cast<int>(Text::LiveViewViewers);
+inline constexpr int kTextCount = static_cast<int>(Text::TrustKeyTip);
 
 class InterfaceTexts {
 public:

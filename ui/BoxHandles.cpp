@@ -8,6 +8,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include <algorithm>
+
 namespace oculet {
 namespace {
 
@@ -92,6 +94,20 @@ BoxHandles::BoxHandles(BoxLayoutEditor& editor, const BoxPreviewPainter& preview
     }
 }
 
+void BoxHandles::raiseHandle(QWidget* label) {
+    // Above the other handles only: an option panel or a message over the frame stays on top,
+    // or the handle would take the panel's clicks.
+    label->raise();
+    const QObjectList siblings = parts_.frameArea->children(); // bottom to top
+    for (QObject* sibling : siblings) {
+        auto* widget = qobject_cast<QWidget*>(sibling);
+        const bool handle = std::find(parts_.labels.begin(), parts_.labels.end(), widget) != parts_.labels.end();
+        if (widget != nullptr && !handle && widget != preview_ && widget->isVisibleTo(parts_.frameArea)) {
+            widget->raise();
+        }
+    }
+}
+
 void BoxHandles::hidePreview() { preview_->hide(); }
 
 void BoxHandles::show(BoxId box, const BoxStep& step) {
@@ -129,7 +145,7 @@ bool BoxHandles::eventFilter(QObject* watched, QEvent* event) {
         // A left press takes the box in hand, on top of the others; the fixed text comes to the
         // front on any press.
         if (buttons == kLeftButton || box == BoxId::FixedText) {
-            label->raise();
+            raiseHandle(label);
         }
         outline_->setGeometry(whole(step.outline));
         outline_->show();
@@ -147,7 +163,7 @@ bool BoxHandles::eventFilter(QObject* watched, QEvent* event) {
     } else {
         label->setGeometry(whole(editor_.release(box)));
         outline_->hide();
-        parts_.labels[static_cast<std::size_t>(BoxId::Clock)]->raise();
+        raiseHandle(parts_.labels[static_cast<std::size_t>(BoxId::Clock)]);
     }
     return true;
 }

@@ -73,6 +73,7 @@ protected:
 
 private:
     void show(BoxId box, const BoxStep& step);
+    void raiseHandle(QWidget* label);
 
     BoxLayoutEditor& editor_;
     const BoxPreviewPainter& painter_;

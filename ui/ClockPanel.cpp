@@ -37,7 +37,7 @@ ClockPanel::ClockPanel(PanelContext& context, QWidget* parent) : OptionPanel("Fr
     });
     connect(cmdClockFont_, &QPushButton::clicked, this, &ClockPanel::chooseFont);
     connect(cmdClockColor_, &QPushButton::clicked, this, [this] {
-        if (const std::optional<Colour> colour = context_.dialogs.chooseColour(settings().clockColour)) {
+        if (const std::optional<Colour> colour = context_.dialogs.chooseColour(settings().clockColour, cmdClockColor_->text())) {
             settings().clockColour = *colour;
         }
     });
@@ -69,7 +69,7 @@ void ClockPanel::clockSwitched() {
 }
 
 void ClockPanel::chooseFont() {
-    const PanelDialogs::FontChoice choice = context_.dialogs.chooseFont(settings().clockFont);
+    const PanelDialogs::FontChoice choice = context_.dialogs.chooseFont(settings().clockFont, cmdClockFont_->text());
     if (choice.font) {
         settings().clockFont = *choice.font;
     } else if (choice.error != 0) {

@@ -10,4 +10,8 @@ FaceButton::FaceButton(const QString& name, const QString& caption, QWidget* par
     setAutoFillBackground(true);
 }
 
+QSize FaceButton::sizeHint() const {
+    return {fontMetrics().horizontalAdvance(text()) + 14, QPushButton::sizeHint().height()};
+}
+
 } // namespace oculet

@@ -12,6 +12,11 @@ public:
     FaceButton(const QString& name, const QString& caption, QWidget* parent);
 
     static QColor face() { return QColor(162, 195, 255); }
+
+    // As wide as the caption needs: the style's usual minimum of 80 pixels would push four
+    // buttons in a row off a 320-pixel panel.
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
 };
 
 } // namespace oculet

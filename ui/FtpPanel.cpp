@@ -60,15 +60,15 @@ FtpPanel::FtpPanel(PanelContext& context, QWidget* parent, QString dataFolder)
     ckAutostart_ = named(new QCheckBox(QStringLiteral("Start Oculet when I log in"), this), "ckAutostart");
     cmdFtpBrowse_ = named(new QPushButton(QStringLiteral("Browse"), this), "cmdFtpBrowse");
     image1_ = named(new QLabel(this), "Image1");
-    image1_->setFixedSize(80, 60);
+    image1_->setFixedSize(48, 36);
     image1_->setAlignment(Qt::AlignCenter);
     cmdCloseFtp_ = new FaceButton(QStringLiteral("cmdCloseFtp"), QStringLiteral("Close"), this);
     cmdTrustKey_ = named(new QPushButton(QStringLiteral("Trust host key"), this), "cmdTrustKey");
     cmdTrustKey_->hide();
 
     auto* grid = new QGridLayout(this);
-    grid->setContentsMargins(6, 4, 6, 4);
-    grid->setVerticalSpacing(2);
+    grid->setContentsMargins(6, 2, 6, 2);
+    grid->setVerticalSpacing(1);
     grid->addWidget(optFtp0_, 0, 0);
     grid->addWidget(optFtp1_, 0, 1);
     int row = 1;
@@ -82,10 +82,11 @@ FtpPanel::FtpPanel(PanelContext& context, QWidget* parent, QString dataFolder)
     grid->addWidget(ckCamOff_, row++, 0, 1, 2);
     grid->addWidget(cmdFtpBrowse_, row, 0, Qt::AlignLeft | Qt::AlignTop);
     grid->addWidget(image1_, row, 1, Qt::AlignLeft);
-    // The panel has no row to spare: the seldom-shown trust button sits beside the picture.
-    grid->addWidget(cmdTrustKey_, row++, 1, Qt::AlignRight | Qt::AlignBottom);
+    // The panel has no row to spare: the seldom-shown trust button and the close button sit
+    // beside the picture, so the autostart box below has the whole width for its caption.
+    grid->addWidget(cmdTrustKey_, row, 1, Qt::AlignRight | Qt::AlignTop);
+    grid->addWidget(cmdCloseFtp_, row++, 1, Qt::AlignRight | Qt::AlignBottom);
     grid->addWidget(ckAutostart_, row, 0, 1, 2, Qt::AlignLeft);
-    grid->addWidget(cmdCloseFtp_, row, 1, Qt::AlignRight);
 
     connect(optFtp0_, &QRadioButton::toggled, this, [this](bool on) { setFtpMode(on); });
     connect(txtAdd_, &QLineEdit::textChanged, this, [this](const QString& t) { settings_.ftpAddress = t; });
@@ -111,7 +112,7 @@ FtpPanel::FtpPanel(PanelContext& context, QWidget* parent, QString dataFolder)
     });
 
     chooser_ = [this] {
-        return QFileDialog::getOpenFileName(this, QStringLiteral("Oculet"), Paths::programFolder(),
+        return QFileDialog::getOpenFileName(this, QStringLiteral("Off-air picture"), Paths::programFolder(),
                                             QStringLiteral("Jpeg files (*.jpg)"));
     };
 
@@ -125,9 +126,7 @@ FtpPanel::FtpPanel(PanelContext& context, QWidget* parent, QString dataFolder)
 
 void FtpPanel::offerHostKey(const QString& fingerprint) {
     offeredHostKey_ = fingerprint;
-    cmdTrustKey_->setToolTip(QStringLiteral("The server shows the host key %1, which ~/.ssh/known_hosts does not "
-                                            "know. Trust it only if it is your server's key.")
-                                 .arg(fingerprint));
+    cmdTrustKey_->setToolTip(QString(texts_[Text::TrustKeyTip]).replace(QStringLiteral("%1"), fingerprint));
     cmdTrustKey_->setVisible(!fingerprint.isEmpty());
 }
 
@@ -158,6 +157,8 @@ void FtpPanel::addGroup(QWidget* group) {
 }
 
 void FtpPanel::applyTexts(const InterfaceTexts& texts) {
+    texts_ = texts;
+    offerHostKey(offeredHostKey_);
     optFtp0_->setText(texts[Text::FtpUpload]);
     optFtp1_->setText(texts[Text::WebcamMode]);
     lblAdd_->setText(texts[Text::FtpAddress]);

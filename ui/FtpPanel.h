@@ -88,6 +88,7 @@ private:
     QPushButton* cmdCloseFtp_ = nullptr;
     QPushButton* cmdTrustKey_ = nullptr;
     QString offeredHostKey_;
+    InterfaceTexts texts_; // for the trust button's tip, offered at any time
 };
 
 } // namespace oculet

@@ -2,6 +2,8 @@
 
 #include "settings/Units.h"
 
+#include "ui/ScreenPlacement.h"
+
 #include <QGroupBox>
 #include <QLabel>
 #include <QPainter>
@@ -107,7 +109,10 @@ void HelpWindow::placeOver(const QWidget& mainWindow) {
     const QRect main = mainWindow.frameGeometry();
     // Before it is first shown this window has no frame yet: it will get one like the main window's.
     const int frameWidth = width() + (main.width() - mainWindow.width());
-    move(main.left() + main.width() / 2 - frameWidth / 2, main.top());
+    const int frameHeight = height() + (main.height() - mainWindow.height());
+    const QRect wanted(main.left() + main.width() / 2 - frameWidth / 2, main.top(), frameWidth, frameHeight);
+    // Beside a main window at the screen's edge it would hang off the screen: it stays on it.
+    move(placeOnScreen(wanted, screenAreaOf(main)).topLeft());
 }
 
 void HelpWindow::scrolled(int value) {

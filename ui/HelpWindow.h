@@ -36,7 +36,7 @@ class HelpWindow : public QWidget {
 public:
     explicit HelpWindow(QWidget* parent = nullptr);
 
-    // Level with the main window's top and centred on it.
+    // Level with the main window's top and centred on it, as far as the screen allows.
     void placeOver(const QWidget& mainWindow);
     const HelpScroll& scroll() const { return scroll_; }
 

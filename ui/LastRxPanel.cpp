@@ -41,13 +41,13 @@ LastRxPanel::LastRxPanel(PanelContext& context, QWidget* parent) : OptionPanel("
         context_.hooks.folderChanged();
     });
     connect(cmdBrowse_, &QPushButton::clicked, this, [this] {
-        const QString folder = context_.dialogs.chooseFolder();
+        const QString folder = context_.dialogs.chooseFolder(optFolder1_->text());
         if (!folder.isEmpty()) {
             txtLastRx_->setText(folder.endsWith(u'/') ? folder : folder + u'/');
         }
     });
     connect(cmdBorder_, &QPushButton::clicked, this, [this] {
-        if (const std::optional<Colour> colour = context_.dialogs.chooseColour(settings().borderColour)) {
+        if (const std::optional<Colour> colour = context_.dialogs.chooseColour(settings().borderColour, cmdBorder_->text())) {
             settings().borderColour = *colour;
         }
     });

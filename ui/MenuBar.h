@@ -10,6 +10,8 @@
 
 namespace oculet {
 
+class StatusMark;
+
 // A label on the menu bar that reports clicks.
 class MenuLabel : public QLabel {
     Q_OBJECT
@@ -25,7 +27,7 @@ protected:
 class MenuBar : public QWidget {
     Q_OBJECT
 public:
-    enum class Place { None, Program, Options, Cam, EmptyBar };
+    enum class Place { None, Program, Options, Cam, EmptyBar, Picture };
 
     explicit MenuBar(QWidget* parent);
     ~MenuBar() override;
@@ -33,6 +35,12 @@ public:
     MenuLabel* program() const { return lblProg_; }
     MenuLabel* options() const { return lblOpt_; }
     MenuLabel* cam() const { return lblFtp_; }
+    StatusMark* status() const { return status_; }
+    // Lays the labels out for their captions: each keeps its design width unless its caption
+    // needs more; the publishing state takes what is left at the right end.
+    void fitCaptions();
+    // The frame under the bar and the box handles on it whose pointing closes the menus.
+    void setPicture(QWidget* picture, QList<QWidget*> handles);
     // Disabled while an option panel is open: one panel at a time.
     void setLabelsEnabled(bool enabled);
     // Acts on the mouse being at `globalPos` over the bar: borders, and pointed() when the
@@ -55,6 +63,9 @@ private:
     MenuLabel* lblProg_;
     MenuLabel* lblOpt_;
     MenuLabel* lblFtp_;
+    StatusMark* status_;
+    QWidget* picture_ = nullptr;
+    QList<QWidget*> handles_;
     Place pointed_ = Place::None;
 };
 

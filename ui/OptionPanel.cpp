@@ -4,17 +4,18 @@
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QFontDialog>
+#include <QKeyEvent>
 #include <QSignalBlocker>
 
 namespace oculet {
 
-PanelDialogs::FontChoice QtPanelDialogs::chooseFont(const FontSetting& start) {
+PanelDialogs::FontChoice QtPanelDialogs::chooseFont(const FontSetting& start, const QString& title) {
     QFont initial(start.name, start.size);
     initial.setBold(start.bold);
     initial.setItalic(start.italic);
     initial.setUnderline(start.underline);
     bool ok = false;
-    const QFont chosen = QFontDialog::getFont(&ok, initial, owner_, QStringLiteral("Oculet"));
+    const QFont chosen = QFontDialog::getFont(&ok, initial, owner_, title);
     if (!ok) {
         return {};
     }
@@ -23,17 +24,17 @@ PanelDialogs::FontChoice QtPanelDialogs::chooseFont(const FontSetting& start) {
             0};
 }
 
-std::optional<Colour> QtPanelDialogs::chooseColour(Colour start) {
-    const QColor chosen = QColorDialog::getColor(toQColor(start), owner_, QStringLiteral("Oculet"));
+std::optional<Colour> QtPanelDialogs::chooseColour(Colour start, const QString& title) {
+    const QColor chosen = QColorDialog::getColor(toQColor(start), owner_, title);
     return chosen.isValid() ? std::optional<Colour>(toColour(chosen)) : std::nullopt;
 }
 
-QString QtPanelDialogs::chooseFolder() {
-    return QFileDialog::getExistingDirectory(owner_, QStringLiteral("Oculet"), QString());
+QString QtPanelDialogs::chooseFolder(const QString& title) {
+    return QFileDialog::getExistingDirectory(owner_, title, QString());
 }
 
-QString QtPanelDialogs::chooseTextFile() {
-    QFileDialog dialog(owner_, QStringLiteral("Oculet"), QString(), QStringLiteral("Text files (*.txt)"));
+QString QtPanelDialogs::chooseTextFile(const QString& title) {
+    QFileDialog dialog(owner_, title, QString(), QStringLiteral("Text files (*.txt)"));
     dialog.setDefaultSuffix(QStringLiteral("txt"));
     dialog.setFileMode(QFileDialog::AnyFile);
     return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().first()
@@ -66,6 +67,17 @@ void OptionPanel::openPanel(const QString& title) {
     }
     show();
     raise();
+    // Takes the keys, so Escape reaches it.
+    setFocus();
+}
+
+void OptionPanel::keyPressEvent(QKeyEvent* event) {
+    // Escape does what the close button does (a control that has a use for it keeps it).
+    if (event->key() == Qt::Key_Escape) {
+        closePanel();
+        return;
+    }
+    QGroupBox::keyPressEvent(event);
 }
 
 void OptionPanel::closePanel() {

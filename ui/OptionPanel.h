@@ -26,23 +26,24 @@ public:
         int error = 0;                   // non-zero when the dialog itself failed
     };
 
+    // Each dialog's title says what is being chosen ("Clock font", "EasyPal folder").
     virtual ~PanelDialogs() = default;
-    virtual FontChoice chooseFont(const FontSetting& start) = 0;
+    virtual FontChoice chooseFont(const FontSetting& start, const QString& title) = 0;
     // Empty when cancelled.
-    virtual std::optional<Colour> chooseColour(Colour start) = 0;
+    virtual std::optional<Colour> chooseColour(Colour start, const QString& title) = 0;
     // The chosen folder, or empty when cancelled.
-    virtual QString chooseFolder() = 0;
+    virtual QString chooseFolder(const QString& title) = 0;
     // The chosen text file, or empty when cancelled.
-    virtual QString chooseTextFile() = 0;
+    virtual QString chooseTextFile(const QString& title) = 0;
 };
 
 class QtPanelDialogs final : public PanelDialogs {
 public:
     explicit QtPanelDialogs(QWidget* owner) : owner_(owner) {}
-    FontChoice chooseFont(const FontSetting& start) override;
-    std::optional<Colour> chooseColour(Colour start) override;
-    QString chooseFolder() override;
-    QString chooseTextFile() override;
+    FontChoice chooseFont(const FontSetting& start, const QString& title) override;
+    std::optional<Colour> chooseColour(Colour start, const QString& title) override;
+    QString chooseFolder(const QString& title) override;
+    QString chooseTextFile(const QString& title) override;
 
 private:
     QWidget* owner_;
@@ -85,6 +86,7 @@ protected:
     OptionPanel(const char* name, int height, PanelContext& context, QWidget* parent);
     // Sets the controls from the current program's settings, without their change handlers.
     virtual void refresh() = 0;
+    void keyPressEvent(QKeyEvent* event) override;
     // What the panel's close button does before the common closing.
     virtual void beforeClosing() {}
 
@@ -93,6 +95,10 @@ protected:
         return widget;
     }
     Settings& settings() { return context_.settings; }
+    // A dialog's title: what it chooses, after the panel's own title when it has one.
+    QString dialogTitle(const QString& what) const {
+        return title().isEmpty() ? what : title() + QStringLiteral(": ") + what;
+    }
     PanelContext& context_;
     // Where the panel opens, in the frame area.
     QPoint place_{0, 0};

@@ -3,6 +3,8 @@
 #include "source/SourcePrograms.h"
 #include "ui/Captions.h"
 
+#include "ui/ScreenPlacement.h"
+
 #include <QEvent>
 #include <QFontMetrics>
 #include <QLabel>
@@ -111,9 +113,14 @@ void SourceMenu::setCaption(int index, const QString& caption) {
 void SourceMenu::popup(QPoint globalTopLeft, int current) {
     tick(current);
     hovered(-1);
-    move(globalTopLeft);
+    moveOnScreen(globalTopLeft);
     show();
     activateWindow();
+}
+
+void LabelMenu::moveOnScreen(QPoint globalTopLeft) {
+    const QRect wanted(globalTopLeft, size());
+    move(placeOnScreen(wanted, screenAreaOf(wanted)).topLeft());
 }
 
 LanguageMenu::LanguageMenu(QWidget* parent)
@@ -133,7 +140,7 @@ void LanguageMenu::setCaptions(const QStringList& captions) {
 
 void LanguageMenu::popup(QPoint globalTopLeft, int current) {
     tick(current);
-    move(globalTopLeft);
+    moveOnScreen(globalTopLeft);
     show();
     raise();
 }
@@ -150,7 +157,7 @@ void OptionsMenu::setCaptions(const QStringList& captions) {
 }
 
 void OptionsMenu::popup(QPoint globalTopLeft) {
-    move(globalTopLeft);
+    moveOnScreen(globalTopLeft);
     show();
     raise();
     activateWindow();

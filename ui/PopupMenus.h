@@ -30,6 +30,8 @@ protected:
               Qt::WindowFlags flags = Qt::Tool);
     bool eventFilter(QObject* watched, QEvent* event) override;
     virtual void hovered(int index);
+    // Moves the menu to a screen position, or as near to it as keeps it wholly on that screen.
+    void moveOnScreen(QPoint globalTopLeft);
     // Makes the window as wide as its widest caption needs, and at least `minWidth`.
     void fitWidth(int minWidth);
     // A check-mark column left of the captions, each named `tickName` and its row.

@@ -1,11 +1,15 @@
 #include "ui/RegionEditor.h"
 
+#include "ui/ScreenPlacement.h"
+
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
+
+#include <algorithm>
 
 namespace oculet {
 namespace {
@@ -48,7 +52,7 @@ RegionEditor::RegionEditor(Settings& settings, Desktop& desktop, const SourceWin
     const int headingWidths[] = {900, 900, 800, 800};
     const Text headingTexts[] = {Text::EditorLeft, Text::EditorTop, Text::EditorWidth, Text::EditorHeight};
     for (int i = 0; i < 4; ++i) {
-        headings_[i] = new QLabel(texts.operator[](headingTexts[i]), this);
+        headings_[i] = new QLabel(texts[headingTexts[i]], this);
         headings_[i]->setObjectName(QString::fromLatin1(headingNames[i]));
         headings_[i]->setGeometry(twips(lefts[i], 750, headingWidths[i], 300));
         values_[i] = new QLabel(this);
@@ -68,7 +72,8 @@ RegionEditor::RegionEditor(Settings& settings, Desktop& desktop, const SourceWin
     }
     check_ = new QCheckBox(this);
     check_->setObjectName(QStringLiteral("ckBox"));
-    check_->setGeometry(twips(300, 1600, 3900, 300));
+    // Ends short of the close button beside it, which begins at 4125.
+    check_->setGeometry(twips(300, 1600, 3800, 300));
     connect(check_, &QCheckBox::clicked, this, [this](bool on) { edit_.setSwitch(on); });
     close_ = new QPushButton(texts[Text::Close], this);
     close_->setObjectName(QStringLiteral("cmdClose"));
@@ -84,9 +89,23 @@ void RegionEditor::open(RegionTarget target, const QRect& mainWindow, const QStr
         return; // one editor at a time
     }
     held_ = 0;
-    setGeometry(mainWindow.left(), mainWindow.bottom() + 1, mainWindow.width() + 600 / kTwips, 2500 / kTwips);
-    help_->setGeometry(twips(100, 100, width() * kTwips, 700));
+    // The texts are set at every opening: the language may have changed since the last.
     help_->setText(QStringLiteral("  ") + texts_[Text::EditorHelp] + u'\n' + texts_[Text::EditorHelpMore]);
+    const Text headingTexts[] = {Text::EditorLeft, Text::EditorTop, Text::EditorWidth, Text::EditorHeight};
+    for (int i = 0; i < 4; ++i) {
+        headings_[i]->setText(texts_[headingTexts[i]]);
+    }
+    close_->setText(texts_[Text::Close]);
+    // As wide as the main window and a little more, or as its longest help line needs.
+    int helpWidth = 0;
+    for (const QString& line : help_->text().split(u'\n')) {
+        helpWidth = std::max(helpWidth, help_->fontMetrics().horizontalAdvance(line));
+    }
+    const int editorWidth = std::max(mainWindow.width() + 600 / kTwips, helpWidth + 200 / kTwips + 4);
+    setGeometry(placeOnScreen(QRect(mainWindow.left(), mainWindow.bottom() + 1, editorWidth, 2500 / kTwips),
+                              screenAreaOf(mainWindow)));
+    // Ends where the headings begin (750).
+    help_->setGeometry(100 / kTwips, 100 / kTwips, width() - 200 / kTwips, 650 / kTwips);
     setWindowTitle(edit_.windowCaption(target, programCaption));
     check_->setVisible(RegionEdit::hasSwitch(target));
     check_->setText(edit_.switchCaption(target));

@@ -124,13 +124,13 @@ TextPanel::TextPanel(PanelContext& context, QWidget* parent) : OptionPanel("Fram
     });
     connect(cboFtxt_, &QComboBox::editTextChanged, this, &TextPanel::sizeDropDowns);
     connect(cmdBrowse1_, &QPushButton::clicked, this, [this] {
-        const QString path = context_.dialogs.chooseTextFile();
+        const QString path = context_.dialogs.chooseTextFile(dialogTitle(ckFile1_->text()));
         if (!path.isEmpty()) {
             txtFile1_->setText(path);
         }
     });
     connect(cmdBrowse2_, &QPushButton::clicked, this, [this] {
-        const QString path = context_.dialogs.chooseTextFile();
+        const QString path = context_.dialogs.chooseTextFile(dialogTitle(ckFile2_->text()));
         if (!path.isEmpty()) {
             txtFile2_->setText(path);
         }
@@ -138,8 +138,9 @@ TextPanel::TextPanel(PanelContext& context, QWidget* parent) : OptionPanel("Fram
     const std::pair<QPushButton*, Colour Settings::*> colours[] = {{cmdBkCol_, &Settings::textBkgColour},
                                                                    {cmdColor_, &Settings::textColour}};
     for (const auto& [button, colour] : colours) {
-        connect(button, &QPushButton::clicked, this, [this, &s, colour = colour] {
-            if (const std::optional<Colour> chosen = context_.dialogs.chooseColour(s.*colour)) {
+        connect(button, &QPushButton::clicked, this, [this, &s, colour = colour, button = button] {
+            const QString title = dialogTitle(button->text());
+            if (const std::optional<Colour> chosen = context_.dialogs.chooseColour(s.*colour, title)) {
                 s.*colour = *chosen;
             }
         });
@@ -203,7 +204,7 @@ void TextPanel::sizeDropDowns() {
 }
 
 void TextPanel::chooseFont() {
-    const PanelDialogs::FontChoice choice = context_.dialogs.chooseFont(settings().textFont);
+    const PanelDialogs::FontChoice choice = context_.dialogs.chooseFont(settings().textFont, dialogTitle(cmdFont_->text()));
     if (choice.font) {
         settings().textFont = *choice.font;
         context_.hooks.restartScrolling();

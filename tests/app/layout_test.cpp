@@ -38,6 +38,14 @@ TEST(Layout, TheRegionEditorFollowsItsFrameWindowAndTheBoxesFollowTheMouse) {
     ASSERT_TRUE(oculet.start({}, {"--edit-region", "1"}));
     const auto main = oculet.waitForMainWindow();
     ASSERT_TRUE(main);
+    // The window of fixed size asks for no maximise button: the functions of its Motif hints
+    // (flags, functions, decorations, ...) leave out maximising (0x10).
+    QProcess xprop;
+    xprop.start("xprop", {"-id", QString::number(main->id), "_MOTIF_WM_HINTS"});
+    ASSERT_TRUE(xprop.waitForFinished(3000));
+    const QStringList hints = QString::fromLatin1(xprop.readAllStandardOutput()).section(u'=', 1).split(u',');
+    ASSERT_GE(hints.size(), 3) << hints.join(",").toStdString();
+    EXPECT_EQ(hints[1].trimmed().toUInt(nullptr, 16) & 0x10, 0u) << hints.join(",").toStdString();
     const QString frameName = QStringLiteral("^Screen capture capture area$");
     const auto frame = windowNamed(frameName);
     const auto editor = windowNamed("^Set screen capture area$");

@@ -23,10 +23,23 @@ public:
     FontChoice font;
     std::optional<Colour> colour;
     QString path; // of both the folder and the file dialogs
-    FontChoice chooseFont(const FontSetting&) override { return font; }
-    std::optional<Colour> chooseColour(Colour) override { return colour; }
-    QString chooseFolder() override { return path; }
-    QString chooseTextFile() override { return path; }
+    QStringList titles;
+    FontChoice chooseFont(const FontSetting&, const QString& title) override {
+        titles << title;
+        return font;
+    }
+    std::optional<Colour> chooseColour(Colour, const QString& title) override {
+        titles << title;
+        return colour;
+    }
+    QString chooseFolder(const QString& title) override {
+        titles << title;
+        return path;
+    }
+    QString chooseTextFile(const QString& title) override {
+        titles << title;
+        return path;
+    }
 };
 
 struct Fixture {

@@ -119,6 +119,8 @@ TEST(BoxHandles, AnImageBoxIsErasedPreviewedOutlinedAndTheClockEndsOnTop) {
     for (QWidget*& label : labels) {
         label = new QLabel(&frame);
     }
+    auto* panel = new QWidget(&frame); // an option panel open over the frame
+    panel->setGeometry(0, 0, 320, 150);
     std::vector<QRect> erased;
     BoxHandles handles(editor, painter, {labels, &frame, [&](const QRect& r) { erased.push_back(r); }}, {});
     QWidget* sm = labels[static_cast<std::size_t>(BoxId::SM)];
@@ -153,6 +155,7 @@ TEST(BoxHandles, AnImageBoxIsErasedPreviewedOutlinedAndTheClockEndsOnTop) {
     mouse(sm, QEvent::MouseButtonRelease, {30, 15}, Qt::LeftButton, Qt::NoButton);
     EXPECT_FALSE(handles.outline()->isVisibleTo(&frame));
     EXPECT_GT(frame.children().indexOf(clock), frame.children().indexOf(sm)) << "the clock is not on top";
+    EXPECT_GT(frame.children().indexOf(panel), frame.children().indexOf(clock)) << "a handle rose over the panel";
 }
 
 } // namespace
