@@ -54,6 +54,7 @@ constexpr std::array<const char*, kTextCount> kBuiltIn = {
     "A newer version of Oculet is available.",
     "Do you want to download",
     "Start Oculet when I log in",
+    "Upload at most every",
 };
 
 } // namespace

@@ -19,6 +19,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
+#include <QBoxLayout>
 
 #include <limits>
 
@@ -64,6 +66,11 @@ FtpPanel::FtpPanel(PanelContext& context, QWidget* parent, QString dataFolder)
     cmdCloseFtp_ = new FaceButton(QStringLiteral("cmdCloseFtp"), QStringLiteral("Close"), this);
     cmdTrustKey_ = named(new QPushButton(QStringLiteral("Trust host key"), this), "cmdTrustKey");
     cmdTrustKey_->hide();
+    lblInterval_ = named(new QLabel(QStringLiteral("Upload at most every"), this), "lblInterval");
+    lblInterval_->setWordWrap(true);
+    spinInterval_ = named(new QSpinBox(this), "txtInterval");
+    spinInterval_->setRange(0, 3600);
+    spinInterval_->setSuffix(QStringLiteral(" s"));
 
     auto* grid = new QGridLayout(this);
     grid->setContentsMargins(6, 4, 6, 4);
@@ -80,9 +87,18 @@ FtpPanel::FtpPanel(PanelContext& context, QWidget* parent, QString dataFolder)
     }
     grid->addWidget(ckCamOff_, row++, 0, 1, 2);
     grid->addWidget(cmdFtpBrowse_, row, 0, Qt::AlignLeft | Qt::AlignTop);
-    grid->addWidget(image1_, row, 1, Qt::AlignLeft);
-    // The panel has no row to spare: the seldom-shown trust button sits beside the picture.
-    grid->addWidget(cmdTrustKey_, row++, 1, Qt::AlignRight | Qt::AlignBottom);
+    // The panel has no row to spare: the least interval and the seldom-shown trust button sit
+    // beside the picture.
+    auto* besidePicture = new QHBoxLayout;
+    besidePicture->addWidget(image1_, 0, Qt::AlignLeft);
+    auto* column = new QVBoxLayout;
+    column->setSpacing(1);
+    column->addWidget(lblInterval_);
+    column->addWidget(spinInterval_, 0, Qt::AlignLeft);
+    column->addStretch();
+    column->addWidget(cmdTrustKey_, 0, Qt::AlignRight);
+    besidePicture->addLayout(column, 1);
+    grid->addLayout(besidePicture, row++, 1);
     grid->addWidget(ckAutostart_, row, 0, 1, 2, Qt::AlignLeft);
     grid->addWidget(cmdCloseFtp_, row, 1, Qt::AlignRight);
 
@@ -93,6 +109,7 @@ FtpPanel::FtpPanel(PanelContext& context, QWidget* parent, QString dataFolder)
     connect(txtDir_, &QLineEdit::textChanged, this, [this](const QString& t) { settings_.ftpDir = t; });
     connect(txtFilename_, &QLineEdit::textChanged, this, [this](const QString& t) { settings_.ftpFilename = t; });
     connect(ckCamOff_, &QCheckBox::toggled, this, [this](bool on) { settings_.ftpOffPic = on ? 1 : 0; });
+    connect(spinInterval_, &QSpinBox::valueChanged, this, [this](int seconds) { settings_.ftpInterval = seconds; });
     // Only a click by the user writes or removes the entry; showing the panel only reads it.
     connect(ckAutostart_, &QCheckBox::clicked, this, [this](bool on) {
         QString error;
@@ -140,6 +157,7 @@ void FtpPanel::applyTexts(const InterfaceTexts& texts) {
     lblFileName_->setText(texts[Text::FtpFileName]);
     ckCamOff_->setText(texts[Text::UploadWhenOff]);
     ckAutostart_->setText(texts[Text::StartAtLogin]);
+    lblInterval_->setText(texts[Text::UploadInterval]);
     cmdFtpBrowse_->setText(texts[Text::BrowseButton]);
     cmdCloseFtp_->setText(texts[Text::Close]);
 }
@@ -151,16 +169,26 @@ void FtpPanel::refresh() {
     txtDir_->setText(settings_.ftpDir);
     txtFilename_->setText(settings_.ftpFilename);
     ckCamOff_->setChecked(settings_.offPictureOnShutdown());
+    spinInterval_->setValue(settings_.ftpInterval);
     ckAutostart_->setChecked(autostart_.isOn());
     (settings_.ftpOn ? optFtp0_ : optFtp1_)->setChecked(true);
     setFtpMode(settings_.ftpOn);
+}
+
+void FtpPanel::beforeClosing() {
+    if (settings_.ftpOn && settings_.offPictureOnShutdown() && offPicture_.isNull()) {
+        messages_.tell(QStringLiteral("No off picture has been chosen, so the picture on the server will be "
+                                      "deleted when Oculet closes. Choose one with %1 to leave it there.")
+                           .arg(cmdFtpBrowse_->text()));
+    }
 }
 
 void FtpPanel::setFtpMode(bool ftpOn) {
     settings_.ftpOn = ftpOn;
     for (QWidget* w : std::initializer_list<QWidget*>{txtAdd_, lblAdd_, txtUser_, lblUser_,
                                                       txtPass_, lblPass_, txtDir_, lblDir_,
-                                                      txtFilename_, lblFileName_}) {
+                                                      txtFilename_, lblFileName_, lblInterval_,
+                                                      spinInterval_}) {
         w->setEnabled(ftpOn);
     }
 }

@@ -12,6 +12,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class QSpinBox;
 
 namespace oculet {
 
@@ -21,7 +22,8 @@ namespace oculet {
 //
 // Object names are the control names: optFtp0, optFtp1, lblAdd, txtAdd, lblUser, txtUser,
 // lblPass, txtPass, lblDir, txtDir, lblFileName, txtFilename, ckCamOff, cmdFtpBrowse, Image1,
-// cmdCloseFtp; ckAutostart shows and switches whether the session starts Oculet.
+// cmdCloseFtp; ckAutostart shows and switches whether the session starts Oculet; txtInterval
+// (with lblInterval) is the least time between uploads.
 class FtpPanel : public OptionPanel {
     Q_OBJECT
 public:
@@ -53,6 +55,9 @@ signals:
 
 protected:
     void refresh() override;
+    // Ticked to leave the off picture on the server, but none chosen: the user is told that the
+    // picture is withdrawn instead.
+    void beforeClosing() override;
 
 private:
     void setFtpMode(bool ftpOn);
@@ -79,6 +84,8 @@ private:
     QLineEdit* txtFilename_ = nullptr;
     QCheckBox* ckCamOff_ = nullptr;
     QCheckBox* ckAutostart_ = nullptr;
+    QLabel* lblInterval_ = nullptr;
+    QSpinBox* spinInterval_ = nullptr;
     QPushButton* cmdFtpBrowse_ = nullptr;
     QLabel* image1_ = nullptr;
     QPushButton* cmdCloseFtp_ = nullptr;
