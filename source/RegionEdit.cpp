@@ -142,6 +142,8 @@ RegionEdit::Poll RegionEdit::poll() {
             return Poll::Closed;
         }
         placeFrame();
+        // Read back from the next poll on, once the window has taken the place asked of it.
+        return Poll::Idle;
     }
     const std::optional<QRect> placement = desktop_.windowRect(frame_);
     if (!placement || (placement->left() == 0 && placement->width() == 0)) {
