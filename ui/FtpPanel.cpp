@@ -67,7 +67,6 @@ FtpPanel::FtpPanel(PanelContext& context, QWidget* parent, QString dataFolder)
     cmdTrustKey_ = named(new QPushButton(QStringLiteral("Trust host key"), this), "cmdTrustKey");
     cmdTrustKey_->hide();
     lblInterval_ = named(new QLabel(QStringLiteral("Upload at most every"), this), "lblInterval");
-    lblInterval_->setWordWrap(true);
     spinInterval_ = named(new QSpinBox(this), "txtInterval");
     spinInterval_->setRange(0, 3600);
     spinInterval_->setSuffix(QStringLiteral(" s"));
@@ -86,9 +85,13 @@ FtpPanel::FtpPanel(PanelContext& context, QWidget* parent, QString dataFolder)
         ++row;
     }
     grid->addWidget(ckCamOff_, row++, 0, 1, 2);
-    grid->addWidget(cmdFtpBrowse_, row, 0, Qt::AlignLeft | Qt::AlignTop);
-    // The panel has no row to spare: the least interval and the seldom-shown trust button sit
-    // beside the picture.
+    // The panel has no row to spare: the seldom-shown trust button sits under Browse, the least
+    // interval beside the picture.
+    auto* underBrowse = new QVBoxLayout;
+    underBrowse->addWidget(cmdFtpBrowse_, 0, Qt::AlignLeft);
+    underBrowse->addStretch();
+    underBrowse->addWidget(cmdTrustKey_, 0, Qt::AlignLeft);
+    grid->addLayout(underBrowse, row, 0);
     auto* besidePicture = new QHBoxLayout;
     besidePicture->addWidget(image1_, 0, Qt::AlignLeft);
     auto* column = new QVBoxLayout;
@@ -96,7 +99,6 @@ FtpPanel::FtpPanel(PanelContext& context, QWidget* parent, QString dataFolder)
     column->addWidget(lblInterval_);
     column->addWidget(spinInterval_, 0, Qt::AlignLeft);
     column->addStretch();
-    column->addWidget(cmdTrustKey_, 0, Qt::AlignRight);
     besidePicture->addLayout(column, 1);
     grid->addLayout(besidePicture, row++, 1);
     grid->addWidget(ckAutostart_, row, 0, 1, 2, Qt::AlignLeft);
