@@ -203,11 +203,15 @@ QImage placeholderPicture(const QString& text, bool german, bool& fitted) {
     QFont font(QStringLiteral("Arial"));
     font.setBold(true);
     font.setPixelSize(pixelSizeForPoints(8));
+    // The main window marks the box with an "RX" tag in its top-left corner; the text is fitted
+    // into the room below it so the two never overlap.
+    QImage below = picture.copy(0, kTagRoom, picture.width(), picture.height() - kTagRoom);
     {
-        PainterTextSurface surface(picture, font, QColor(220, 220, 220));
+        PainterTextSurface surface(below, font, QColor(220, 220, 220));
         int shadow = 8; // down and right
         fitted = fitText(surface, text, AlignCentred, german ? -6 : -9, shadow, Qt::black);
     }
+    QPainter(&picture).drawImage(0, kTagRoom, below);
     return picture;
 }
 

@@ -129,7 +129,9 @@ private:
 };
 
 // The grey 120 × 90 stand-in shown when there is no picture, with the no-picture text fitted
-// into it. `fitted` is false when the text could not be fitted at any size.
+// into it below the top `kTagRoom` rows, where the box's tag is shown on the main window.
+// `fitted` is false when the text could not be fitted at any size.
+inline constexpr int kTagRoom = 16;
 QImage placeholderPicture(const QString& text, bool german, bool& fitted);
 
 } // namespace oculet

@@ -3,6 +3,7 @@
 #include "compose/ClockOverlay.h"
 #include "compose/FixedTextOverlay.h"
 #include "compose/OverlayFont.h"
+#include "platform/Paths.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -26,7 +27,8 @@ Overlays::Overlays(const Settings& settings, OverlayBoxes& boxes, const Clock& c
 
 void Overlays::drawLastReceived(QImage& frame) {
     const Settings& s = settings_;
-    const LastReceivedSource source{s.clampedProgram(), s.current(s.optDir), easyPalFolder_, s.current(s.epDir)};
+    const LastReceivedSource source{s.clampedProgram(), s.current(s.optDir), easyPalFolder_,
+                                    Paths::hostFolder(s.current(s.epDir))};
     // The folder is searched, and the file looked at, only when something in it has changed.
     const bool mayHaveChanged =
         receivedFolder_.changed(lastReceivedFolder(source.program, source.userFolderChosen, source.userFolder,

@@ -1,6 +1,7 @@
 #include "platform/FrameProgram.h"
 
 #include <QProcess>
+#include <QTimer>
 
 namespace oculet {
 
@@ -30,7 +31,10 @@ qint64 ProcessFrameProgram::start(const QString& text, QString* error) {
 
 void ProcessFrameProgram::stop() {
     if (running_ != nullptr) {
-        running_->kill();
+        // Asked first, so it can leave the display cleanly; one that does not go is killed.
+        running_->terminate();
+        QTimer::singleShot(1000, running_, &QProcess::kill);
+        running_ = nullptr;
     }
 }
 

@@ -16,7 +16,7 @@ public:
     virtual ~FrameProgram() = default;
     // Starts it with the command text; its process id, or 0 with the system's reason in *error.
     virtual qint64 start(const QString& text, QString* error) = 0;
-    // Ends a frame program whose window never came.
+    // Ends the frame program started last, if it still runs.
     virtual void stop() = 0;
 };
 

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <cerrno>
 #include <sys/stat.h>
@@ -81,6 +82,24 @@ QString Paths::runtimeFolder() {
     const QString own = cache + QStringLiteral("/oculet-runtime");
     isPrivateFolder(own);
     return own;
+}
+
+QString Paths::hostFolder(const QString& stored) {
+    return hostFolder(stored, fromEnvironment("WINEPREFIX", QDir::homePath() + QStringLiteral("/.wine")), dataFolder());
+}
+
+QString Paths::hostFolder(const QString& stored, const QString& winePrefix, const QString& fallback) {
+    static const QRegularExpression drivePath(QStringLiteral("^([A-Za-z]):([\\\\/].*)?$"));
+    const QRegularExpressionMatch match = drivePath.match(stored);
+    if (!match.hasMatch()) {
+        return stored;
+    }
+    // Wine keeps drive C: as drive_c in the prefix, and so on for the other letters.
+    QString rest = match.captured(2);
+    rest.replace(u'\\', u'/');
+    const QString folder =
+        QDir::cleanPath(winePrefix + QStringLiteral("/drive_") + match.captured(1).toLower() + u'/' + rest);
+    return (QFileInfo(folder).isDir() ? folder : fallback) + u'/';
 }
 
 } // namespace oculet

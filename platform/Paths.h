@@ -29,6 +29,13 @@ struct Paths {
     // none. A folder of that name that another user made (or a link, or one others may write)
     // is never used: the one below $XDG_CACHE_HOME (~/.cache) is used instead.
     static QString runtimeFolder();
+
+    // A folder as stored, made usable here. A Windows drive path ("c:\EasyPal", the stored
+    // defaults) names the same folder in the user's Wine prefix ($WINEPREFIX, else ~/.wine:
+    // "drive_c/EasyPal/") when that exists, else the data folder; anything else is the user's
+    // own choice and is used as it stands. The stored value itself is never changed.
+    static QString hostFolder(const QString& stored);
+    static QString hostFolder(const QString& stored, const QString& winePrefix, const QString& fallback);
 };
 
 } // namespace oculet

@@ -247,6 +247,13 @@ FtpPublisher::FtpPublisher(const Settings& settings, const InterfaceTexts& texts
     }
     retryTimer_.setSingleShot(true);
     connect(&retryTimer_, &QTimer::timeout, this, &FtpPublisher::retryTick);
+    paceTimer_.setSingleShot(true);
+    connect(&paceTimer_, &QTimer::timeout, this, [this] {
+        const QImage held = std::exchange(held_, QImage());
+        if (!held.isNull()) {
+            publishFrame(held);
+        }
+    });
     back_->publisher = this;
     thread_ = new QThread;
     thread_->setObjectName(QStringLiteral("ftp"));
@@ -432,7 +439,12 @@ void FtpPublisher::connectionFailed(const FtpResult& result, const QString& trie
     if (!failureReported_) {
         // Once a run: after that the menu bar tells, and nobody has to click anything away.
         failureReported_ = true;
-        messages_.warn(result.message == kInternetFailed ? kInternetFailed : kFtpFailed);
+        // Named by what failed: a folder that cannot be entered is no connection failure, the
+        // login worked.
+        messages_.warn(result.message == kInternetFailed       ? kInternetFailed
+                       : result.failure == FtpFailure::Folder ? QStringLiteral("Ftp folder %1 cannot be entered")
+                                                                    .arg(currentRemoteDir())
+                                                              : kFtpFailed);
     }
     if (result.failure == FtpFailure::Login || !endpoint().addressError.isEmpty()) {
         // Trying the same login again cannot help, and servers lock out accounts that keep trying.
@@ -478,11 +490,22 @@ void FtpPublisher::publishFrame(const QImage& frame) {
         return;
     }
     // The off picture is sent as it stands and is never taken for an unchanged frame.
+    if (!offPictureReady_ && imagesEqual(frame, reference_)) {
+        return;
+    }
+    // With a least interval between uploads (a hosted site's limit), a changed frame that comes
+    // too soon waits; only the newest one goes up when the pause is over.
+    const qint64 now = steadyMs();
+    const qint64 due = lastUploadMs_ + qint64{settings_.ftpInterval} * 1000;
+    if (!offPictureReady_ && settings_.ftpInterval > 0 && lastUploadMs_ > 0 && now < due) {
+        held_ = frame;
+        if (!paceTimer_.isActive()) {
+            paceTimer_.start(static_cast<int>(due - now));
+        }
+        return;
+    }
     QByteArray jpeg;
     if (!offPictureReady_) {
-        if (imagesEqual(frame, reference_)) {
-            return;
-        }
         try {
             jpeg = options_.saveJpeg(frame, dataFolder());
         } catch (const std::exception&) {
@@ -495,6 +518,7 @@ void FtpPublisher::publishFrame(const QImage& frame) {
     TransferRequest request{endpoint(), dataFolder() + u'/' + tempJpegName(), currentRemoteDir(),
                             settings_.ftpFilename, std::move(jpeg)};
     lastRemoteDir_ = request.remoteDir;
+    lastUploadMs_ = now;
     publishing_ = true;
     post([this, back = back_, worker = worker_, request, frame, stop = transferStop(), placeStop = abortStop()] {
         TransferOutcome outcome;
@@ -548,16 +572,18 @@ void FtpPublisher::shutdown() {
     }
     shutDown_ = true;
     retryTimer_.stop();
+    paceTimer_.stop();
     waiting_ = QImage();
+    held_ = QImage();
     // Every request from here on, the one in flight included, ends by this time.
     closingDeadline_->store(steadyMs() + options_.shutdownBudgetMs);
-    const bool keepPicture = settings_.offPictureOnShutdown();
     const QString folder = dataFolder();
+    const QString offPicture = folder + u'/' + Paths::offPictureName();
+    // Without an off picture the last live frame would stay on the server as if the station
+    // were still on the air: it is withdrawn instead (the publishing panel says so).
+    const bool keepPicture = settings_.offPictureOnShutdown() && QFile::exists(offPicture);
     if (keepPicture) {
-        const QString offPicture = folder + u'/' + Paths::offPictureName();
-        if (QFile::exists(offPicture)) {
-            copyAtomically(offPicture, folder + u'/' + tempJpegName());
-        }
+        copyAtomically(offPicture, folder + u'/' + tempJpegName());
     }
     offPictureReady_ = true;
 

@@ -64,7 +64,8 @@ public:
     // The publish step: skips a frame equal to the last published one; writes temp.jpg (unless
     // the off picture is ready), uploads it and puts it under the published name. The frame
     // becomes the reference picture once it is published. Frames that come while an upload is on
-    // its way are not queued: the newest of them goes up when it is over.
+    // its way are not queued: the newest of them goes up when it is over. With a least interval
+    // set, a changed frame waits until that long after the last upload began.
     void publishFrame(const QImage& frame) override;
 
     // Run at the end of start-up and when the publishing panel closes. In FTP mode without a
@@ -82,9 +83,9 @@ public:
     void cancelTransfer();
 
     // The closing sequence's publishing part. Blocks for at most the shutdown budget plus about
-    // a second, whatever the server does. When "Upload image when Oculet is off" is ticked,
-    // CamOff.jpg (if present) is copied over temp.jpg, then temp.jpg is published and stays;
-    // when it is not, the published picture is deleted from the server. Without a connection the
+    // a second, whatever the server does. When "Upload image when Oculet is off" is ticked and
+    // CamOff.jpg is there, it is copied over temp.jpg, then temp.jpg is published and stays;
+    // otherwise the published picture is deleted from the server. Without a connection the
     // server is not touched. Afterwards the connection is closed and the publisher does nothing
     // more.
     void shutdown();
@@ -155,6 +156,9 @@ private:
 
     QImage reference_;
     QImage waiting_; // the newest frame that came during an upload
+    QImage held_;    // the newest changed frame that came before the least interval was over
+    QTimer paceTimer_;
+    qint64 lastUploadMs_ = 0; // steady clock: when the last upload began
     QString lastRemoteDir_;
     bool connected_ = false;
     bool connecting_ = false;

@@ -65,6 +65,7 @@ constexpr std::array<const char*, kTextCount> kBuiltIn = {
     "connecting", "connected", "retrying in %1 s", "login refused", "not trusted",
     "The server shows the host key %1, which ~/.ssh/known_hosts does not know. Trust it only if it is your "
     "server's key.",
+    "Upload at most every",
 };
 
 } // namespace

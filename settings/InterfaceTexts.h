@@ -59,12 +59,13 @@ enum class Text : int {
     StatusLoginRefused,
     StatusUntrusted,
     TrustKeyTip, // "%1" stands for the host key
+    UploadInterval,
 };
 
 // Every language file has at least these.
 inline constexpr int kRequiredTextCount = 74;
 static_assert(static_cast<int>(Text::UpdateQuestionMore) == kRequiredTextCount);
-inline constexpr int kTextCount = static_cast<int>(Text::TrustKeyTip);
+inline constexpr int kTextCount = static_cast<int>(Text::UploadInterval);
 
 class InterfaceTexts {
 public:

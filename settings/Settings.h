@@ -163,6 +163,9 @@ struct Settings {
     bool ftpOn = false;
     // 1 publishes the off picture at shutdown, 0 withdraws the published picture.
     int ftpOffPic = 1;
+    // Least time between two uploads, in whole seconds: some hosted sites take no more. 0
+    // uploads every changed frame.
+    int ftpInterval = 0;
 
     int language = 0; // 0 English, 1 Spanish, 2 German, 3 French, 4 Dutch
 

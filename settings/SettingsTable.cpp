@@ -226,6 +226,7 @@ std::vector<SettingEntry> buildTable() {
     t.push_back(textValue("Ftp", "Dir", &S::ftpDir));
     t.push_back(textValue("Ftp", "Filename", &S::ftpFilename));
     t.push_back(boolValue("Ftp", "FtpOn", &S::ftpOn));
+    t.push_back(intValue("Ftp", "interval", &S::ftpInterval, 0, 24 * 3600));
     t.push_back(int16Value("ftpOff", "Pic", &S::ftpOffPic));
     t.push_back(int16Value("Default", "Language", &S::language));
     t.push_back(textValue("update", "versionpage", &S::updateVersionPage));

@@ -34,7 +34,12 @@ RegionEdit::RegionEdit(Settings& settings, Desktop& desktop, const SourceWindow&
                        const InterfaceTexts& texts, FrameProgram& program)
     : settings_(settings), desktop_(desktop), source_(source), messages_(messages), texts_(texts), program_(program) {}
 
-QRect RegionEdit::storedRect() const { return regionOnScreen(settings_, target_, source_.edges()); }
+QRect RegionEdit::storedRect() const {
+    // The capture frame goes where the picture is really taken from: in window mode that follows
+    // the window, which may have moved since the absolute place was last stored.
+    return target_ == RegionTarget::Capture ? source_.captureRect(settings_)
+                                            : regionOnScreen(settings_, target_, source_.edges());
+}
 
 QString RegionEdit::windowCaption(RegionTarget target, const QString& programCaption) const {
     QString caption = texts_[lookOf(target).caption];
@@ -93,10 +98,31 @@ void RegionEdit::begin(RegionTarget target, const QString& programCaption) {
 
 void RegionEdit::placeFrame() {
     if (frame_ != 0) {
-        desktop_.placeWindowOnTop(frame_, storedRect());
         const QRect placed = storedRect();
+        askFor(placed);
         value_ = {placed.x(), placed.y(), placed.width(), placed.height()};
     }
+}
+
+void RegionEdit::askFor(const QRect& rect) {
+    desktop_.placeWindowOnTop(frame_, rect);
+    askedSize_ = rect.size();
+    grantedSize_.reset();
+}
+
+QRect RegionEdit::sizedByUser(const QRect& placement) {
+    // A window manager may hold the frame to a size of its own (a minimum height, say); that size
+    // is not the user's choice and must not be stored. Only a size the window takes after that
+    // answer was read comes from the user's hand.
+    if (!grantedSize_) {
+        grantedSize_ = placement.size();
+    }
+    if (placement.size() == *grantedSize_) {
+        return QRect(placement.topLeft(), askedSize_);
+    }
+    askedSize_ = placement.size();
+    grantedSize_ = placement.size();
+    return placement;
 }
 
 RegionEdit::Poll RegionEdit::poll() {
@@ -116,6 +142,8 @@ RegionEdit::Poll RegionEdit::poll() {
             return Poll::Closed;
         }
         placeFrame();
+        // Read back from the next poll on, once the window has taken the place asked of it.
+        return Poll::Idle;
     }
     const std::optional<QRect> placement = desktop_.windowRect(frame_);
     if (!placement || (placement->left() == 0 && placement->width() == 0)) {
@@ -123,7 +151,7 @@ RegionEdit::Poll RegionEdit::poll() {
     }
     const QRect p = *placement;
     placement_ = p;
-    const QRect held = storeRegion(settings_, target_, source_.edges(), p, desktop_.virtualScreen());
+    const QRect held = storeRegion(settings_, target_, source_.edges(), sizedByUser(p), desktop_.virtualScreen());
     value_ = {held.x(), held.y(), held.width(), held.height()};
     return Poll::Read;
 }
@@ -132,7 +160,7 @@ void RegionEdit::nudge(int code, int step) {
     const int index = (code - 1) / 2;
     value_[index] += code % 2 == 1 ? step : -step;
     if (frame_ != 0) {
-        desktop_.placeWindowOnTop(frame_, QRect(value_[0], value_[1], value_[2], value_[3]));
+        askFor(QRect(value_[0], value_[1], value_[2], value_[3]));
     }
 }
 
@@ -142,6 +170,10 @@ void RegionEdit::end() {
     }
     if (frame_ != 0) {
         desktop_.askToClose(frame_);
+    }
+    if (started_) {
+        // Its window may already be gone without the program (destroyed by another client).
+        program_.stop();
     }
     frame_ = 0;
     started_ = false;

@@ -33,7 +33,8 @@ public:
     // end(). Nothing while an edit is open. `programCaption` is the source program's name on the
     // menu bar.
     void begin(RegionTarget target, const QString& programCaption);
-    // Asks the frame window to close and ends the edit. Nothing when none is open.
+    // Asks the frame window to close, ends the frame program and the edit. Nothing when none is
+    // open.
     void end();
     RegionTarget target() const { return target_; }
 
@@ -66,6 +67,8 @@ public:
 private:
     QRect storedRect() const;
     void placeFrame();
+    void askFor(const QRect& rect);
+    QRect sizedByUser(const QRect& placement);
 
     Settings& settings_;
     Desktop& desktop_;
@@ -80,6 +83,8 @@ private:
     bool started_ = false;
     std::array<int, 4> value_{}; // X, Y, W, H
     QRect placement_;
+    QSize askedSize_;                 // the size last asked of the frame window
+    std::optional<QSize> grantedSize_; // the size it took for that, once read
     QElapsedTimer sinceStart_;
 };
 

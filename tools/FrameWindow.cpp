@@ -10,7 +10,8 @@
 namespace {
 
 constexpr int kCorner = 12;   // this close to a corner, both edges are taken
-constexpr int kMinimum = 20;
+constexpr int kMinimum = 1;   // a progress strip may be a few pixels high
+constexpr int kTabHeight = 14 + FrameWindow::kBorder;
 
 } // namespace
 
@@ -28,19 +29,32 @@ FrameWindow::FrameWindow(const oculet::FrameCommand& command)
     setGeometry(100, 100, 200, 150);
 }
 
+bool FrameWindow::tabFits() const {
+    const QFontMetrics metrics(font());
+    int width = metrics.horizontalAdvance(command_.title) + 8;
+    if (!command_.closeCaption.isEmpty()) {
+        width += metrics.horizontalAdvance(command_.closeCaption) + 8;
+    }
+    // A frame too small for its tab shows the frame alone, so the tab never hides what it marks.
+    return width <= this->width() && 2 * kTabHeight <= height();
+}
+
 QRect FrameWindow::titleTab() const {
+    if (!tabFits()) {
+        return {};
+    }
     const QFontMetrics metrics(font());
     const int width = metrics.horizontalAdvance(command_.title) + 8 + closeButton().width();
-    return QRect(0, 0, std::min(width, this->width()), std::min(14 + kBorder, height()));
+    return QRect(0, 0, width, kTabHeight);
 }
 
 QRect FrameWindow::closeButton() const {
-    if (command_.closeCaption.isEmpty()) {
+    if (command_.closeCaption.isEmpty() || !tabFits()) {
         return {};
     }
     const QFontMetrics metrics(font());
     const int width = metrics.horizontalAdvance(command_.closeCaption) + 8;
-    return QRect(metrics.horizontalAdvance(command_.title) + 8, 0, width, 14 + kBorder);
+    return QRect(metrics.horizontalAdvance(command_.title) + 8, 0, width, kTabHeight);
 }
 
 void FrameWindow::resizeEvent(QResizeEvent*) {
@@ -54,7 +68,9 @@ void FrameWindow::paintEvent(QPaintEvent*) {
     painter.fillRect(rect(), colour_);
     // Dark text on a light frame, light on a dark one.
     painter.setPen(colour_.lightness() > 128 ? Qt::black : Qt::white);
-    painter.drawText(titleTab().adjusted(4, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, command_.title);
+    if (!titleTab().isEmpty()) {
+        painter.drawText(titleTab().adjusted(4, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, command_.title);
+    }
     // Without a window manager there is no other way to close the frame by hand.
     if (!closeButton().isEmpty()) {
         painter.drawRect(closeButton().adjusted(1, 1, -2, -2));
@@ -71,15 +87,21 @@ void FrameWindow::mousePressEvent(QMouseEvent* event) {
         close();
         return;
     }
+    const Qt::Edges all = Qt::LeftEdge | Qt::TopEdge | Qt::RightEdge | Qt::BottomEdge;
     Qt::Edges edges;
     if (titleTab().contains(at) && at.x() > kCorner && at.y() > kBorder) {
-        edges = Qt::LeftEdge | Qt::TopEdge | Qt::RightEdge | Qt::BottomEdge;
+        edges = all;
     } else {
-        const int grip = std::max(kBorder, kCorner);
-        edges.setFlag(Qt::LeftEdge, at.x() < grip);
-        edges.setFlag(Qt::RightEdge, at.x() >= width() - grip);
-        edges.setFlag(Qt::TopEdge, at.y() < grip);
-        edges.setFlag(Qt::BottomEdge, at.y() >= height() - grip);
+        // In a thin frame the grips shrink so that its middle is left to move it by.
+        const int gripX = std::min(kCorner, width() / 3);
+        const int gripY = std::min(kCorner, height() / 3);
+        edges.setFlag(Qt::LeftEdge, at.x() < gripX);
+        edges.setFlag(Qt::RightEdge, at.x() >= width() - gripX);
+        edges.setFlag(Qt::TopEdge, at.y() < gripY);
+        edges.setFlag(Qt::BottomEdge, at.y() >= height() - gripY);
+        if (edges == Qt::Edges()) {
+            edges = all;
+        }
     }
     dragged_ = edges;
     pressedAt_ = event->globalPosition().toPoint();

@@ -19,7 +19,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QVBoxLayout>
+#include <QBoxLayout>
+#include <QSpinBox>
 
 #include <limits>
 
@@ -65,6 +66,10 @@ FtpPanel::FtpPanel(PanelContext& context, QWidget* parent, QString dataFolder)
     cmdCloseFtp_ = new FaceButton(QStringLiteral("cmdCloseFtp"), QStringLiteral("Close"), this);
     cmdTrustKey_ = named(new QPushButton(QStringLiteral("Trust host key"), this), "cmdTrustKey");
     cmdTrustKey_->hide();
+    lblInterval_ = named(new QLabel(QStringLiteral("Upload at most every"), this), "lblInterval");
+    spinInterval_ = named(new QSpinBox(this), "txtInterval");
+    spinInterval_->setRange(0, 3600);
+    spinInterval_->setSuffix(QStringLiteral(" s"));
 
     auto* grid = new QGridLayout(this);
     grid->setContentsMargins(6, 2, 6, 2);
@@ -80,12 +85,27 @@ FtpPanel::FtpPanel(PanelContext& context, QWidget* parent, QString dataFolder)
         ++row;
     }
     grid->addWidget(ckCamOff_, row++, 0, 1, 2);
-    grid->addWidget(cmdFtpBrowse_, row, 0, Qt::AlignLeft | Qt::AlignTop);
-    grid->addWidget(image1_, row, 1, Qt::AlignLeft);
-    // The panel has no row to spare: the seldom-shown trust button and the close button sit
-    // beside the picture, so the autostart box below has the whole width for its caption.
-    grid->addWidget(cmdTrustKey_, row, 1, Qt::AlignRight | Qt::AlignTop);
-    grid->addWidget(cmdCloseFtp_, row++, 1, Qt::AlignRight | Qt::AlignBottom);
+    // The panel has no row to spare: the seldom-shown trust button sits under Browse; beside the
+    // picture, the least interval and the buttons.
+    auto* underBrowse = new QVBoxLayout;
+    underBrowse->addWidget(cmdFtpBrowse_, 0, Qt::AlignLeft);
+    underBrowse->addStretch();
+    underBrowse->addWidget(cmdTrustKey_, 0, Qt::AlignLeft);
+    grid->addLayout(underBrowse, row, 0);
+    auto* besidePicture = new QHBoxLayout;
+    besidePicture->addWidget(image1_, 0, Qt::AlignLeft | Qt::AlignTop);
+    auto* column = new QVBoxLayout;
+    column->setSpacing(1);
+    column->addWidget(lblInterval_);
+    column->addWidget(spinInterval_, 0, Qt::AlignLeft);
+    column->addStretch();
+    besidePicture->addLayout(column, 1);
+    buttonColumn_ = new QVBoxLayout;
+    buttonColumn_->setSpacing(1);
+    buttonColumn_->addStretch();
+    buttonColumn_->addWidget(cmdCloseFtp_, 0, Qt::AlignRight);
+    besidePicture->addLayout(buttonColumn_);
+    grid->addLayout(besidePicture, row++, 1);
     grid->addWidget(ckAutostart_, row, 0, 1, 2, Qt::AlignLeft);
 
     connect(optFtp0_, &QRadioButton::toggled, this, [this](bool on) { setFtpMode(on); });
@@ -95,6 +115,7 @@ FtpPanel::FtpPanel(PanelContext& context, QWidget* parent, QString dataFolder)
     connect(txtDir_, &QLineEdit::textChanged, this, [this](const QString& t) { settings_.ftpDir = t; });
     connect(txtFilename_, &QLineEdit::textChanged, this, [this](const QString& t) { settings_.ftpFilename = t; });
     connect(ckCamOff_, &QCheckBox::toggled, this, [this](bool on) { settings_.ftpOffPic = on ? 1 : 0; });
+    connect(spinInterval_, &QSpinBox::valueChanged, this, [this](int seconds) { settings_.ftpInterval = seconds; });
     // Only a click by the user writes or removes the entry; showing the panel only reads it.
     connect(ckAutostart_, &QCheckBox::clicked, this, [this](bool on) {
         QString error;
@@ -134,9 +155,6 @@ void FtpPanel::addGroup(QWidget* group) {
     // The panel is as large as the picture and full: the group gets a page of its own over the
     // publishing controls, opened and closed by a button beside Close and named by the group's
     // window title.
-    auto* grid = static_cast<QGridLayout*>(layout());
-    int row = 0, column = 0, rows = 0, columns = 0;
-    grid->getItemPosition(grid->indexOf(cmdCloseFtp_), &row, &column, &rows, &columns);
     auto* page = named(new QFrame(this), "pageGroup");
     page->setAutoFillBackground(true);
     auto* pageLayout = new QVBoxLayout(page);
@@ -146,7 +164,7 @@ void FtpPanel::addGroup(QWidget* group) {
     page->hide();
     auto* toggle = named(new QPushButton(group->windowTitle(), this), "cmdGroupPage");
     toggle->setCheckable(true);
-    grid->addWidget(toggle, row, 1, Qt::AlignLeft);
+    buttonColumn_->insertWidget(buttonColumn_->indexOf(cmdCloseFtp_), toggle, 0, Qt::AlignRight);
     connect(group, &QWidget::windowTitleChanged, toggle, &QPushButton::setText);
     connect(toggle, &QPushButton::toggled, page, [this, page, toggle](bool on) {
         page->setGeometry(0, 0, width(), toggle->geometry().top() - 2);
@@ -168,6 +186,7 @@ void FtpPanel::applyTexts(const InterfaceTexts& texts) {
     lblFileName_->setText(texts[Text::FtpFileName]);
     ckCamOff_->setText(texts[Text::UploadWhenOff]);
     ckAutostart_->setText(texts[Text::StartAtLogin]);
+    lblInterval_->setText(texts[Text::UploadInterval]);
     cmdFtpBrowse_->setText(texts[Text::BrowseButton]);
     cmdCloseFtp_->setText(texts[Text::Close]);
 }
@@ -179,16 +198,26 @@ void FtpPanel::refresh() {
     txtDir_->setText(settings_.ftpDir);
     txtFilename_->setText(settings_.ftpFilename);
     ckCamOff_->setChecked(settings_.offPictureOnShutdown());
+    spinInterval_->setValue(settings_.ftpInterval);
     ckAutostart_->setChecked(autostart_.isOn());
     (settings_.ftpOn ? optFtp0_ : optFtp1_)->setChecked(true);
     setFtpMode(settings_.ftpOn);
+}
+
+void FtpPanel::beforeClosing() {
+    if (settings_.ftpOn && settings_.offPictureOnShutdown() && offPicture_.isNull()) {
+        messages_.tell(QStringLiteral("No off picture has been chosen, so the picture on the server will be "
+                                      "deleted when Oculet closes. Choose one with %1 to leave it there.")
+                           .arg(cmdFtpBrowse_->text()));
+    }
 }
 
 void FtpPanel::setFtpMode(bool ftpOn) {
     settings_.ftpOn = ftpOn;
     for (QWidget* w : std::initializer_list<QWidget*>{txtAdd_, lblAdd_, txtUser_, lblUser_,
                                                       txtPass_, lblPass_, txtDir_, lblDir_,
-                                                      txtFilename_, lblFileName_}) {
+                                                      txtFilename_, lblFileName_, lblInterval_,
+                                                      spinInterval_}) {
         w->setEnabled(ftpOn);
     }
 }

@@ -12,6 +12,8 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class QSpinBox;
+class QVBoxLayout;
 
 namespace oculet {
 
@@ -21,7 +23,8 @@ namespace oculet {
 //
 // Object names are the control names: optFtp0, optFtp1, lblAdd, txtAdd, lblUser, txtUser,
 // lblPass, txtPass, lblDir, txtDir, lblFileName, txtFilename, ckCamOff, cmdFtpBrowse, Image1,
-// cmdCloseFtp; ckAutostart shows and switches whether the session starts Oculet.
+// cmdCloseFtp; ckAutostart shows and switches whether the session starts Oculet; txtInterval
+// (with lblInterval) is the least time between uploads.
 class FtpPanel : public OptionPanel {
     Q_OBJECT
 public:
@@ -57,6 +60,9 @@ signals:
 
 protected:
     void refresh() override;
+    // Ticked to leave the off picture on the server, but none chosen: the user is told that the
+    // picture is withdrawn instead.
+    void beforeClosing() override;
 
 private:
     void setFtpMode(bool ftpOn);
@@ -83,6 +89,9 @@ private:
     QLineEdit* txtFilename_ = nullptr;
     QCheckBox* ckCamOff_ = nullptr;
     QCheckBox* ckAutostart_ = nullptr;
+    QLabel* lblInterval_ = nullptr;
+    QVBoxLayout* buttonColumn_ = nullptr; // the close button, and any group page's button above it
+    QSpinBox* spinInterval_ = nullptr;
     QPushButton* cmdFtpBrowse_ = nullptr;
     QLabel* image1_ = nullptr;
     QPushButton* cmdCloseFtp_ = nullptr;

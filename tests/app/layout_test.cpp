@@ -74,6 +74,39 @@ TEST(Layout, TheRegionEditorFollowsItsFrameWindowAndTheBoxesFollowTheMouse) {
     EXPECT_EQ(QSize(saved("lblsmwidth"), saved("lblsmheight")), QSize(80, 40));
 }
 
+// Whether the process has ended (gone, or a zombie its parent has yet to reap).
+bool ended(qint64 pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    return !stat.open(QIODevice::ReadOnly) || stat.readAll().split(' ').value(2) == "Z";
+}
+
+TEST(Layout, AThinStripKeepsItsSizeAndAFrameWindowDestroyedFromOutsideLeavesNoProgramBehind) {
+    struct Leave { ~Leave() { TestEnvironment::stopWindowManager(); } } noWindowManagerAfter;
+    ASSERT_TRUE(TestEnvironment::startWindowManager());
+    freshUser("[program]\nprog=4\n[me]\nleft=0\ntop=0\n");
+    OculetProcess oculet;
+    ASSERT_TRUE(oculet.start({}, {"--edit-region", "2"}));
+    ASSERT_TRUE(oculet.waitForMainWindow());
+    const QString frameName = QStringLiteral("^Screen capture capture area$");
+    const auto frame = windowNamed(frameName);
+    ASSERT_TRUE(frame);
+    // The default strip, 500 by 7.
+    QSize size;
+    EXPECT_TRUE(pollUntil(1000, [&] {
+        return (size = windowNamed(frameName).value_or(ShownWindow{}).geometry.size()) == QSize(500, 7);
+    })) << "the frame window did not take the strip's size: " << size.width() << 'x' << size.height();
+    const qint64 framePid = xdotool({"getwindowpid", QString::number(frame->id)}).value_or("").trimmed().toLongLong();
+    ASSERT_GT(framePid, 0);
+    pollUntil(300, [] { return false; }); // a few polls of the editor
+    ASSERT_TRUE(xdotool({"windowclose", QString::number(frame->id)}));
+    EXPECT_TRUE(pollUntil(3000, [&] { return ended(framePid); })) << "the frame program runs on without a window";
+    EXPECT_EQ(oculet.terminate(), 0);
+    const IniFile saved = savedSettings();
+    EXPECT_EQ(QSize(saved.value("Capture", "barWt").value_or("").toInt(),
+                    saved.value("Capture", "barHt").value_or("").toInt()),
+              QSize(500, 7));
+}
+
 TEST(Layout, AMissingFrameProgramIsReported) {
     freshUser("[me]\nleft=0\ntop=0\n");
     const QString alone = TestEnvironment::makeTempDir("alone") + QStringLiteral("/oculet");
@@ -99,6 +132,9 @@ TEST(FrameProgram, ShowsItsTitleAndColourAroundASeeThroughInside) {
         return near(screenPixel({800, 430}), Qt::green, 8) && near(screenPixel({899, 430}), Qt::red, 8);
     })) // the middle, and the right edge of the frame
         << "the inside hides the window below, or no red frame";
+    // Destroyed by another client, the window takes the program with it.
+    ASSERT_TRUE(xdotool({"windowclose", QString::number(frame->id)}));
+    EXPECT_TRUE(program.waitForFinished(3000)) << "the frame program runs on without a window";
     program.kill();
     program.waitForFinished();
 }

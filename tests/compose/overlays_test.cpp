@@ -405,6 +405,7 @@ TEST_F(OverlayTest, PlaceholderWhenThereIsNoPictureWithTheTextOnceItCanFit) {
     };
     EXPECT_GT(count(200, 255), 20);
     EXPECT_GT(count(0, 20), 20);
+    EXPECT_TRUE(test::areaIs(frame, {200, 150, 120, kTagRoom}, QColor(80, 80, 80))) << "under the box's RX tag";
     EXPECT_TRUE(messages.asked.isEmpty());
 
     // Text that cannot fit is reported once a run, however often it is drawn.

@@ -296,6 +296,29 @@ TEST(Paths, TheRuntimeFolderIsNeverOneAnotherUserCanHoldOrRead) {
     qputenv("TMPDIR", savedTmp);
 }
 
+TEST(Paths, AWindowsDrivePathIsTheFolderInTheWinePrefixOrElseTheDataFolderAndAnyOtherStaysAsStored) {
+    const QString prefix = TestEnvironment::makeTempDir("wine");
+    QDir().mkpath(prefix + "/drive_c/EasyPal/rx");
+    const QString data = QStringLiteral("/data/Oculet");
+    const std::pair<QString, QString> cases[] = {
+        {"c:\\EasyPal", prefix + "/drive_c/EasyPal/"},
+        {"C:\\EasyPal\\rx\\", prefix + "/drive_c/EasyPal/rx/"},
+        {"c:/EasyPal", prefix + "/drive_c/EasyPal/"},
+        {"c:\\MMSSTV\\History", data + "/"}, // not in the prefix
+        {"d:\\EasyPal", data + "/"},
+        {"/home/op/rx/", "/home/op/rx/"}, // the user's own choice
+        {"rx", "rx"},
+        {"", ""},
+    };
+    for (const auto& [stored, expected] : cases) {
+        EXPECT_EQ(Paths::hostFolder(stored, prefix, data), expected) << stored.toStdString();
+    }
+    const QByteArray saved = qgetenv("WINEPREFIX");
+    qputenv("WINEPREFIX", QFile::encodeName(prefix));
+    EXPECT_EQ(Paths::hostFolder("c:\\EasyPal"), prefix + "/drive_c/EasyPal/");
+    qputenv("WINEPREFIX", saved);
+}
+
 TEST(LocalTime, TheOffsetIsAskedAgainEachMinuteAndFollowsADaylightSavingChange) {
     // Central European time, written out so that no time-zone files are needed.
     const QByteArray savedZone = qgetenv("TZ");

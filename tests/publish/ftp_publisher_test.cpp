@@ -211,6 +211,30 @@ TEST_F(PublisherTest, RefusedLoginsAndUploadsBackOffInsteadOfStorming) {
     EXPECT_FALSE(server.exists("cam_1.jpg") || server.exists("temp.jpg"));
 }
 
+TEST_F(PublisherTest, WithALeastIntervalOnlyTheNewestChangedFrameGoesUpWhenThePauseEnds) {
+    settings.ftpInterval = 1;
+    makePublisher();
+    ASSERT_TRUE(connect());
+    ASSERT_TRUE(publish(testFrame(1)));
+    const QByteArray first = published();
+    server.clearLog();
+    ASSERT_TRUE(publish(testFrame(2)));
+    ASSERT_TRUE(publish(testFrame(3)));
+    EXPECT_EQ(published(), first) << "uploaded before the pause was over";
+    EXPECT_TRUE(pollUntil(3000, [&] { return publisher->reference() == testFrame(3); }));
+    EXPECT_EQ(published(), localTemp());
+    EXPECT_EQ(count("STOR"), 1) << server.log().join(' ').toStdString();
+}
+
+TEST_F(PublisherTest, AFolderThatCannotBeEnteredIsNamedAsTheCauseNotTheConnection) {
+    settings.ftpDir = "no-such-folder";
+    makePublisher();
+    ASSERT_TRUE(connect()); // the login itself works
+    ASSERT_TRUE(publish(testFrame(1)));
+    ASSERT_TRUE(publish(testFrame(2)));
+    EXPECT_EQ(messages.shown, QStringList{"Ftp folder no-such-folder/ cannot be entered"});
+}
+
 TEST_F(PublisherTest, WebcamModeAndShutdownWithdrawOrLeaveTheOffPictureButOnlyWhenConnected) {
     makePublisher();
     ASSERT_TRUE(connect());
@@ -232,11 +256,17 @@ TEST_F(PublisherTest, WebcamModeAndShutdownWithdrawOrLeaveTheOffPictureButOnlyWh
     publisher->testFtpConnection(); // nothing connects again once it has ended
     EXPECT_FALSE(publisher->isConnecting());
 
-    settings.ftpOffPic = 0;
-    makePublisher();
-    ASSERT_TRUE(connect());
-    publisher->shutdown();
-    EXPECT_FALSE(server.exists("cam/cam_1.jpg"));
+    // Ticked without an off picture, or not ticked: the live frame is withdrawn, not left.
+    for (const int offPic : {1, 0}) {
+        QFile::remove(dataFolder + "/CamOff.jpg");
+        settings.ftpOffPic = offPic;
+        makePublisher();
+        ASSERT_TRUE(connect());
+        ASSERT_TRUE(publish(testFrame(2 + offPic)));
+        ASSERT_TRUE(server.exists("cam/cam_1.jpg"));
+        publisher->shutdown();
+        EXPECT_FALSE(server.exists("cam/cam_1.jpg")) << offPic;
+    }
     server.putFile("cam/cam_1.jpg", "old picture");
     server.clearLog();
     makePublisher(); // never connected

@@ -21,6 +21,7 @@ struct Scene final : Messages, FrameProgram {
     QStringList shown;
     QString error;
     QString text;
+    int stops = 0;
     InterfaceTexts texts;
     RegionEdit edit{settings, desktop, source, *this, texts, *this};
     Scene() {
@@ -39,7 +40,7 @@ struct Scene final : Messages, FrameProgram {
         desktop.setWindowProcess(desktop.addWindow(parseFrameCommand(command).title, {0, 0, 10, 10}), 4242);
         return error.isEmpty() ? 4242 : 0;
     }
-    void stop() override {}
+    void stop() override { ++stops; }
 };
 
 TEST(RegionEdit, EachTargetPlacesItsFrameAndReadsItBackClamped) {
@@ -50,8 +51,9 @@ TEST(RegionEdit, EachTargetPlacesItsFrameAndReadsItBackClamped) {
         QRect read;   // the stored region after the user moved it to (-50, 30, 220, 160)
         QRect right;  // ... and then to (1800, 1000, 220, 160), past the bottom right
     } cases[] = {
-        // The capture keeps the frame's own place, off-screen parts and all.
-        {RegionTarget::Capture, 0xFFFFFF, {400, 400, 400, 300}, {-50, 30, 220, 160}, {1800, 1000, 220, 160}},
+        // The capture frame opens where the picture is taken: the window's corner plus the offsets
+        // (not the stored absolute place), and keeps its own place, off-screen parts and all.
+        {RegionTarget::Capture, 0xFFFFFF, {110, 230, 400, 300}, {-50, 30, 220, 160}, {1800, 1000, 220, 160}},
         {RegionTarget::ProgressStrip, 0x8080FF, {120, 665, 500, 7}, {0, 30, 220, 160}, {1700, 920, 220, 160}},
         {RegionTarget::SignalMeter, 0x80FFFF, {401, 400, 200, 150}, {0, 30, 220, 160}, {1700, 920, 220, 160}},
         {RegionTarget::Aux1, 0xFFFF80, {402, 400, 200, 150}, {0, 30, 220, 160}, {1700, 920, 220, 160}},
@@ -71,6 +73,11 @@ TEST(RegionEdit, EachTargetPlacesItsFrameAndReadsItBackClamped) {
         EXPECT_EQ(parseFrameCommand(scene.text).colour, c.colour);
         const WindowId frame = scene.desktop.findWindowOfProcess(4242);
         EXPECT_EQ(scene.desktop.windowRect(frame), c.placed);
+        // Opening alone changes no picture.
+        const QRect captured = scene.source.captureRect(s);
+        EXPECT_EQ(scene.edit.poll(), RegionEdit::Poll::Read);
+        EXPECT_EQ(scene.source.captureRect(s), captured);
+        EXPECT_EQ(regionOnScreen(s, c.target, scene.source.edges()), c.placed);
         if (RegionEdit::hasSwitch(c.target)) {
             scene.edit.setSwitch(true);
             EXPECT_TRUE(scene.edit.switchOn(c.target));
@@ -89,13 +96,33 @@ TEST(RegionEdit, EachTargetPlacesItsFrameAndReadsItBackClamped) {
         scene.edit.nudge(3, 1);
         scene.edit.nudge(6, 15);
         EXPECT_EQ(scene.desktop.windowRect(frame), QRect(0, 31, 205, 160));
+        scene.edit.poll(); // the editor polls every 100 ms, before the user's next move
         scene.desktop.moveWindow(frame, {1800, 1000, 220, 160});
         scene.edit.poll();
         EXPECT_EQ(regionOnScreen(s, c.target, scene.source.edges()), c.right);
         scene.edit.end();
         EXPECT_EQ(scene.edit.target(), RegionTarget::None);
         EXPECT_FALSE(scene.desktop.windowRect(frame)) << "the frame window was not asked to close";
+        EXPECT_EQ(scene.stops, 1) << "the frame program was left running";
     }
+}
+
+TEST(RegionEdit, StoresOnlyASizeTheUserGaveNotOneAWindowManagerHeldTheFrameTo) {
+    Scene scene;
+    scene.edit.begin(RegionTarget::ProgressStrip, QStringLiteral("MMSSTV"));
+    const WindowId frame = scene.desktop.findWindowOfProcess(4242);
+    scene.desktop.moveWindow(frame, {120, 665, 500, 20}); // a minimum height of its own
+    scene.edit.poll();
+    EXPECT_EQ(QSize(scene.settings.barWt, scene.settings.barHt), QSize(500, 7));
+    scene.desktop.moveWindow(frame, {130, 665, 500, 20}); // moved by the user: the place counts
+    scene.edit.poll();
+    EXPECT_EQ(QRect(scene.settings.barX, scene.settings.barY, scene.settings.barWt, scene.settings.barHt),
+              QRect(30, 15, 500, 7));
+    scene.desktop.moveWindow(frame, {130, 665, 480, 30}); // sized by the user
+    scene.edit.poll();
+    EXPECT_EQ(QSize(scene.settings.barWt, scene.settings.barHt), QSize(480, 30));
+    scene.edit.end();
+    EXPECT_EQ(scene.stops, 1);
 }
 
 TEST(RegionEdit, AClosedFrameWindowEndsTheEditAndAProgramThatCannotStartLeavesItInert) {

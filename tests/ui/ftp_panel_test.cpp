@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 
 #include <gtest/gtest.h>
 
@@ -40,11 +41,13 @@ TEST(FtpPanel, ControlsShowAndEditTheSettingsAndWebcamModeGreysTheFtpDetails) {
     }
     panel.findChild<QCheckBox*>("ckCamOff")->setChecked(false);
     EXPECT_EQ(settings.ftpOffPic, 0);
+    panel.findChild<QSpinBox*>("txtInterval")->setValue(15);
+    EXPECT_EQ(settings.ftpInterval, 15);
     for (const bool ftp : {false, true}) {
         panel.findChild<QRadioButton*>(ftp ? "optFtp0" : "optFtp1")->click();
         EXPECT_EQ(settings.ftpOn, ftp);
         for (const char* name : {"txtAdd", "lblAdd", "txtUser", "lblUser", "txtPass", "lblPass", "txtDir", "lblDir",
-                                 "txtFilename", "lblFileName"}) {
+                                 "txtFilename", "lblFileName", "txtInterval"}) {
             EXPECT_EQ(panel.findChild<QWidget*>(name)->isEnabled(), ftp) << name;
         }
     }
@@ -81,11 +84,18 @@ TEST(FtpPanel, TheLoginBoxShowsAndSwitchesTheAutostartEntry) {
     EXPECT_EQ(messages.shown.size(), 1);
 }
 
-TEST(FtpPanel, OffPictureIsCopiedWholeOnlyWhenItIsAPicture) {
+TEST(FtpPanel, OffPictureIsCopiedWholeOnlyWhenItIsAPictureAndItsLackIsSaidOnClosing) {
     test::Fixture fixture;
     const QString dataFolder = test::TestEnvironment::makeTempDir("panel"), chosen = dataFolder + "/chosen.jpg";
     FtpPanel panel(fixture.context, nullptr, dataFolder);
     panel.setFileChooser([&] { return chosen; });
+    // Ticked to upload it at the end, but there is none: said when the panel closes.
+    fixture.settings.ftpOn = true, fixture.settings.ftpOffPic = 1;
+    panel.openPanel();
+    panel.closePanel();
+    ASSERT_EQ(fixture.messages.shown.size(), 1);
+    EXPECT_TRUE(fixture.messages.shown[0].contains("deleted")) << fixture.messages.shown[0].toStdString();
+    fixture.messages.shown.clear();
     for (const bool picture : {false, true}) {
         QImage image(64, 48, QImage::Format_RGB32);
         image.fill(Qt::darkGreen);
@@ -96,6 +106,8 @@ TEST(FtpPanel, OffPictureIsCopiedWholeOnlyWhenItIsAPicture) {
         EXPECT_EQ(fixture.messages.shown.size(), 1) << "a warning for the broken file only";
     }
     EXPECT_FALSE(panel.findChild<QLabel*>("Image1")->pixmap().isNull());
+    panel.closePanel();
+    EXPECT_EQ(fixture.messages.shown.size(), 1) << "said with an off picture there";
 }
 
 } // namespace

@@ -54,9 +54,10 @@ TEST(RegionEditor, ShowsTheFrameWindowsNumbersSetsTheSwitchAndClosesTheFrameWind
         scene.child<QCheckBox>("ckBox")->click();
         EXPECT_EQ(scene.settings.copiedRegions[Aux1Box][MMSSTV].on, target == RegionTarget::Aux1);
         const WindowId frame = scene.desktop.findWindowOfProcess(4242);
+        scene.editor.poll(); // the timer's first poll, before the user can move anything
         scene.desktop.moveWindow(frame, {-50, 30, 220, 160});
         scene.editor.poll();
-        EXPECT_EQ(polled, 1);
+        EXPECT_EQ(polled, 2);
         const char* labels[] = {"lblX", "lblY", "lblWt", "lblHt"};
         const int shown[] = {-50, 30, 220, 160};
         for (int i = 0; i < 4; ++i) {
@@ -81,7 +82,8 @@ TEST(RegionEditor, AHeldNudgeButtonRepeatsEveryHalfSecondAndThePollReadsItBack) 
     QTimer::singleShot(1250, &held, &QEventLoop::quit);
     held.exec();
     emit up->released();
-    EXPECT_EQ(scene.child<QLabel>("lblX")->text(), QStringLiteral("431")); // 400 + 1 + 2 x 15
+    // From where the picture is taken (the window's left 100 + 10): 110 + 1 + 2 x 15.
+    EXPECT_EQ(scene.child<QLabel>("lblX")->text(), QStringLiteral("141"));
 }
 
 TEST(RegionEditor, AFrameWindowClosedOnTheDesktopClosesTheEditorAndAnInertOneStillCloses) {

@@ -67,12 +67,15 @@ TEST(Language, ShippedFilesLoadAndATranslatorsFileIsKeptAndFailuresAreSaid) {
     // Each shipped file is complete, and those whose two messages the program words in their
     // language before loading word them the same.
     // The texts added after the first 74 are translated too, not left to the English fallback.
-    const QString english = InterfaceTexts()[Text::StartAtLogin];
+    const InterfaceTexts english;
     EXPECT_TRUE(loader.load(1));
-    EXPECT_NE(texts[Text::StartAtLogin], english);
+    EXPECT_NE(texts[Text::StartAtLogin], english[Text::StartAtLogin]);
+    EXPECT_NE(texts[Text::UploadInterval], english[Text::UploadInterval]);
     for (int language : {0, 3, 4}) {
         EXPECT_TRUE(loader.load(language)) << language;
-        EXPECT_EQ(texts[Text::StartAtLogin] == english, language == 0) << language;
+        for (const Text later : {Text::StartAtLogin, Text::UploadInterval}) {
+            EXPECT_EQ(texts[later] == english[later], language == 0) << language;
+        }
         EXPECT_EQ(texts[Text::WrongVersion], languageInfo(language).wrongVersion) << language;
         EXPECT_EQ(texts[Text::FileMissing], languageInfo(language).fileMissing) << language;
     }
