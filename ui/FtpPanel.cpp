@@ -85,28 +85,25 @@ FtpPanel::FtpPanel(PanelContext& context, QWidget* parent, QString dataFolder)
         ++row;
     }
     grid->addWidget(ckCamOff_, row++, 0, 1, 2);
-    // The panel has no row to spare: the seldom-shown trust button sits under Browse; beside the
-    // picture, the least interval and the buttons.
-    auto* underBrowse = new QVBoxLayout;
-    underBrowse->addWidget(cmdFtpBrowse_, 0, Qt::AlignLeft);
-    underBrowse->addStretch();
-    underBrowse->addWidget(cmdTrustKey_, 0, Qt::AlignLeft);
-    grid->addLayout(underBrowse, row, 0);
-    auto* besidePicture = new QHBoxLayout;
-    besidePicture->addWidget(image1_, 0, Qt::AlignLeft | Qt::AlignTop);
-    auto* column = new QVBoxLayout;
-    column->setSpacing(1);
-    column->addWidget(lblInterval_);
-    column->addWidget(spinInterval_, 0, Qt::AlignLeft);
-    column->addStretch();
-    besidePicture->addLayout(column, 1);
-    buttonColumn_ = new QVBoxLayout;
-    buttonColumn_->setSpacing(1);
-    buttonColumn_->addStretch();
-    buttonColumn_->addWidget(cmdCloseFtp_, 0, Qt::AlignRight);
-    besidePicture->addLayout(buttonColumn_);
-    grid->addLayout(besidePicture, row++, 1);
-    grid->addWidget(ckAutostart_, row, 0, 1, 2, Qt::AlignLeft);
+    // The panel is as tall as the frame: the least interval shares its row with the seldom-shown
+    // trust button, and the picture stands beside the buttons and the autostart box.
+    auto* interval = new QHBoxLayout;
+    interval->addWidget(lblInterval_);
+    interval->addWidget(spinInterval_);
+    interval->addStretch();
+    interval->addWidget(cmdTrustKey_);
+    grid->addLayout(interval, row++, 0, 1, 2);
+    auto* bottom = new QGridLayout;
+    bottom->setVerticalSpacing(1);
+    bottom->addWidget(image1_, 0, 0, 2, 1, Qt::AlignLeft | Qt::AlignTop);
+    buttonRow_ = new QHBoxLayout;
+    buttonRow_->addWidget(cmdFtpBrowse_);
+    buttonRow_->addStretch();
+    buttonRow_->addWidget(cmdCloseFtp_);
+    bottom->addLayout(buttonRow_, 0, 1);
+    bottom->addWidget(ckAutostart_, 1, 1, Qt::AlignLeft);
+    bottom->setColumnStretch(1, 1);
+    grid->addLayout(bottom, row, 0, 1, 2);
 
     connect(optFtp0_, &QRadioButton::toggled, this, [this](bool on) { setFtpMode(on); });
     connect(txtAdd_, &QLineEdit::textChanged, this, [this](const QString& t) { settings_.ftpAddress = t; });
@@ -164,7 +161,7 @@ void FtpPanel::addGroup(QWidget* group) {
     page->hide();
     auto* toggle = named(new QPushButton(group->windowTitle(), this), "cmdGroupPage");
     toggle->setCheckable(true);
-    buttonColumn_->insertWidget(buttonColumn_->indexOf(cmdCloseFtp_), toggle, 0, Qt::AlignRight);
+    buttonRow_->insertWidget(buttonRow_->indexOf(cmdCloseFtp_), toggle);
     connect(group, &QWidget::windowTitleChanged, toggle, &QPushButton::setText);
     connect(toggle, &QPushButton::toggled, page, [this, page, toggle](bool on) {
         page->setGeometry(0, 0, width(), toggle->geometry().top() - 2);

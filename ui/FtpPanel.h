@@ -13,7 +13,7 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QSpinBox;
-class QVBoxLayout;
+class QHBoxLayout;
 
 namespace oculet {
 
@@ -90,7 +90,7 @@ private:
     QCheckBox* ckCamOff_ = nullptr;
     QCheckBox* ckAutostart_ = nullptr;
     QLabel* lblInterval_ = nullptr;
-    QVBoxLayout* buttonColumn_ = nullptr; // the close button, and any group page's button above it
+    QHBoxLayout* buttonRow_ = nullptr; // Browse, Close, and any group page's button before Close
     QSpinBox* spinInterval_ = nullptr;
     QPushButton* cmdFtpBrowse_ = nullptr;
     QLabel* image1_ = nullptr;
