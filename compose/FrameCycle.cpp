@@ -61,19 +61,26 @@ void FrameCycle::capture(bool alsoCleanCopy) {
         }
         std::swap(pic1_, spare_);
     }
-    // The capture, the copied boxes and the strip are copied from the screen together, though
-    // drawn one by one.
-    std::vector<QRect> spots{source_.captureRect(settings_)};
+    // What of the capture, the copied boxes and the strip comes from the screen is copied
+    // together, though drawn one by one.
+    const QRect captureRect = source_.captureRect(settings_);
+    std::vector<QRect> screenSpots;
+    const auto fromScreen = [&](const QRect& spot) {
+        if (!source_.fromContent(spot) || !desktop_.readsWindowContent()) {
+            screenSpots.push_back(spot);
+        }
+    };
+    fromScreen(captureRect);
     for (const CopiedBox& box : kCopiedBoxes) {
         if (drawsBox(box)) {
-            spots.push_back(box.source(settings_));
+            fromScreen(box.source(settings_));
         }
     }
     if (progressStripWidth() > 0) {
-        spots.push_back(source_.progressStripRect(settings_));
+        fromScreen(source_.progressStripRect(settings_));
     }
-    desktop_.prefetch(spots);
-    if (!desktop_.grabOnto(spots.front(), pic1_, pic1_.rect())) {
+    desktop_.prefetch(screenSpots);
+    if (!copyOnto(captureRect, pic1_, pic1_.rect())) {
         // Nothing could be read: the previous picture stays rather than a black frame.
         if (swapped) {
             std::swap(pic1_, spare_);
@@ -90,8 +97,15 @@ void FrameCycle::capture(bool alsoCleanCopy) {
     }
 }
 
+bool FrameCycle::copyOnto(const QRect& screenRect, QImage& dst, const QRect& dstRect) {
+    if (source_.fromContent(screenRect) && desktop_.windowContentOnto(source_.handle(), screenRect, dst, dstRect)) {
+        return true;
+    }
+    return desktop_.grabOnto(screenRect, dst, dstRect);
+}
+
 void FrameCycle::drawCopiedBox(const QRect& source, const QRect& place) {
-    desktop_.grabOnto(source, pic1_, place);
+    copyOnto(source, pic1_, place);
     QPainter painter(&pic1_);
     painter.setPen(toQColor(settings_.borderColour));
     painter.setBrush(Qt::NoBrush);
@@ -120,7 +134,7 @@ int FrameCycle::progressStripWidth() const {
 
 void FrameCycle::drawProgressStrip() {
     if (const int width = progressStripWidth(); width > 0) {
-        desktop_.grabOnto(source_.progressStripRect(settings_), pic1_, QRect(0, kStripTop, width, kStripHeight));
+        copyOnto(source_.progressStripRect(settings_), pic1_, QRect(0, kStripTop, width, kStripHeight));
     }
 }
 

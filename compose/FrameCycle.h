@@ -81,6 +81,9 @@ public:
 
 private:
     void capture(bool alsoCleanCopy);
+    // A screen rectangle onto dstRect of dst: from the source window's own content where it lies
+    // within that window (and the desktop can read it), otherwise from the screen.
+    bool copyOnto(const QRect& screenRect, QImage& dst, const QRect& dstRect);
     // A copied box is drawn when it is on and not being dragged.
     bool drawsBox(const CopiedBox& box) const;
     void drawCopiedBoxes();
