@@ -67,6 +67,14 @@ public:
         (void)window, (void)screenRect, (void)dst, (void)dstRect;
         return false;
     }
+    // Whether nothing can have changed, since the previous call, in the content of `window`
+    // (0: none) nor on the screen within `screenSpots`. A caller asks once per frame with what
+    // it is about to copy; the first question about a window, and a backend that cannot tell,
+    // answer false (copy again).
+    virtual bool unchangedSinceLastAsked(WindowId window, const std::vector<QRect>& screenSpots) {
+        (void)window, (void)screenSpots;
+        return false;
+    }
 
     // The first shown top-level window (topmost first) that the process `pid` made, known by the
     // process id its toolkit records on it; another program's window is never taken. 0 when the

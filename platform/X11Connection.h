@@ -7,6 +7,7 @@
 #include "platform/X11Desktop.h"
 
 #include <xcb/composite.h>
+#include <xcb/damage.h>
 #include <xcb/shm.h>
 #include <xcb/xcb.h>
 
@@ -137,6 +138,13 @@ struct X11Desktop::State {
     bool compositeAvailable = false;
     x11::ShmSegment contentSegment;
     xcb_window_t redirected = XCB_NONE;
+    // Watching for changes (X11ScreenCopy.cpp): the screen as a whole, and the watched window's
+    // top level.
+    bool damageAvailable = false;
+    std::uint8_t damageEvent = 0;
+    xcb_damage_damage_t screenDamage = XCB_NONE;
+    xcb_damage_damage_t windowDamage = XCB_NONE;
+    xcb_window_t watched = XCB_NONE;
 
     xcb_connection_t* c() const { return connection.get(); }
     bool alive() const { return xcb_connection_has_error(connection.get()) == 0; }

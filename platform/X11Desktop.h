@@ -38,6 +38,7 @@ public:
     void prefetch(const std::vector<QRect>& screenRects) override;
     bool readsWindowContent() override;
     bool windowContentOnto(WindowId window, const QRect& screenRect, QImage& dst, const QRect& dstRect) override;
+    bool unchangedSinceLastAsked(WindowId window, const std::vector<QRect>& screenSpots) override;
     WindowId findWindowOfProcess(qint64 pid) override;
     void placeWindowOnTop(WindowId, const QRect& rect) override;
     void askToClose(WindowId) override;

@@ -397,4 +397,61 @@ bool X11Desktop::windowContentOnto(WindowId window, const QRect& screenRect, QIm
     return d_->contentOnto(window, screenRect, dst, dstRect);
 }
 
+// The server reports where drawing happened since the damage was last taken away; a change
+// made before the taking away is reported before the answer to the round trip after it, so
+// every change is seen either now or at the next question, never lost.
+bool X11Desktop::unchangedSinceLastAsked(WindowId window, const std::vector<QRect>& screenSpots) {
+    State& d = *d_;
+    if (!d.damageAvailable || !d.alive()) {
+        return false;
+    }
+    xcb_connection_t* c = d.c();
+    bool changed = false;
+    if (d.screenDamage == XCB_NONE) {
+        d.screenDamage = xcb_generate_id(c);
+        xcb_damage_create(c, d.screenDamage, d.root, XCB_DAMAGE_REPORT_LEVEL_BOUNDING_BOX);
+        changed = true;
+    }
+    xcb_window_t top = XCB_NONE;
+    if (window != 0) {
+        const std::optional<xcb_window_t> found = d.topLevelOf(window);
+        if (!found) {
+            return false;
+        }
+        top = *found;
+    }
+    if (top != d.watched) {
+        if (d.windowDamage != XCB_NONE) {
+            xcb_damage_destroy(c, d.windowDamage); // an error if the window took it along: dropped below
+            d.windowDamage = XCB_NONE;
+        }
+        if (top != XCB_NONE) {
+            d.windowDamage = xcb_generate_id(c);
+            xcb_damage_create(c, d.windowDamage, top, XCB_DAMAGE_REPORT_LEVEL_BOUNDING_BOX);
+        }
+        d.watched = top;
+        changed = true;
+    }
+    xcb_damage_subtract(c, d.screenDamage, XCB_NONE, XCB_NONE);
+    if (d.windowDamage != XCB_NONE) {
+        xcb_damage_subtract(c, d.windowDamage, XCB_NONE, XCB_NONE);
+    }
+    std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    // Every event on this connection is read here: errors of requests nobody waits for too.
+    while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
+        if ((event->response_type & 0x7f) == d.damageEvent + XCB_DAMAGE_NOTIFY) {
+            const auto* notify = reinterpret_cast<const xcb_damage_notify_event_t*>(event);
+            if (notify->damage == d.windowDamage) {
+                changed = true;
+            } else if (notify->damage == d.screenDamage) {
+                const QRect area(notify->area.x, notify->area.y, notify->area.width, notify->area.height);
+                changed = changed || std::any_of(screenSpots.begin(), screenSpots.end(),
+                                                 [&](const QRect& spot) { return spot.intersects(area); });
+            }
+        }
+        std::free(event);
+    }
+    return !changed && d.alive();
+}
+
 } // namespace oculet

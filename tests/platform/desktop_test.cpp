@@ -191,7 +191,7 @@ TEST(X11Desktop, GrabCopiesTheScreenAndBlackBeyondItsEdges) {
 TEST(X11Desktop, WindowContentIsTheWindowsOwnUnderACoverAndBeyondTheEdge) {
     const QRect place(1720, 300, 400, 200); // 200 pixels beyond the right edge
     const Window source = makeWindow(place, "content source", true, 0x00ff00);
-    makeWindow({1760, 340, 100, 60}, "content cover", true, 0xff0000);
+    const Window cover = makeWindow({1760, 340, 100, 60}, "content cover", true, 0xff0000);
     auto desktop = X11Desktop::open(nullptr);
     ASSERT_NE(desktop, nullptr);
     ASSERT_TRUE(desktop->readsWindowContent());
@@ -212,6 +212,25 @@ TEST(X11Desktop, WindowContentIsTheWindowsOwnUnderACoverAndBeyondTheEdge) {
         return content({1720, 350, 400, 100}) && allPixels(frame, {0, 0, 100, 24}, 0x00ff00) &&
                allPixels(frame, {0, 26, 100, 24}, 0x0000ff);
     }));
+    // Changes are told apart: the window's content, a spot of the screen, or neither.
+    const auto still = [&](WindowId w, std::vector<QRect> spots) { return desktop->unchangedSinceLastAsked(w, spots); };
+    const auto repaint = [&](Window w, unsigned long rgb) {
+        XSetWindowBackground(display(), w, rgb);
+        XClearArea(display(), w, 0, 0, 0, 0, False);
+        XSync(display(), False);
+    };
+    EXPECT_FALSE(still(source, {})) << "nothing known of a window first watched";
+    EXPECT_TRUE(still(source, {}));
+    repaint(cover, 0xff00ff);
+    EXPECT_TRUE(still(source, {})) << "a window over it is no change of its content";
+    repaint(source, 0x0000ff);
+    EXPECT_FALSE(still(source, {}));
+    EXPECT_TRUE(still(source, {}));
+    EXPECT_FALSE(still(0, {{1770, 350, 10, 10}}));
+    repaint(cover, 0xff0000);
+    EXPECT_FALSE(still(0, {{1770, 350, 10, 10}})) << "a change on the screen under a spot";
+    repaint(cover, 0xff00ff);
+    EXPECT_TRUE(still(0, {{10, 10, 10, 10}})) << "a change elsewhere";
     // Resized and moved: read from the new pixmap.
     XMoveResizeWindow(display(), source, 100, 100, 600, 300);
     XClearArea(display(), source, 0, 0, 600, 300, False);

@@ -14,6 +14,21 @@ FakeDesktop::FakeDesktop(const QRect& virtualScreen)
 void FakeDesktop::fill(const QRect& screenRect, const QColor& colour) {
     QPainter painter(&screen_);
     painter.fillRect(screenRect.translated(-virtualScreen_.topLeft()), colour);
+    painted_.push_back(screenRect);
+}
+
+bool FakeDesktop::unchangedSinceLastAsked(WindowId window, const std::vector<QRect>& screenSpots) {
+    bool changed = window != watched_ || (window != 0 && contentChanged_);
+    const std::optional<QRect> windowPlace = windowRect(window);
+    for (const QRect& painted : painted_) {
+        changed = changed || (windowPlace && windowPlace->intersects(painted));
+        changed = changed || std::any_of(screenSpots.begin(), screenSpots.end(),
+                                         [&](const QRect& spot) { return spot.intersects(painted); });
+    }
+    watched_ = window;
+    contentChanged_ = false;
+    painted_.clear();
+    return !changed;
 }
 
 WindowId FakeDesktop::addWindow(const QString& title, const QRect& rect, bool onTop) {

@@ -35,7 +35,10 @@ public:
     void showWindow(WindowId id, bool shown);
     // Gives a window content of its own, `colour` all over, read by windowContentOnto while
     // `readsContent` is on; without it a window's content is its place on the screen picture.
-    void setWindowContent(WindowId id, const QColor& colour) { contents_[id] = colour; }
+    void setWindowContent(WindowId id, const QColor& colour) {
+        contents_[id] = colour;
+        contentChanged_ = true;
+    }
     void setReadsContent(bool reads) { readsContent_ = reads; }
 
     // What the code under test asked for.
@@ -53,6 +56,8 @@ public:
     QImage grab(const QRect& screenRect) override;
     bool readsWindowContent() override { return readsContent_; }
     bool windowContentOnto(WindowId id, const QRect& screenRect, QImage& dst, const QRect& dstRect) override;
+    // Tells changes apart as a server does: painted screen rectangles and new window content.
+    bool unchangedSinceLastAsked(WindowId window, const std::vector<QRect>& screenSpots) override;
     WindowId findWindowOfProcess(qint64 pid) override;
     void placeWindowOnTop(WindowId id, const QRect& rect) override;
     // The fake obeys at once: the window is gone.
@@ -71,6 +76,9 @@ private:
     std::vector<QRect> contentReads_;
     std::map<WindowId, QColor> contents_;
     bool readsContent_ = false;
+    bool contentChanged_ = true;
+    WindowId watched_ = 0;
+    std::vector<QRect> painted_;
     std::map<WindowId, qint64> pids_;
 };
 
