@@ -11,8 +11,8 @@ with --no-ftp). ffmpeg comes from the distribution; it is installed with apt-get
 Also prints Oculet's CPU time over the run and its memory (RSS) at the start and the end.
 
 With --changing a window under the copied rectangle changes colour every 250 ms, so every frame
-is a new picture; without it the picture stays still. --latency N changes it N times, a second
-apart, and prints how long each change took to reach Oculet's Cam_1.bmp (median and longest).
+is a new picture; without it the picture stays still. --latency N changes it N times, about a
+second apart, and prints how long each change took to reach Oculet's Cam_1.bmp (median and longest).
 """
 import argparse
 import ctypes
@@ -100,7 +100,8 @@ def measure_latency(display, cam, changes):
                 latencies.append(time.monotonic() - start)
                 break
             time.sleep(0.002)
-        time.sleep(max(0.0, 1.0 - (time.monotonic() - start)))
+        # About a second apart, never in step with the frame timer.
+        time.sleep(max(0.0, 1.0 + 0.25 * ((n * 0.618) % 1) - (time.monotonic() - start)))
     return latencies
 
 
