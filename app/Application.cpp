@@ -8,6 +8,7 @@
 #include "publish/FtpPublisher.h"
 #include "source/SourcePrograms.h"
 #include "ui/HelpWindow.h"
+#include "ui/MenuBar.h"
 #include "ui/UpdateCheck.h"
 
 #include "ui/ClockPanel.h"
@@ -16,6 +17,7 @@
 
 #include <QApplication>
 
+#include <cstdio>
 
 namespace oculet {
 
@@ -59,6 +61,14 @@ Application::Application(std::unique_ptr<Desktop> desktop)
 Application::~Application() = default;
 
 void Application::start() {
+    if (!desktop_->readsWindowContent()) {
+        // Said once: the frames still come, only without the protection against covers.
+        const QString note = QStringLiteral(
+            "This X display cannot read a window's own content (no Composite extension): Oculet copies "
+            "the screen where the radio program is, so any window over it shows in the frame.");
+        std::fprintf(stderr, "oculet: %s\n", qPrintable(note));
+        window_.menuBar()->program()->setToolTip(note);
+    }
     dataFolder_ = Paths::dataFolder();
     // Nothing installs these folders here: start-up makes them so every later write has a place.
     const QString languages = dataFolder_ + QStringLiteral("/Languages");

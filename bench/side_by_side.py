@@ -9,8 +9,14 @@ The job: copy 400 x 300 pixels of the screen four times a second, scale them by 
 fixed text and the last received picture and publishes by FTP to a server on 127.0.0.1 (or not,
 with --no-ftp). ffmpeg comes from the distribution; it is installed with apt-get when missing.
 Also prints Oculet's CPU time over the run and its memory (RSS) at the start and the end.
+
+With --changing a window under the copied rectangle changes colour every 250 ms, so every frame
+is a new picture; without it the picture stays still. --latency N changes it N times, about a
+second apart, and prints how long each change took to reach Oculet's Cam_1.bmp (median and longest).
 """
 import argparse
+import ctypes
+import ctypes.util
 import os
 import shutil
 import signal
@@ -26,6 +32,77 @@ import soak  # noqa: E402  (the soak run's Xvfb, FTP server and memory reading)
 
 LEFT, TOP, WIDTH, HEIGHT, FPS = 1400, 700, 400, 300, 4
 TICKS = os.sysconf("SC_CLK_TCK")
+
+
+class ChangingWindow(threading.Thread):
+    """A window over the copied rectangle, painted a new grey every `period` seconds (through
+    libX11, so no process is started per change); `changed` holds (time, grey) of each change."""
+
+    def __init__(self, display, period, changes=None):
+        super().__init__(daemon=True)
+        self.period, self.changes, self.changed, self.running = period, changes, [], True
+        x = ctypes.CDLL(ctypes.util.find_library("X11"))
+        x.XOpenDisplay.restype = ctypes.c_void_p
+        x.XOpenDisplay.argtypes = [ctypes.c_char_p]
+        x.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+        x.XDefaultRootWindow.restype = ctypes.c_ulong
+        x.XCreateSimpleWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong] + [ctypes.c_int] * 2 + \
+            [ctypes.c_uint] * 3 + [ctypes.c_ulong] * 2
+        x.XCreateSimpleWindow.restype = ctypes.c_ulong
+        for name in ("XMapWindow", "XClearWindow"):
+            getattr(x, name).argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+        x.XSetWindowBackground.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_ulong]
+        x.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
+        self.x, self.d = x, x.XOpenDisplay(display.encode())
+        self.w = x.XCreateSimpleWindow(self.d, x.XDefaultRootWindow(self.d), LEFT, TOP, WIDTH, HEIGHT, 0, 0, 0)
+        x.XMapWindow(self.d, self.w)
+        x.XSync(self.d, 0)
+
+    def paint(self, grey):
+        self.x.XSetWindowBackground(self.d, self.w, grey * 0x010101)
+        self.x.XClearWindow(self.d, self.w)
+        self.x.XSync(self.d, 0)
+        self.changed.append((time.monotonic(), grey))
+
+    def run(self):
+        n = 0
+        while self.running and (self.changes is None or n < self.changes):
+            self.paint(40 + (n * 37) % 180)
+            n += 1
+            time.sleep(self.period)
+
+
+def bmp_pixel(path, x, y):
+    """(r, g, b) of a 24-bit bottom-up BMP, or None while it cannot be read."""
+    try:
+        data = path.read_bytes()
+    except FileNotFoundError:
+        return None
+    width, height = int.from_bytes(data[18:22], "little"), int.from_bytes(data[22:26], "little")
+    row = (width * 3 + 3) & ~3
+    at = 54 + (height - 1 - y) * row + x * 3
+    if len(data) < at + 3:
+        return None
+    return data[at + 2], data[at + 1], data[at]
+
+
+def measure_latency(display, cam, changes):
+    """Seconds from each change of the window to a Cam_1.bmp that shows it."""
+    window = ChangingWindow(display, 0)
+    latencies = []
+    for n in range(changes):
+        grey = 40 + (n * 37) % 180
+        window.paint(grey)
+        start = window.changed[-1][0]
+        while time.monotonic() - start < 5:
+            pixel = bmp_pixel(cam, 40, 160)
+            if pixel and all(abs(c - grey) <= 8 for c in pixel):
+                latencies.append(time.monotonic() - start)
+                break
+            time.sleep(0.002)
+        # About a second apart, never in step with the frame timer.
+        time.sleep(max(0.0, 1.0 + 0.25 * ((n * 0.618) % 1) - (time.monotonic() - start)))
+    return latencies
 
 
 def ensure_ffmpeg():
@@ -124,6 +201,14 @@ def run_once(args):
             time.sleep(0.1)
         if min(c() for c in count) < 8 or any(p.poll() is not None for p in processes):
             sys.exit("Oculet or ffmpeg did not start writing frames")
+        if args.latency:
+            latencies = measure_latency(env["DISPLAY"], root / "data" / "Oculet" / "Cam_1.bmp", args.latency)
+            print(f"latency from a change to Cam_1.bmp over {len(latencies)} of {args.latency} changes: "
+                  f"median {1000 * statistics.median(latencies):.0f} ms, "
+                  f"longest {1000 * max(latencies):.0f} ms" if latencies else "no change reached Cam_1.bmp")
+            sys.exit(0)
+        if args.changing:
+            ChangingWindow(env["DISPLAY"], 1 / FPS).start()
         frames0 = [c() for c in count]
         cpu0 = [cpu_seconds(p.pid) for p in processes]
         rss_start = soak.rss_kib(oculet.pid)
@@ -156,6 +241,9 @@ def main():
                         help="runs one after another; a shared machine varies from minute to minute, so the "
                              "median ratio of several runs says more than one")
     parser.add_argument("--no-ftp", action="store_true", help="Oculet without publishing")
+    parser.add_argument("--changing", action="store_true", help="a source picture that changes every frame")
+    parser.add_argument("--latency", type=int, default=0, metavar="N",
+                        help="only measure how long N changes take to reach Cam_1.bmp")
     args = parser.parse_args()
     ensure_ffmpeg()
 
@@ -169,7 +257,8 @@ def main():
             print(f"{name:<8}{f:6d} frames in {args.seconds:.0f} s ({f / args.seconds:.2f}/s), CPU {c:6.2f} s, "
                   f"{ms:6.2f} ms a frame")
         ratios.append(per_frame[0] / per_frame[1])
-        print(f"ratio oculet/ffmpeg CPU per frame: {ratios[-1]:.2f} (publishing {'off' if args.no_ftp else 'on'})")
+        print(f"ratio oculet/ffmpeg CPU per frame: {ratios[-1]:.2f} (publishing {'off' if args.no_ftp else 'on'}, "
+              f"picture {'changing' if args.changing else 'still'})")
         print(f"oculet: CPU {cpu[0]:.2f} s over {args.seconds:.0f} s; RSS {rss_start} KiB at start, {rss_end} KiB at end")
     if args.runs > 1:
         print(f"median ratio of {args.runs} runs: {statistics.median(ratios):.2f} "

@@ -61,19 +61,44 @@ void FrameCycle::capture(bool alsoCleanCopy) {
         }
         std::swap(pic1_, spare_);
     }
-    // The capture, the copied boxes and the strip are copied from the screen together, though
-    // drawn one by one.
-    std::vector<QRect> spots{source_.captureRect(settings_)};
+    // What of the capture, the copied boxes and the strip comes from the screen is copied
+    // together, though drawn one by one.
+    const QRect captureRect = source_.captureRect(settings_);
+    std::vector<QRect> spots, screenSpots;
+    std::vector<bool> fromContent;
+    const bool readsContent = desktop_.readsWindowContent();
+    const auto add = [&](const QRect& spot) {
+        spots.push_back(spot);
+        fromContent.push_back(readsContent && source_.fromContent(spot));
+        if (!fromContent.back()) {
+            screenSpots.push_back(spot);
+        }
+    };
+    add(captureRect);
     for (const CopiedBox& box : kCopiedBoxes) {
         if (drawsBox(box)) {
-            spots.push_back(box.source(settings_));
+            add(box.source(settings_));
         }
     }
     if (progressStripWidth() > 0) {
-        spots.push_back(source_.progressStripRect(settings_));
+        add(source_.progressStripRect(settings_));
     }
-    desktop_.prefetch(spots);
-    if (!desktop_.grabOnto(spots.front(), pic1_, pic1_.rect())) {
+    // Asked every frame, so that "unchanged" always means since the frame before.
+    const bool anyFromContent = std::find(fromContent.begin(), fromContent.end(), true) != fromContent.end();
+    const bool unchanged = desktop_.unchangedSinceLastAsked(anyFromContent ? source_.handle() : 0, screenSpots);
+    reuse_ = alsoCleanCopy && unchanged && cleanCaptureKept_ && spots == lastSpots_ && fromContent == lastFromContent_;
+    lastSpots_ = spots;
+    lastFromContent_ = fromContent;
+    lastPieces_.swap(pieces_);
+    pieces_.clear();
+    if (reuse_) {
+        // The same picture as last time: the clean capture is it, stretched already.
+        std::memcpy(pic1_.bits(), pic3_.constBits(), std::size_t(pic1_.sizeInBytes()));
+        return;
+    }
+    cleanCaptureKept_ = false;
+    desktop_.prefetch(screenSpots);
+    if (!copyOnto(captureRect, pic1_, pic1_.rect())) {
         // Nothing could be read: the previous picture stays rather than a black frame.
         if (swapped) {
             std::swap(pic1_, spare_);
@@ -87,11 +112,34 @@ void FrameCycle::capture(bool alsoCleanCopy) {
         } else {
             pic3_ = pic1_.copy();
         }
+        cleanCaptureKept_ = true;
     }
 }
 
+void FrameCycle::copyPiece(const QRect& screenRect, const QRect& place) {
+    const auto same = [&](const CopiedPiece& p) { return p.source == screenRect && p.place == place; };
+    if (const auto kept = std::find_if(lastPieces_.begin(), lastPieces_.end(), same);
+        reuse_ && kept != lastPieces_.end() && !kept->pixels.isNull()) {
+        QPainter painter(&pic1_);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.drawImage(place.topLeft(), kept->pixels);
+        pieces_.push_back(*kept);
+        return;
+    }
+    if (copyOnto(screenRect, pic1_, place)) {
+        pieces_.push_back({screenRect, place, pic1_.copy(place)});
+    }
+}
+
+bool FrameCycle::copyOnto(const QRect& screenRect, QImage& dst, const QRect& dstRect) {
+    if (source_.fromContent(screenRect) && desktop_.windowContentOnto(source_.handle(), screenRect, dst, dstRect)) {
+        return true;
+    }
+    return desktop_.grabOnto(screenRect, dst, dstRect);
+}
+
 void FrameCycle::drawCopiedBox(const QRect& source, const QRect& place) {
-    desktop_.grabOnto(source, pic1_, place);
+    copyPiece(source, place);
     QPainter painter(&pic1_);
     painter.setPen(toQColor(settings_.borderColour));
     painter.setBrush(Qt::NoBrush);
@@ -120,7 +168,7 @@ int FrameCycle::progressStripWidth() const {
 
 void FrameCycle::drawProgressStrip() {
     if (const int width = progressStripWidth(); width > 0) {
-        desktop_.grabOnto(source_.progressStripRect(settings_), pic1_, QRect(0, kStripTop, width, kStripHeight));
+        copyPiece(source_.progressStripRect(settings_), QRect(0, kStripTop, width, kStripHeight));
     }
 }
 

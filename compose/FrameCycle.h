@@ -81,6 +81,12 @@ public:
 
 private:
     void capture(bool alsoCleanCopy);
+    // A screen rectangle onto dstRect of dst: from the source window's own content where it lies
+    // within that window (and the desktop can read it), otherwise from the screen.
+    bool copyOnto(const QRect& screenRect, QImage& dst, const QRect& dstRect);
+    // A box or the strip onto its place on the frame: copied afresh, or while nothing under it
+    // changed, the pixels it left there last time.
+    void copyPiece(const QRect& screenRect, const QRect& place);
     // A copied box is drawn when it is on and not being dragged.
     bool drawsBox(const CopiedBox& box) const;
     void drawCopiedBoxes();
@@ -113,6 +119,18 @@ private:
     // The program's name in the frame's bottom-right corner, the same on every frame.
     QFont nameFont_;
     CachedText nameStamp_;
+    // What was copied last time, to be reused while nothing there changed: where from (and
+    // whether from the window's content), the clean capture in pic3_, each box's pixels.
+    struct CopiedPiece {
+        QRect source, place;
+        QImage pixels;
+    };
+    std::vector<QRect> lastSpots_;
+    std::vector<bool> lastFromContent_;
+    bool cleanCaptureKept_ = false;
+    bool reuse_ = false;
+    std::vector<CopiedPiece> pieces_;
+    std::vector<CopiedPiece> lastPieces_;
     bool warningDismissed_ = false;
     bool warningOpen_ = false; // the missing-source question is on the screen, unanswered
 };

@@ -22,6 +22,8 @@ struct TopLevelWindow {
     WindowId id = 0;
     QString title;
     QRect rect;
+    // False while the window is minimised or unmapped: there is nothing of it to copy then.
+    bool shown = true;
 };
 
 class Desktop {
@@ -36,7 +38,7 @@ public:
     // Outer frame (decorations included) in root coordinates; std::nullopt when the window is gone.
     virtual std::optional<QRect> windowRect(WindowId) = 0;
     // Title and outer frame together, as the two calls above give them (a backend may ask for
-    // both at once); std::nullopt when the window is gone.
+    // both at once), and whether the window is shown; std::nullopt when the window is gone.
     virtual std::optional<TopLevelWindow> window(WindowId);
     // Format_RGB32, screenRect.size(); parts off the screen are black. A rectangle wider or
     // taller than the whole screen may come back squeezed to the screen's size on that axis
@@ -53,6 +55,26 @@ public:
     // rectangle; any other grab drops them. Nothing here is required: without it (or where a
     // backend does nothing with it) every grab copies for itself.
     virtual void prefetch(const std::vector<QRect>& screenRects) { (void)screenRects; }
+
+    // Whether windowContentOnto can read a window's own pixels (the display keeps windows'
+    // content apart from the screen); false means every copy comes from the screen.
+    virtual bool readsWindowContent() { return false; }
+    // screenRect, lying within the outer frame of `window` (as windowRect gives it), copied from
+    // that window's own content and stretched onto dstRect of dst: windows above it and its
+    // parts beyond the screen's edges are its own pixels there, not the screen's. False, leaving
+    // dst alone, when the content cannot be read (no such support, the window gone or hidden).
+    virtual bool windowContentOnto(WindowId window, const QRect& screenRect, QImage& dst, const QRect& dstRect) {
+        (void)window, (void)screenRect, (void)dst, (void)dstRect;
+        return false;
+    }
+    // Whether nothing can have changed, since the previous call, in the content of `window`
+    // (0: none) nor on the screen within `screenSpots`. A caller asks once per frame with what
+    // it is about to copy; the first question about a window, and a backend that cannot tell,
+    // answer false (copy again).
+    virtual bool unchangedSinceLastAsked(WindowId window, const std::vector<QRect>& screenSpots) {
+        (void)window, (void)screenSpots;
+        return false;
+    }
 
     // The first shown top-level window (topmost first) that the process `pid` made, known by the
     // process id its toolkit records on it; another program's window is never taken. 0 when the

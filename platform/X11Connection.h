@@ -6,6 +6,8 @@
 
 #include "platform/X11Desktop.h"
 
+#include <xcb/composite.h>
+#include <xcb/damage.h>
 #include <xcb/shm.h>
 #include <xcb/xcb.h>
 
@@ -130,6 +132,19 @@ struct X11Desktop::State {
         int stride;
     };
     std::vector<Prefetched> prefetched;
+    // Reading windows' own content (X11ScreenCopy.cpp): offered by the display, the segment
+    // it is read through (apart from the screen copies waiting in `segment`), and the top-level
+    // window redirected for it.
+    bool compositeAvailable = false;
+    x11::ShmSegment contentSegment;
+    xcb_window_t redirected = XCB_NONE;
+    // Watching for changes (X11ScreenCopy.cpp): the screen as a whole, and the watched window's
+    // top level.
+    bool damageAvailable = false;
+    std::uint8_t damageEvent = 0;
+    xcb_damage_damage_t screenDamage = XCB_NONE;
+    xcb_damage_damage_t windowDamage = XCB_NONE;
+    xcb_window_t watched = XCB_NONE;
 
     xcb_connection_t* c() const { return connection.get(); }
     bool alive() const { return xcb_connection_has_error(connection.get()) == 0; }
@@ -159,6 +174,10 @@ struct X11Desktop::State {
     Onto stretchFromSegment(const QRect& screenRect, QImage& dst, const QRect& dstRect);
     void prefetch(const std::vector<QRect>& rects);
     QImage copyOf(const QRect& screenRect, const QRect& screen);
+
+    // Reading a window's own content (finding its top level in X11Windows.cpp).
+    std::optional<xcb_window_t> topLevelOf(xcb_window_t window) const;
+    bool contentOnto(xcb_window_t window, const QRect& screenRect, QImage& dst, const QRect& dstRect);
 };
 
 } // namespace oculet

@@ -96,6 +96,25 @@ std::unique_ptr<X11Desktop> X11Desktop::open(QString* error, Options options) {
                 bool(take<xcb_shm_query_version_reply_t>(xcb_shm_query_version_reply, c, xcb_shm_query_version(c)));
         }
     }
+    if (options.useWindowContent) {
+        // Naming a window's pixmap came with version 0.2.
+        const xcb_query_extension_reply_t* ext = xcb_get_extension_data(c, &xcb_composite_id);
+        if (ext != nullptr && ext->present) {
+            const auto version = take<xcb_composite_query_version_reply_t>(
+                xcb_composite_query_version_reply, c, xcb_composite_query_version(c, 0, 4));
+            state->compositeAvailable =
+                version && (version->major_version > 0 || version->minor_version >= 2);
+        }
+    }
+    if (options.useWindowContent) {
+        const xcb_query_extension_reply_t* ext = xcb_get_extension_data(c, &xcb_damage_id);
+        if (ext != nullptr && ext->present) {
+            // The version must be asked before any other request of the extension.
+            state->damageAvailable = bool(take<xcb_damage_query_version_reply_t>(
+                xcb_damage_query_version_reply, c, xcb_damage_query_version(c, 1, 1)));
+            state->damageEvent = ext->first_event;
+        }
+    }
     return std::unique_ptr<X11Desktop>(new X11Desktop(std::move(state)));
 }
 

@@ -15,6 +15,9 @@ public:
         // Copy pixels through a shared-memory segment when the server offers MIT-SHM. Off
         // forces the plain GetImage path (a remote display, or tests of that path).
         bool useSharedMemory = true;
+        // Read the source window's own content where the server offers Composite. Off forces
+        // copies from the screen, as on a server without it.
+        bool useWindowContent = true;
     };
 
     // nullptr and a reason in *error when no display can be opened.
@@ -33,6 +36,9 @@ public:
     QImage grab(const QRect& screenRect) override;
     bool grabOnto(const QRect& screenRect, QImage& dst, const QRect& dstRect) override;
     void prefetch(const std::vector<QRect>& screenRects) override;
+    bool readsWindowContent() override;
+    bool windowContentOnto(WindowId window, const QRect& screenRect, QImage& dst, const QRect& dstRect) override;
+    bool unchangedSinceLastAsked(WindowId window, const std::vector<QRect>& screenSpots) override;
     WindowId findWindowOfProcess(qint64 pid) override;
     void placeWindowOnTop(WindowId, const QRect& rect) override;
     void askToClose(WindowId) override;

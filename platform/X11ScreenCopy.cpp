@@ -308,4 +308,150 @@ bool X11Desktop::grabOnto(const QRect& screenRect, QImage& dst, const QRect& dst
     return Desktop::grabOnto(screenRect, dst, dstRect);
 }
 
+// The window's top level (the window manager's frame, title bar and all) is redirected, so the
+// server keeps its whole content in a pixmap of its own whatever covers it or however far it
+// hangs over the screen's edge. Its pixmap is named afresh for every copy: a pixmap once named
+// is left behind when the window is resized or mapped again.
+bool X11Desktop::State::contentOnto(xcb_window_t window, const QRect& screenRect, QImage& dst, const QRect& dstRect) {
+    xcb_connection_t* c = this->c();
+    const std::optional<xcb_window_t> top = topLevelOf(window);
+    if (!top) {
+        return false;
+    }
+    const auto attributesCookie = xcb_get_window_attributes(c, *top);
+    const auto geometryCookie = xcb_get_geometry(c, *top);
+    const auto attributes =
+        take<xcb_get_window_attributes_reply_t>(xcb_get_window_attributes_reply, c, attributesCookie);
+    const auto geometry = take<xcb_get_geometry_reply_t>(xcb_get_geometry_reply, c, geometryCookie);
+    if (!attributes || !geometry || attributes->map_state != XCB_MAP_STATE_VIEWABLE) {
+        return false; // an unmapped window has no content to name
+    }
+    if (redirected != *top) {
+        if (redirected != XCB_NONE) {
+            xcb_composite_unredirect_window(c, redirected, XCB_COMPOSITE_REDIRECT_AUTOMATIC);
+        }
+        // Automatic: the server still draws the window on the screen as before.
+        xcb_composite_redirect_window(c, *top, XCB_COMPOSITE_REDIRECT_AUTOMATIC);
+        redirected = *top;
+    }
+    // The pixmap holds the border too; its origin is the window's outer corner.
+    const int border = geometry->border_width;
+    const QRect content(geometry->x, geometry->y, geometry->width + 2 * border, geometry->height + 2 * border);
+    const QRect clip = screenRect & content;
+    if (clip.isEmpty()) {
+        return false;
+    }
+    const QRect inPixmap = clip.translated(-content.topLeft());
+    const xcb_pixmap_t pixmap = xcb_generate_id(c);
+    xcb_composite_name_window_pixmap(c, *top, pixmap);
+
+    const int stride = layout.stride(clip.width());
+    const std::size_t bytes = std::size_t(stride) * std::size_t(clip.height());
+    const std::uint8_t* pixels = nullptr;
+    Reply<xcb_get_image_reply_t> wire;
+    if (shmAvailable && (contentSegment.size() >= bytes || contentSegment.create(c, bytes))) {
+        if (take<xcb_shm_get_image_reply_t>(
+                xcb_shm_get_image_reply, c,
+                xcb_shm_get_image(c, pixmap, std::int16_t(inPixmap.x()), std::int16_t(inPixmap.y()),
+                                  std::uint16_t(inPixmap.width()), std::uint16_t(inPixmap.height()), ~0u,
+                                  XCB_IMAGE_FORMAT_Z_PIXMAP, contentSegment.seg(), 0))) {
+            pixels = contentSegment.data();
+        }
+    }
+    if (pixels == nullptr) {
+        wire = take<xcb_get_image_reply_t>(
+            xcb_get_image_reply, c,
+            xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, std::int16_t(inPixmap.x()), std::int16_t(inPixmap.y()),
+                          std::uint16_t(inPixmap.width()), std::uint16_t(inPixmap.height()), ~0u));
+        if (wire && std::size_t(xcb_get_image_data_length(wire.get())) >= bytes) {
+            pixels = xcb_get_image_data(wire.get());
+        }
+    }
+    xcb_free_pixmap(c, pixmap);
+    if (pixels == nullptr) {
+        return false; // e.g. the window went in between
+    }
+    if (clip == screenRect && layout.matchesRgb32()) {
+        // The padding byte may hold anything; the stretch makes every pixel opaque.
+        const QImage view(pixels, clip.width(), clip.height(), stride, QImage::Format_RGB32);
+        return stretchInto(dst, dstRect, view);
+    }
+    // Beyond the window there is nothing of it: black there, as a screen copy past its edge.
+    QImage image(screenRect.size(), QImage::Format_RGB32);
+    if (image.isNull()) {
+        return false;
+    }
+    if (clip != screenRect) {
+        image.fill(0xff000000u);
+    }
+    convertRows(pixels, stride, clip.size(), layout, image, clip.topLeft() - screenRect.topLeft());
+    return stretchInto(dst, dstRect, image);
+}
+
+bool X11Desktop::readsWindowContent() { return d_->compositeAvailable && d_->alive(); }
+
+bool X11Desktop::windowContentOnto(WindowId window, const QRect& screenRect, QImage& dst, const QRect& dstRect) {
+    if (window == 0 || !screenRect.isValid() || screenRect.isEmpty() || !readsWindowContent()) {
+        return false;
+    }
+    return d_->contentOnto(window, screenRect, dst, dstRect);
+}
+
+// The server reports where drawing happened since the damage was last taken away; a change
+// made before the taking away is reported before the answer to the round trip after it, so
+// every change is seen either now or at the next question, never lost.
+bool X11Desktop::unchangedSinceLastAsked(WindowId window, const std::vector<QRect>& screenSpots) {
+    State& d = *d_;
+    if (!d.damageAvailable || !d.alive()) {
+        return false;
+    }
+    xcb_connection_t* c = d.c();
+    bool changed = false;
+    if (d.screenDamage == XCB_NONE) {
+        d.screenDamage = xcb_generate_id(c);
+        xcb_damage_create(c, d.screenDamage, d.root, XCB_DAMAGE_REPORT_LEVEL_BOUNDING_BOX);
+        changed = true;
+    }
+    xcb_window_t top = XCB_NONE;
+    if (window != 0) {
+        const std::optional<xcb_window_t> found = d.topLevelOf(window);
+        if (!found) {
+            return false;
+        }
+        top = *found;
+    }
+    if (top != d.watched) {
+        if (d.windowDamage != XCB_NONE) {
+            xcb_damage_destroy(c, d.windowDamage); // an error if the window took it along: dropped below
+            d.windowDamage = XCB_NONE;
+        }
+        if (top != XCB_NONE) {
+            d.windowDamage = xcb_generate_id(c);
+            xcb_damage_create(c, d.windowDamage, top, XCB_DAMAGE_REPORT_LEVEL_BOUNDING_BOX);
+        }
+        d.watched = top;
+        changed = true;
+    }
+    xcb_damage_subtract(c, d.screenDamage, XCB_NONE, XCB_NONE);
+    if (d.windowDamage != XCB_NONE) {
+        xcb_damage_subtract(c, d.windowDamage, XCB_NONE, XCB_NONE);
+    }
+    std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    // Every event on this connection is read here: errors of requests nobody waits for too.
+    while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
+        if ((event->response_type & 0x7f) == d.damageEvent + XCB_DAMAGE_NOTIFY) {
+            const auto* notify = reinterpret_cast<const xcb_damage_notify_event_t*>(event);
+            if (notify->damage == d.windowDamage) {
+                changed = true;
+            } else if (notify->damage == d.screenDamage) {
+                const QRect area(notify->area.x, notify->area.y, notify->area.width, notify->area.height);
+                changed = changed || std::any_of(screenSpots.begin(), screenSpots.end(),
+                                                 [&](const QRect& spot) { return spot.intersects(area); });
+            }
+        }
+        std::free(event);
+    }
+    return !changed && d.alive();
+}
+
 } // namespace oculet

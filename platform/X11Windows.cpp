@@ -99,6 +99,22 @@ std::optional<QRect> X11Desktop::State::topLevelAncestorRect(xcb_window_t window
     return std::nullopt;
 }
 
+// The window that sits directly on the root and holds `window`: a window manager's frame with
+// its title bar, or the window itself on a bare server. None when the window is gone.
+std::optional<xcb_window_t> X11Desktop::State::topLevelOf(xcb_window_t window) const {
+    for (int depth = 0; depth <= kFrameDepth; ++depth) {
+        const auto tree = take<xcb_query_tree_reply_t>(xcb_query_tree_reply, c(), xcb_query_tree(c(), window));
+        if (!tree) {
+            return std::nullopt;
+        }
+        if (tree->parent == root || tree->parent == XCB_NONE) {
+            return window;
+        }
+        window = tree->parent;
+    }
+    return std::nullopt;
+}
+
 // The window manager's own list, when a live EWMH window manager keeps one. A list left on
 // the root by a window manager that has since exited would hide every newer window, so the
 // manager's check window must still point at itself.
@@ -225,12 +241,16 @@ std::optional<TopLevelWindow> X11Desktop::window(WindowId id) {
     }
     const auto titleCookies = d_->askTitle(id);
     const auto rectCookies = d_->askRect(id);
+    const auto attributesCookie = xcb_get_window_attributes(d_->c(), id);
     std::optional<QString> title = d_->readTitle(titleCookies);
     const std::optional<QRect> rect = d_->readRect(rectCookies);
-    if (!title || !rect) {
+    const auto attributes =
+        take<xcb_get_window_attributes_reply_t>(xcb_get_window_attributes_reply, d_->c(), attributesCookie);
+    if (!title || !rect || !attributes) {
         return std::nullopt;
     }
-    return TopLevelWindow{id, std::move(*title), *rect};
+    // A minimised window is unmapped by the window manager; its frame with it.
+    return TopLevelWindow{id, std::move(*title), *rect, attributes->map_state == XCB_MAP_STATE_VIEWABLE};
 }
 
 WindowId X11Desktop::findWindowOfProcess(qint64 pid) {

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-svg-dev qt6-image-formats-plugins qt6-qpa-plugins
-  libxcb1-dev libxcb-shm0-dev libx11-dev
+  libxcb1-dev libxcb-shm0-dev libxcb-composite0-dev libxcb-damage0-dev libx11-dev
   libcurl4-openssl-dev libssl-dev libturbojpeg0-dev libmicrohttpd-dev
   fonts-liberation2
 )

@@ -28,6 +28,13 @@ void SourceWindow::check(const Settings& settings) {
     if (handle_ != 0) {
         const std::optional<TopLevelWindow> window = desktop_.window(handle_);
         if (window && titleMatches(window->title, fragment_)) {
+            if (!window->shown) {
+                // Minimised: warned about as a missing window, and taken up again as soon as
+                // it is restored.
+                edges_ = edgesFromStoredCapture(settings);
+                missing_ = true;
+                return;
+            }
             edges_ = edgesOf(window->rect);
             missing_ = false;
             return;
@@ -49,6 +56,14 @@ void SourceWindow::searchForRedraw(const Settings& settings) {
 }
 
 QRect SourceWindow::captureRect(const Settings& s) const { return captureOnScreen(s, edges_, screenMode()); }
+
+bool SourceWindow::fromContent(const QRect& screenRect) const {
+    if (screenMode() || missing_ || handle_ == 0 || screenRect.isEmpty()) {
+        return false;
+    }
+    const QRect window(edges_.left, edges_.top, edges_.right - edges_.left, edges_.bottom - edges_.top);
+    return window.contains(screenRect);
+}
 
 QRect SourceWindow::progressStripRect(const Settings& s) const {
     return regionOnScreen(s, RegionTarget::ProgressStrip, edges_);

@@ -43,6 +43,11 @@ public:
     // The progress strip's source: measured from the window's bottom-left corner.
     QRect progressStripRect(const Settings& settings) const;
 
+    // Whether a screen rectangle is copied from the found window's own content rather than from
+    // the screen: it lies wholly within the window's outer frame. Never in screen mode or while
+    // the window is missing.
+    bool fromContent(const QRect& screenRect) const;
+
 private:
     Desktop& desktop_;
     QString fragment_;

@@ -4,6 +4,11 @@
 #include "tests/app/SystemTest.h"
 #include "tests/platform/PixelCheck.h"
 
+#include <QProcess>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
 #include <algorithm>
 
 namespace oculet::test {
@@ -40,14 +45,18 @@ bool showsOnly(const QColor& colour, const QImage& frame) {
 // The source caption on the menu bar turns red while the source is missing.
 bool captionRed() { return near(screenPixel({3, 10}), QColor(0xC0, 0, 0), 20); }
 
+// EasyPal is the source; no overlay covers the picture (the name stamp in its corner stays).
+QByteArray settingsWithCapture() {
+    return QStringLiteral("[program]\nprog=0\n[me]\nleft=0\ntop=0\n[epprogress]\nbar=0\n"
+                          "[captureleft]\n0=%1\n[capturetop]\n0=%2\n[capturewidth]\n0=%3\n[captureheight]\n0=%4\n"
+                          "[captureoffx]\n0=%5\n[captureoffy]\n0=%6\n"
+                          "[clockonz]\n0=0\n[clockonl]\n0=0\n[txton]\n0=0\n[lastrx]\n0=False\n")
+        .arg(kStored.x()).arg(kStored.y()).arg(kStored.width()).arg(kStored.height())
+        .arg(kOffset.x()).arg(kOffset.y()).toUtf8();
+}
+
 TEST(Capture, FollowsTheSourceWindowAndCarriesOnWithoutIt) {
-    // EasyPal is the source; no overlay covers the picture (the name stamp in its corner stays).
-    freshUser(QStringLiteral("[program]\nprog=0\n[me]\nleft=0\ntop=0\n[epprogress]\nbar=0\n"
-                             "[captureleft]\n0=%1\n[capturetop]\n0=%2\n[capturewidth]\n0=%3\n[captureheight]\n0=%4\n"
-                             "[captureoffx]\n0=%5\n[captureoffy]\n0=%6\n"
-                             "[clockonz]\n0=0\n[clockonl]\n0=0\n[txton]\n0=0\n[lastrx]\n0=False\n")
-                  .arg(kStored.x()).arg(kStored.y()).arg(kStored.width()).arg(kStored.height())
-                  .arg(kOffset.x()).arg(kOffset.y()).toUtf8());
+    freshUser(settingsWithCapture());
     QImage blue(kStored.size(), QImage::Format_RGB32);
     blue.fill(Qt::blue);
     const auto backdrop = showWindow(QStringLiteral("Backdrop"), kStored, blue);
@@ -78,6 +87,64 @@ TEST(Capture, FollowsTheSourceWindowAndCarriesOnWithoutIt) {
     EXPECT_TRUE(showsQuadrants(waitForFrame(showsQuadrants))) << "the source started again was not picked up";
     EXPECT_TRUE(pollUntil(3000, [] { return !captionRed(); })) << "the source caption stayed red";
     EXPECT_EQ(oculet.terminate(), 0);
+}
+
+// The frame is the source window's own picture: a browser over its middle and its half beyond
+// the screen's right edge never show.
+TEST(Capture, ShowsTheSourceWindowsOwnPixelsUnderACoverAndBeyondTheScreenEdge) {
+    freshUser(settingsWithCapture());
+    auto easyPal = showWindow(QStringLiteral("EasyPal"), QRect(QPoint(400, 150), kSourceSize), quadrants());
+    OculetProcess oculet;
+    ASSERT_TRUE(oculet.start());
+    ASSERT_TRUE(oculet.waitForMainWindow());
+    ASSERT_TRUE(showsQuadrants(waitForFrame(showsQuadrants)));
+    QImage white(kSourceSize / 2, QImage::Format_RGB32);
+    white.fill(Qt::white);
+    struct Case { const char* name; QPoint source; QRect cover; };
+    const Case cases[] = {
+        {"a window over the middle", {400, 150}, {560, 270, 320, 240}},
+        {"half beyond the right edge", {1600, 150}, {1500, 0, 10, 10}},
+        {"beyond the edge and covered", {1600, 150}, {1700, 300, 200, 120}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        easyPal->move(c.source);
+        const auto cover = showWindow(QStringLiteral("Browser"), c.cover, white);
+        EXPECT_TRUE(showsQuadrants(waitForFrame(showsQuadrants, 3000)));
+        // Two frames on: not a frame left over from before the cover.
+        waitForFrame();
+        EXPECT_TRUE(showsQuadrants(waitForFrame()));
+    }
+    EXPECT_EQ(oculet.terminate(), 0);
+}
+
+// On a display without Composite the screen is copied as before: the cover shows.
+TEST(Capture, WithoutCompositeTheScreenIsCopiedAndTheCoverShows) {
+    QProcess xvfb;
+    xvfb.start(QStringLiteral("Xvfb"), {"-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
+                                        "-extension", "Composite"});
+    ASSERT_TRUE(xvfb.waitForReadyRead(10000));
+    const QString display = u':' + QString::fromLatin1(xvfb.readLine().trimmed());
+    Display* x = XOpenDisplay(display.toLatin1().constData());
+    ASSERT_NE(x, nullptr);
+    const auto window = [x](const QRect& r, const char* title, unsigned long rgb) {
+        const Window w = XCreateSimpleWindow(x, DefaultRootWindow(x), r.x(), r.y(), unsigned(r.width()),
+                                             unsigned(r.height()), 0, 0, rgb);
+        XStoreName(x, w, title);
+        XMapWindow(x, w);
+        XSync(x, False);
+    };
+    window(QRect(QPoint(400, 150), kSourceSize), "EasyPal", 0x00ff00);
+    window({600, 300, 240, 180}, "Browser", 0xff0000);
+    freshUser(settingsWithCapture());
+    OculetProcess oculet;
+    ASSERT_TRUE(oculet.start({{QStringLiteral("DISPLAY"), display}}));
+    const auto covered = [](const QImage& f) { return near(f.pixel(160, 120), Qt::red) && near(f.pixel(20, 20), Qt::green); };
+    EXPECT_TRUE(covered(waitForFrame(covered, 8000)));
+    EXPECT_EQ(oculet.terminate(), 0);
+    XCloseDisplay(x);
+    xvfb.terminate();
+    xvfb.waitForFinished(3000);
 }
 
 } // namespace

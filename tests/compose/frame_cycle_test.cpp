@@ -293,6 +293,86 @@ TEST_F(FrameCycleTest, CopiesFromTheirPlacesStretchesOntoTheFrameAndWritesItInBo
     EXPECT_EQ(view.missing, std::vector<bool>(3, false));
 }
 
+// Whatever lies within the source window comes from its own content, so a window over it never
+// reaches the frame; a box elsewhere, a hidden window or a desktop without content reading is
+// copied from the screen as before.
+TEST_F(FrameCycleTest, InsideTheSourceWindowFromItsContentElsewhereFromTheScreen) {
+    settings.epProgress = 1;
+    const QRect inside(300, 200, 60, 40), outside(1500, 10, 60, 40), strip(180, 675, 500, 7);
+    setBox(BoxId::SM, inside, {0, 75, 60, 40});
+    setBox(BoxId::Aux1, outside, {130, 75, 60, 40});
+    const WindowId id = openSource(EasyPal, "EasyPal - Digital SSTV", {160, 90, 800, 600});
+    desktop.setWindowContent(id, kMagenta);
+    struct Case {
+        const char* name;
+        bool readsContent, shown;
+        std::vector<QRect> fromContent, fromScreen;
+        QColor capture, sm;
+    };
+    const QRect capture(170, 120, 400, 300);
+    const Case cases[] = {
+        {"content read", true, true, {capture, inside, strip}, {outside}, kMagenta, kMagenta},
+        {"no content reading", false, true, {}, {capture, inside, outside, strip}, kGrey, kGrey},
+        {"minimised: missing, from the stored place", true, false, {}, {}, kGrey, kGrey},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        desktop.setReadsContent(c.readsContent);
+        desktop.showWindow(id, c.shown);
+        runCycle(); // takes up the window's state
+        desktop.fill(desktop.virtualScreen(), kGrey); // a change everywhere: all copied again
+        desktop.clearRecord();
+        runCycle();
+        EXPECT_EQ(desktop.contentReads(), c.fromContent);
+        if (c.shown) {
+            EXPECT_EQ(desktop.grabs(), c.fromScreen);
+            EXPECT_TRUE(areaIs(cycle->pic1(), {0, 0, 320, 70}, c.capture));
+        }
+        EXPECT_TRUE(areaIs(cycle->pic1(), {0, 75, 60, 40}, c.sm));
+        EXPECT_TRUE(areaIs(cycle->pic1(), {130, 75, 60, 40}, kGrey));
+        EXPECT_EQ(view.missing.back(), !c.shown);
+    }
+    EXPECT_EQ(messages.asked.size(), 1) << "a minimised window is warned about as a missing one";
+}
+
+// While nothing under the capture and the boxes changed and nothing moved, the last picture is
+// used again with no copy made; the first change is copied in the very next frame.
+TEST_F(FrameCycleTest, AnUnchangedPictureIsNotCopiedAgainAndTheFirstChangeIsInTheNextFrame) {
+    const QRect inside(300, 200, 60, 40), outside(1500, 10, 60, 40);
+    setBox(BoxId::SM, inside, {0, 75, 60, 40});
+    setBox(BoxId::Aux1, outside, {130, 75, 60, 40});
+    const WindowId id = openSource(EasyPal, "EasyPal - Digital SSTV", {160, 90, 800, 600});
+    desktop.setReadsContent(true);
+    desktop.setWindowContent(id, kMagenta);
+    desktop.fill(outside, kBlue);
+    runCycle();
+    struct Case {
+        const char* name;
+        std::function<void()> change;
+        bool copied;
+        QColor capture, aux1;
+    };
+    const Case cases[] = {
+        {"still", [] {}, false, kMagenta, kBlue},
+        {"elsewhere on the screen", [&] { desktop.fill({1700, 900, 50, 50}, kRed); }, false, kMagenta, kBlue},
+        {"the window's content", [&] { desktop.setWindowContent(id, kGreen); }, true, kGreen, kBlue},
+        {"still again", [] {}, false, kGreen, kBlue},
+        {"under a box outside the window", [&] { desktop.fill(outside, kRed); }, true, kGreen, kRed},
+        {"the window moved", [&] { desktop.moveWindow(id, {170, 90, 800, 600}); }, true, kGreen, kRed},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.change();
+        desktop.clearRecord();
+        runCycle();
+        EXPECT_EQ(!desktop.grabs().empty() || !desktop.contentReads().empty(), c.copied);
+        EXPECT_TRUE(areaIs(cycle->pic1(), {0, 0, 320, 70}, c.capture));
+        EXPECT_TRUE(areaIs(cycle->pic1(), {0, 75, 60, 40}, c.capture)) << "the box within the window";
+        EXPECT_TRUE(areaIs(cycle->pic1(), {130, 75, 60, 40}, c.aux1));
+        EXPECT_EQ(QImage(dataBitmap()).pixelColor(10, 10), c.capture) << "Cam_1.bmp is written every frame";
+    }
+}
+
 TEST_F(FrameCycleTest, PublishesOnlyWhenConnectedAndNotEditingAndNeverWaitsForIt) {
     openSource(EasyPal, "EasyPal", {390, 370, 800, 600});
     cycle->setPublisher(&publisher);

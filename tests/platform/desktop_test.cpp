@@ -186,6 +186,72 @@ TEST(X11Desktop, GrabCopiesTheScreenAndBlackBeyondItsEdges) {
     }
 }
 
+// The source window's own pixels, whatever covers it and however far it hangs over the screen's
+// edge; followed when resized, and nothing of it while unmapped or on a server read without it.
+TEST(X11Desktop, WindowContentIsTheWindowsOwnUnderACoverAndBeyondTheEdge) {
+    const QRect place(1720, 300, 400, 200); // 200 pixels beyond the right edge
+    const Window source = makeWindow(place, "content source", true, 0x00ff00);
+    const Window cover = makeWindow({1760, 340, 100, 60}, "content cover", true, 0xff0000);
+    auto desktop = X11Desktop::open(nullptr);
+    ASSERT_NE(desktop, nullptr);
+    ASSERT_TRUE(desktop->readsWindowContent());
+    QImage frame(100, 50, QImage::Format_RGB32);
+    const auto content = [&](const QRect& rect) {
+        frame.fill(Qt::white);
+        return desktop->windowContentOnto(source, rect, frame, frame.rect());
+    };
+    // The server has the covered part drawn again once the window is redirected.
+    EXPECT_TRUE(pollUntil(3000, [&] { return content(place) && allPixels(frame, frame.rect(), 0x00ff00); }))
+        << "the cover or the screen's edge shows";
+    EXPECT_TRUE(allPixels(desktop->grab({1770, 350, 10, 10}), {0, 0, 10, 10}, 0xff0000)) << "the screen still has the cover";
+    // Only the rectangle asked for, from the window's own corner.
+    XSetWindowBackground(display(), source, 0x0000ff);
+    XClearArea(display(), source, 0, 100, 400, 100, False);
+    XSync(display(), False);
+    EXPECT_TRUE(pollUntil(3000, [&] {
+        return content({1720, 350, 400, 100}) && allPixels(frame, {0, 0, 100, 24}, 0x00ff00) &&
+               allPixels(frame, {0, 26, 100, 24}, 0x0000ff);
+    }));
+    // Changes are told apart: the window's content, a spot of the screen, or neither.
+    const auto still = [&](WindowId w, std::vector<QRect> spots) { return desktop->unchangedSinceLastAsked(w, spots); };
+    const auto repaint = [&](Window w, unsigned long rgb) {
+        XSetWindowBackground(display(), w, rgb);
+        XClearArea(display(), w, 0, 0, 0, 0, False);
+        XSync(display(), False);
+    };
+    EXPECT_FALSE(still(source, {})) << "nothing known of a window first watched";
+    EXPECT_TRUE(still(source, {}));
+    repaint(cover, 0xff00ff);
+    EXPECT_TRUE(still(source, {})) << "a window over it is no change of its content";
+    repaint(source, 0x0000ff);
+    EXPECT_FALSE(still(source, {}));
+    EXPECT_TRUE(still(source, {}));
+    EXPECT_FALSE(still(0, {{1770, 350, 10, 10}}));
+    repaint(cover, 0xff0000);
+    EXPECT_FALSE(still(0, {{1770, 350, 10, 10}})) << "a change on the screen under a spot";
+    repaint(cover, 0xff00ff);
+    EXPECT_TRUE(still(0, {{10, 10, 10, 10}})) << "a change elsewhere";
+    // Resized and moved: read from the new pixmap.
+    XMoveResizeWindow(display(), source, 100, 100, 600, 300);
+    XClearArea(display(), source, 0, 0, 600, 300, False);
+    XSync(display(), False);
+    EXPECT_TRUE(pollUntil(3000, [&] { return content({100, 100, 600, 300}) && allPixels(frame, frame.rect(), 0x0000ff); }));
+    XUnmapWindow(display(), source);
+    XSync(display(), False);
+    EXPECT_FALSE(content({100, 100, 600, 300})) << "an unmapped window has no content";
+    XMapWindow(display(), source);
+    XSync(display(), False);
+    EXPECT_TRUE(pollUntil(3000, [&] { return content({100, 100, 600, 300}) && allPixels(frame, frame.rect(), 0x0000ff); }));
+
+    auto screenOnly = X11Desktop::open(nullptr, {true, false});
+    ASSERT_NE(screenOnly, nullptr);
+    EXPECT_FALSE(screenOnly->readsWindowContent());
+    EXPECT_FALSE(screenOnly->windowContentOnto(source, {100, 100, 600, 300}, frame, frame.rect()));
+    XDestroyWindow(display(), source);
+    XSync(display(), False);
+    EXPECT_FALSE(content({100, 100, 600, 300}));
+}
+
 // The client area in root coordinates, the frame openbox put around it (_NET_FRAME_EXTENTS), and
 // whether it is shown.
 struct Managed {
@@ -235,6 +301,13 @@ TEST(X11Desktop, UnderAWindowManagerItsStackingAndFramesCount) {
     }));
     EXPECT_LT(seen.frame.top(), seen.client.top()) << "title bar not included";
     EXPECT_TRUE(pollUntil(3000, [&] { return allPixels(desktop->grab(seen.client), {2, 2, 296, 196}, 0x00ff00); }));
+    // The title bar belongs to openbox's frame, and the content read includes it where the
+    // window's rectangle does.
+    QImage outer(seen.frame.size(), QImage::Format_RGB32);
+    ASSERT_TRUE(desktop->windowContentOnto(program, seen.frame, outer, outer.rect()));
+    const QRect clientInFrame = seen.client.translated(-seen.frame.topLeft());
+    EXPECT_TRUE(allPixels(outer, clientInFrame.adjusted(2, 2, -2, -2), 0x00ff00));
+    EXPECT_FALSE(allPixels(outer, {clientInFrame.x() + 5, clientInFrame.y() - 5, 1, 1}, 0x00ff00)) << "no title bar";
     // As a taskbar activates it.
     ASSERT_TRUE(test::xdotool({"windowactivate", "--sync", QString::number(program)}).has_value());
     EXPECT_TRUE(found("EasyPal - managed", program));

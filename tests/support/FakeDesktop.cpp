@@ -14,6 +14,21 @@ FakeDesktop::FakeDesktop(const QRect& virtualScreen)
 void FakeDesktop::fill(const QRect& screenRect, const QColor& colour) {
     QPainter painter(&screen_);
     painter.fillRect(screenRect.translated(-virtualScreen_.topLeft()), colour);
+    painted_.push_back(screenRect);
+}
+
+bool FakeDesktop::unchangedSinceLastAsked(WindowId window, const std::vector<QRect>& screenSpots) {
+    bool changed = window != watched_ || (window != 0 && contentChanged_);
+    const std::optional<QRect> windowPlace = windowRect(window);
+    for (const QRect& painted : painted_) {
+        changed = changed || (windowPlace && windowPlace->intersects(painted));
+        changed = changed || std::any_of(screenSpots.begin(), screenSpots.end(),
+                                         [&](const QRect& spot) { return spot.intersects(painted); });
+    }
+    watched_ = window;
+    contentChanged_ = false;
+    painted_.clear();
+    return !changed;
 }
 
 WindowId FakeDesktop::addWindow(const QString& title, const QRect& rect, bool onTop) {
@@ -48,9 +63,32 @@ void FakeDesktop::retitleWindow(WindowId id, const QString& title) {
     }
 }
 
+void FakeDesktop::showWindow(WindowId id, bool shown) {
+    if (auto it = find(id); it != windows_.end()) {
+        it->shown = shown;
+    }
+}
+
 void FakeDesktop::clearRecord() {
     listCount_ = 0;
     grabs_.clear();
+    contentReads_.clear();
+}
+
+bool FakeDesktop::windowContentOnto(WindowId id, const QRect& screenRect, QImage& dst, const QRect& dstRect) {
+    const auto it = find(id);
+    if (!readsContent_ || it == windows_.end() || !it->shown || !it->rect.contains(screenRect)) {
+        return false;
+    }
+    contentReads_.push_back(screenRect);
+    QPainter painter(&dst);
+    if (const auto content = contents_.find(id); content != contents_.end()) {
+        painter.fillRect(dstRect, content->second);
+    } else {
+        painter.drawImage(dstRect, grab(screenRect));
+        grabs_.pop_back();
+    }
+    return true;
 }
 
 std::vector<TopLevelWindow> FakeDesktop::topLevelWindows() {
@@ -68,6 +106,13 @@ std::optional<QString> FakeDesktop::windowTitle(WindowId id) {
 std::optional<QRect> FakeDesktop::windowRect(WindowId id) {
     if (auto it = find(id); it != windows_.end()) {
         return it->rect;
+    }
+    return std::nullopt;
+}
+
+std::optional<TopLevelWindow> FakeDesktop::window(WindowId id) {
+    if (auto it = find(id); it != windows_.end()) {
+        return *it;
     }
     return std::nullopt;
 }

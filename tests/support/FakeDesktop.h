@@ -31,17 +31,33 @@ public:
     void setWindowProcess(WindowId id, qint64 pid) { pids_[id] = pid; }
     // Makes grab() answer with a null image, as a desktop that can no longer be read does.
     void setBroken(bool broken) { broken_ = broken; }
+    // A window minimised (false) or restored.
+    void showWindow(WindowId id, bool shown);
+    // Gives a window content of its own, `colour` all over, read by windowContentOnto while
+    // `readsContent` is on; without it a window's content is its place on the screen picture.
+    void setWindowContent(WindowId id, const QColor& colour) {
+        contents_[id] = colour;
+        contentChanged_ = true;
+    }
+    void setReadsContent(bool reads) { readsContent_ = reads; }
 
     // What the code under test asked for.
     int listCount() const { return listCount_; }
     const std::vector<QRect>& grabs() const { return grabs_; }
+    // The rectangles read from windows' content.
+    const std::vector<QRect>& contentReads() const { return contentReads_; }
     void clearRecord();
 
     QRect virtualScreen() override { return virtualScreen_; }
     std::vector<TopLevelWindow> topLevelWindows() override;
     std::optional<QString> windowTitle(WindowId id) override;
     std::optional<QRect> windowRect(WindowId id) override;
+    std::optional<TopLevelWindow> window(WindowId id) override;
     QImage grab(const QRect& screenRect) override;
+    bool readsWindowContent() override { return readsContent_; }
+    bool windowContentOnto(WindowId id, const QRect& screenRect, QImage& dst, const QRect& dstRect) override;
+    // Tells changes apart as a server does: painted screen rectangles and new window content.
+    bool unchangedSinceLastAsked(WindowId window, const std::vector<QRect>& screenSpots) override;
     WindowId findWindowOfProcess(qint64 pid) override;
     void placeWindowOnTop(WindowId id, const QRect& rect) override;
     // The fake obeys at once: the window is gone.
@@ -57,6 +73,12 @@ private:
     bool broken_ = false;
     int listCount_ = 0;
     std::vector<QRect> grabs_;
+    std::vector<QRect> contentReads_;
+    std::map<WindowId, QColor> contents_;
+    bool readsContent_ = false;
+    bool contentChanged_ = true;
+    WindowId watched_ = 0;
+    std::vector<QRect> painted_;
     std::map<WindowId, qint64> pids_;
 };
 
