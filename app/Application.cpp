@@ -62,12 +62,8 @@ Application::~Application() = default;
 
 void Application::start() {
     if (!desktop_->readsWindowContent()) {
-        // Said once: the frames still come, only without the protection against covers.
-        const QString note = QStringLiteral(
-            "This X display cannot read a window's own content (no Composite extension): Oculet copies "
-            "the screen where the radio program is, so any window over it shows in the frame.");
-        std::fprintf(stderr, "oculet: %s\n", qPrintable(note));
-        window_.menuBar()->program()->setToolTip(note);
+        std::fprintf(stderr, "oculet: %s\n", qPrintable(screenCopyNote()));
+        window_.menuBar()->program()->setToolTip(screenCopyNote());
     }
     dataFolder_ = Paths::dataFolder();
     // Nothing installs these folders here: start-up makes them so every later write has a place.
@@ -75,13 +71,7 @@ void Application::start() {
     installShippedFiles(dataFolder_, languages, versionText(), messages_);
     language_ = std::make_unique<LanguageLoader>(texts_, messages_, languages, versionText());
     moveOffPictureIntoDataFolder(Paths::programFolder(), dataFolder_);
-    // A kill in the moment before a rename leaves the temporary file behind; this copy holds the
-    // instance lock, so nothing else is writing them.
-    for (const QString& written : {Paths::settingsFile(), dataFolder_ + u'/' + FrameCycle::camBitmapName(),
-                                   Paths::programFolder() + u'/' + FrameCycle::camBitmapName(),
-                                   dataFolder_ + QStringLiteral("/temp.jpg"), dataFolder_ + u'/' + Paths::offPictureName()}) {
-        removeStaleTemporaries(written);
-    }
+    removeStaleTemporaries(Paths::settingsFile(), dataFolder_, Paths::programFolder());
 
     const QRect screenRect = desktop_->virtualScreen();
     const VirtualScreen screen{screenRect.left(), screenRect.top(), screenRect.width(), screenRect.height()};
@@ -102,11 +92,7 @@ void Application::start() {
     cycle_->setOverlays(overlays_.get());
     boxPreview_ = std::make_unique<BoxPreviewPainter>(settings_, *desktop_,
                                                       [this] { return overlays_->lastReceivedPicture(); });
-    BoxHandleParts handleParts;
-    for (BoxId id : kAllBoxes) {
-        handleParts.labels[static_cast<std::size_t>(id)] = window_.boxLabel(id);
-    }
-    handleParts.frameArea = window_.frameArea();
+    BoxHandleParts handleParts = window_.boxHandleParts();
     handleParts.eraseFromFrame = [this](const QRect& place) { cycle_->eraseBox(place); };
     boxHandles_ = new BoxHandles(boxEditor_, *boxPreview_, std::move(handleParts), texts_);
     window_.setDragPreview(boxHandles_->preview());
@@ -130,10 +116,7 @@ void Application::start() {
                                                  versionText(), texts_, messages_, hooks);
     updateCheck_->start();
     if (!settingsFile_.savable()) {
-        messages_.warn(QStringLiteral("The settings file %1 cannot be read (%2).\n\nOculet runs on its default "
-                                        "settings this time and will not save over that file. Make it readable "
-                                        "and start Oculet again to have your settings back.")
-                             .arg(Paths::settingsFile(), unreadable));
+        messages_.warn(settingsFile_.unreadableNotice(unreadable));
     }
 }
 
@@ -142,9 +125,7 @@ void Application::startPublishing() {
     ftpPanel_ = new FtpPanel(*panelContext_, window_.frameArea(), dataFolder_);
     connect(ftpPanel_, &FtpPanel::closed, this, &Application::closePublishingPanel);
     // The live view stands before the publish step and shares each frame's JPEG with it.
-    FtpPublisherOptions publishOptions;
-    publishOptions.saveJpeg = [this](const QImage& frame, const QString& folder) { return liveView_.saveJpeg(frame, folder); };
-    publisher_ = std::make_unique<FtpPublisher>(settings_, texts_, messages_, nullptr, publishOptions);
+    publisher_ = std::make_unique<FtpPublisher>(settings_, texts_, messages_, nullptr, liveView_.publisherOptions());
     liveView_.setPublisher(publisher_.get());
     cycle_->setPublisher(&liveView_);
     liveView_.apply(settings_);
@@ -153,9 +134,7 @@ void Application::startPublishing() {
     connect(menus_.get(), &Menus::textsApplied, liveViewGroup_, &LiveViewGroup::applyTexts);
     connect(publisher_.get(), &FtpPublisher::statusChanged, this,
             [this](const LinkStatus& status) { liveView_.setPublishing(status.caption()); });
-    connect(&liveView_, &LiveView::viewersChanged, &window_, [this](int viewers) {
-        window_.showLiveViewers(liveView_.state() == LiveView::State::Serving ? texts_[Text::LiveViewViewers].arg(viewers) : QString());
-    });
+    connect(liveViewGroup_, &LiveViewGroup::viewersLineChanged, &window_, &MainWindow::showLiveViewers);
     connect(publisher_.get(), &FtpPublisher::busy, &window_, &MainWindow::showMessage);
     connect(publisher_.get(), &FtpPublisher::statusChanged, &window_, &MainWindow::showPublishingStatus);
     connect(publisher_.get(), &FtpPublisher::statusChanged, ftpPanel_,
@@ -213,11 +192,7 @@ void Application::openHelpWindow() {
     if (!helpWindow_) {
         helpWindow_ = std::make_unique<HelpWindow>();
     }
-    // The main window may have moved since the last opening.
-    helpWindow_->placeOver(window_);
-    helpWindow_->show();
-    helpWindow_->raise();
-    helpWindow_->activateWindow();
+    helpWindow_->openOver(window_);
 }
 
 void Application::saveSettings() {

@@ -154,4 +154,13 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     emit closeRequested();
 }
 
+BoxHandleParts MainWindow::boxHandleParts() const {
+    BoxHandleParts parts;
+    for (BoxId id : kAllBoxes) {
+        parts.labels[static_cast<std::size_t>(id)] = boxLabel(id);
+    }
+    parts.frameArea = frameArea();
+    return parts;
+}
+
 } // namespace oculet

@@ -8,6 +8,7 @@
 #include "compose/FrameCycle.h"
 #include "compose/OverlayBoxes.h"
 #include "publish/LinkStatus.h"
+#include "ui/BoxHandles.h"
 
 #include <QImage>
 #include <QLabel>
@@ -72,6 +73,8 @@ public:
 
     // The handle of a box on the frame, and the preview shown over a held box.
     QWidget* boxLabel(BoxId id) const { return boxLabels_[static_cast<std::size_t>(id)]; }
+    // The box labels and the frame area, for the handles that move and size the boxes.
+    BoxHandleParts boxHandleParts() const;
     void setDragPreview(QWidget* preview) { dragPreview_ = preview; }
     MenuBar* menuBar() const { return menuBar_; }
     // The tool tip of an overlay box's label.

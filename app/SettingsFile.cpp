@@ -23,4 +23,11 @@ void SettingsFile::save(const Settings& settings, bool withWindowPlace) {
     }
 }
 
+QString SettingsFile::unreadableNotice(const QString& reason) const {
+    return QStringLiteral("The settings file %1 cannot be read (%2).\n\nOculet runs on its default settings this "
+                          "time and will not save over that file. Make it readable and start Oculet again to "
+                          "have your settings back.")
+        .arg(path_, reason);
+}
+
 } // namespace oculet

@@ -20,6 +20,8 @@ public:
     Settings load(const VirtualScreen& screen, QString* unreadable);
     // Whether the file may be written: false when it exists but could not be read.
     bool savable() const { return savable_; }
+    // What the user is told when the file could not be read for `reason`.
+    QString unreadableNotice(const QString& reason) const;
     // Writes the settings over what was read, keeping the keys this version does not know; the
     // window's place only when `withWindowPlace`. Failures are said on standard error.
     void save(const Settings& settings, bool withWindowPlace);

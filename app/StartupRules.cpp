@@ -3,6 +3,8 @@
 #include "platform/AtomicFile.h"
 #include "platform/RegularFile.h"
 #include "platform/Paths.h"
+#include "compose/FrameCycle.h"
+#include "publish/JpegWriter.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -25,6 +27,19 @@ void moveOffPictureIntoDataFolder(const QString& programFolder, const QString& d
     if (picture.ok() && replaceFile(target, picture.bytes) == 0 && removable) {
         QFile::remove(beside);
     }
+}
+
+void removeStaleTemporaries(const QString& settingsFile, const QString& dataFolder, const QString& programFolder) {
+    for (const QString& written : {settingsFile, dataFolder + u'/' + FrameCycle::camBitmapName(),
+                                   programFolder + u'/' + FrameCycle::camBitmapName(),
+                                   dataFolder + u'/' + tempJpegName(), dataFolder + u'/' + Paths::offPictureName()}) {
+        removeStaleTemporaries(written);
+    }
+}
+
+QString screenCopyNote() {
+    return QStringLiteral("This X display cannot read a window's own content (no Composite extension): Oculet "
+                          "copies the screen where the radio program is, so any window over it shows in the frame.");
 }
 
 } // namespace oculet

@@ -9,4 +9,12 @@ namespace oculet {
 // user already has in the data folder is never overwritten by it on every start.
 void moveOffPictureIntoDataFolder(const QString& programFolder, const QString& dataFolder);
 
+// A kill in the moment before a rename leaves a temporary file behind: removed at start-up, when
+// this copy holds the instance lock and nothing else writes them.
+void removeStaleTemporaries(const QString& settingsFile, const QString& dataFolder, const QString& programFolder);
+
+// What the user is told, once, when the display cannot give a window's own content: the frames
+// still come, only without the protection against covers.
+QString screenCopyNote();
+
 } // namespace oculet

@@ -133,4 +133,11 @@ void HelpWindow::wheelEvent(QWheelEvent* event) {
     event->accept();
 }
 
+void HelpWindow::openOver(const QWidget& mainWindow) {
+    placeOver(mainWindow);
+    show();
+    raise();
+    activateWindow();
+}
+
 } // namespace oculet

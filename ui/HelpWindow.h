@@ -38,6 +38,8 @@ public:
 
     // Level with the main window's top and centred on it, as far as the screen allows.
     void placeOver(const QWidget& mainWindow);
+    // Placed over the main window (which may have moved since the last opening), shown and raised.
+    void openOver(const QWidget& mainWindow);
     const HelpScroll& scroll() const { return scroll_; }
 
 protected:

@@ -44,6 +44,11 @@ LiveViewGroup::LiveViewGroup(Settings& settings, LiveView& liveView, const Inter
     grid->addWidget(password_, 3, 1);
     grid->addWidget(address_, 4, 0, 1, 2);
 
+    connect(&liveView_, &LiveView::viewersChanged, this, [this](int viewers) {
+        emit viewersLineChanged(liveView_.state() == LiveView::State::Serving
+                                    ? texts_[Text::LiveViewViewers].arg(viewers)
+                                    : QString());
+    });
     connect(ckOn_, &QCheckBox::toggled, this, [this](bool on) {
         settings_.webOn = on;
         applySettings();

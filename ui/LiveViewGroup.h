@@ -23,6 +23,12 @@ public:
     LiveViewGroup(Settings& settings, LiveView& liveView, const InterfaceTexts& texts, QWidget* parent = nullptr);
 
     void applyTexts();
+
+signals:
+    // The line the status mark's tool tip shows about the viewers; empty while nothing is served.
+    void viewersLineChanged(const QString& line);
+
+public:
     // Puts the settings into the controls.
     void refreshFromSettings();
     // Applies the settings to the live view and shows the outcome.

@@ -2,6 +2,7 @@
 
 #include "compose/FramePublisher.h"
 #include "platform/HttpServer.h"
+#include "publish/FtpPublisher.h"
 #include "web/LiveFrames.h"
 
 #include <QImage>
@@ -56,6 +57,12 @@ public:
     // The publish step's JPEG writer: a frame the live view has already made into a JPEG is
     // written as those bytes, any other one is encoded as usual.
     QByteArray saveJpeg(const QImage& frame, const QString& dataFolder);
+    // The publisher's options with its JPEG written through saveJpeg(): one encoding for both.
+    FtpPublisherOptions publisherOptions() {
+        FtpPublisherOptions options;
+        options.saveJpeg = [this](const QImage& frame, const QString& folder) { return saveJpeg(frame, folder); };
+        return options;
+    }
 
 signals:
     void viewersChanged(int viewers);
