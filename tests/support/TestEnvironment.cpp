@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <cstdio>
 #include <string>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -42,6 +43,25 @@ UnwrittenFifo::UnwrittenFifo(const QString& path, int writerAfterMs) {
 UnwrittenFifo::~UnwrittenFifo() {
     stop_ = true;
     writer_.join();
+}
+
+pid_t startChild(const std::vector<std::string>& argv) {
+    const pid_t parent = ::getpid();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (::getppid() != parent) { // the parent died before the line above
+            ::_exit(127);
+        }
+        std::vector<char*> args;
+        for (const std::string& arg : argv) {
+            args.push_back(const_cast<char*>(arg.c_str()));
+        }
+        args.push_back(nullptr);
+        ::execvp(args[0], args.data());
+        ::_exit(127);
+    }
+    return pid;
 }
 
 void stopChild(pid_t& pid) {
@@ -119,11 +139,7 @@ bool TestEnvironment::startWindowManager() {
     const QString ready = g_root + QStringLiteral("/openbox-ready");
     QFile::remove(ready);
     const std::string command = "touch " + ready.toStdString(); // the root has no blanks
-    g_openbox = ::fork();
-    if (g_openbox == 0) {
-        ::execlp("openbox", "openbox", "--sm-disable", "--startup", command.c_str(), static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
+    g_openbox = startChild({"openbox", "--sm-disable", "--startup", command});
     return g_openbox > 0 && pollUntil(5000, [&] { return QFile::exists(ready); });
 }
 

@@ -2,6 +2,8 @@
 
 #include <QFile>
 #include <QString>
+#include <string>
+#include <vector>
 
 #include <atomic>
 #include <thread>
@@ -56,6 +58,9 @@ private:
     std::thread writer_;
 };
 
+// Forks and runs `argv` (argv[0] found on PATH). The child ends with this test program even when
+// it aborts (a sanitizer report, a crash), so no server outlives it holding CTest's output pipe.
+pid_t startChild(const std::vector<std::string>& argv);
 // Stops a child process, politely first.
 void stopChild(pid_t& pid);
 

@@ -14,6 +14,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace oculet::test {
@@ -28,14 +29,9 @@ bool startXvfb() {
     if (::pipe(fds) != 0) {
         return false;
     }
-    g_xvfb = ::fork();
-    if (g_xvfb == 0) {
-        ::close(fds[0]);
-        const std::string fd = std::to_string(fds[1]);
-        ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1920x1080x24",
-                 "-nolisten", "tcp", "-noreset", "+extension", "MIT-SHM", static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
+    ::fcntl(fds[0], F_SETFD, FD_CLOEXEC);
+    g_xvfb = startChild({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1920x1080x24",
+                         "-nolisten", "tcp", "-noreset", "+extension", "MIT-SHM"});
     ::close(fds[1]);
     if (g_xvfb < 0) {
         ::close(fds[0]);

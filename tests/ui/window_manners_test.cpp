@@ -93,6 +93,7 @@ TEST(MenuBar, PointingAtThePictureOrABoxTakesTheBordersAwayAndSaysSo) {
 
 TEST(OptionPanels, EscapeClosesAsTheCloseButtonDoesAndDialogsSayWhatTheyChoose) {
     test::Fixture f;
+    const InterfaceTexts texts; // the panels keep the texts they were given, as they keep the app's
     TextPanel text(f.context, nullptr);
     FtpPanel ftp(f.context, nullptr, test::TestEnvironment::makeTempDir("escape"));
     for (OptionPanel* panel : std::initializer_list<OptionPanel*>{&text, &ftp}) {
@@ -107,10 +108,10 @@ TEST(OptionPanels, EscapeClosesAsTheCloseButtonDoesAndDialogsSayWhatTheyChoose) 
 
     f.settings.program = MMSSTV;
     LastRxPanel lastRx(f.context, nullptr);
-    lastRx.applyTexts(InterfaceTexts());
+    lastRx.applyTexts(texts);
     lastRx.openPanel(QStringLiteral("MMSSTV Last received"));
     lastRx.findChild<QPushButton*>("cmdBrowse")->click();
-    text.applyTexts(InterfaceTexts());
+    text.applyTexts(texts);
     text.openPanel(QStringLiteral("EasyPal Text options"));
     text.findChild<QPushButton*>("cmdColor")->click();
     EXPECT_EQ(f.dialogs.titles, QStringList({"MMSSTV History folder", "EasyPal Text options: Colour"}));
