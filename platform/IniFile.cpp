@@ -149,7 +149,9 @@ IniFile IniFile::parse(const QByteArray& bytes) {
         pending.clear();
         beforeBlank = 0;
     }
-    ini.trailer_ = pending;
+    // In a file without a single section the text stands at its head, and stays there when the
+    // settings are saved below it: at the end it would fall into the last section written.
+    (current != nullptr ? ini.trailer_ : ini.header_) = pending;
     return ini;
 }
 
@@ -198,9 +200,9 @@ void IniFile::setValue(const QString& sectionName, const QString& key, const QSt
 }
 
 QByteArray IniFile::serialise() const {
-    QByteArray out;
+    QByteArray out = header_;
     for (const Section& s : sections_) {
-        if (!out.isEmpty()) {
+        if (&s != &sections_.front()) {
             out += '\n';
         }
         out += s.leading + '[' + s.name.toUtf8() + "]\n";

@@ -66,6 +66,7 @@ private:
 
     std::vector<Section> sections_;
     QHash<QString, std::size_t> index_;
+    QByteArray header_; // the text of a file that named no section
     QByteArray trailer_;
     Encoding encoding_ = Encoding::Utf8;
     bool strayText_ = false; // text outside any section that is not a comment

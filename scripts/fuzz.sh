@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Builds the fuzz targets (clang, into build-fuzz/) and runs each for SECONDS on a copy of its
+# Builds the fuzz targets (clang, into build-asan/) and runs each for SECONDS on a copy of its
 # seed inputs, so fuzz/corpus/ is never written, with the words of its format when there is a
 # fuzz/<target>.dict. Fails when any target finds a crash, a leak, undefined behaviour or an
-# input that takes over 10 s; the input is kept in build-fuzz/findings/<target>/ and the
+# input that takes over 10 s; the input is kept in build-asan/findings/<target>/ and the
 # target's log tail is shown.
 #   scripts/fuzz.sh SECONDS [TARGET...]     e.g. scripts/fuzz.sh 600, scripts/fuzz.sh 60 settings
 set -euo pipefail
@@ -21,7 +21,7 @@ launcher=()
 if command -v ccache >/dev/null; then
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
-cmake --preset fuzz "${launcher[@]}" >/dev/null
+cmake --preset asan "${launcher[@]}" >/dev/null
 cmake --build --preset fuzz
 
 work=$(mktemp -d)
@@ -29,9 +29,9 @@ trap 'rm -rf "$work"' EXIT
 mkdir -m 700 "$work/runtime"
 failed=()
 for name in "${targets[@]}"; do
-  program="build-fuzz/${name}_fuzz"
+  program="build-asan/${name}_fuzz"
   corpus="$work/corpus-$name"
-  findings="build-fuzz/findings/$name"
+  findings="build-asan/findings/$name"
   cp -r "fuzz/corpus/$name" "$corpus"
   mkdir -p "$findings" "$work/tmp-$name"
   log="$work/$name.log"

@@ -96,7 +96,10 @@ TEST(SettingsFile, Utf16IsReadAndKeptAndTextWithoutAnySectionIsRefused) {
         EXPECT_FALSE(IniFile::read(dir + name, &error).has_value()) << name;
         EXPECT_FALSE(error.isEmpty()) << name;
     }
-    EXPECT_TRUE(IniFile::fromBytes("; nothing but a comment\n\n").has_value());
+    std::optional<IniFile> commentOnly = IniFile::fromBytes("; nothing but a comment\n\n");
+    ASSERT_TRUE(commentOnly.has_value());
+    commentOnly->setValue("a", "k", "1"); // the comment stays on top, not inside the section
+    EXPECT_EQ(commentOnly->serialise(), QByteArray("; nothing but a comment\n[a]\nk=1\n"));
 }
 
 // Files a user or another program may have put in Oculet's way are read only when they are
