@@ -1,7 +1,5 @@
-// What the compose tests share: one message-box fake and one pixel check.
+// What the compose tests share: pixel checks.
 #pragma once
-
-#include "platform/Messages.h"
 
 #include <QImage>
 #include <QStringList>
@@ -9,29 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <utility>
-#include <vector>
 
 namespace oculet::test {
-
-// Records every message; a question stands until `answer` is given.
-class ScriptedMessages final : public Messages {
-public:
-    QStringList asked;
-    std::vector<std::function<void(bool)>> standing;
-    void show(Kind, const QString&, const QString& text, std::function<void(bool)> answered) override {
-        asked << text;
-        if (answered) {
-            standing.push_back(std::move(answered));
-        }
-    }
-    void closeAll() override { standing.clear(); }
-    void answer(bool yes) {
-        for (auto& answered : std::exchange(standing, {})) {
-            answered(yes);
-        }
-    }
-};
 
 // How many pixels of the area (clipped to the image) pass the test.
 inline int countPixels(const QImage& image, const QRect& area, const std::function<bool(QColor)>& test) {

@@ -6,6 +6,7 @@
 #include "source/SourcePrograms.h"
 #include "source/SourceWindow.h"
 #include "tests/compose/ComposeTestSupport.h"
+#include "tests/support/RecordingMessages.h"
 #include "tests/support/FakeDesktop.h"
 #include "tests/support/TestEnvironment.h"
 
@@ -94,7 +95,7 @@ protected:
     OverlayBoxes boxes;
     EditState edit;
     SourceWindow source{desktop};
-    test::ScriptedMessages messages;
+    test::RecordingMessages messages;
     RecordingView view;
     RecordingOverlays overlays;
     FakePublisher publisher;
@@ -240,19 +241,19 @@ TEST_F(FrameCycleTest, MissingSourceAsksOnceWhileFramesGoOnAndNoEndsTheProgramBu
         EXPECT_TRUE(QFile::exists(dataBitmap()) && QFile::exists(programBitmap()));
         QFile::remove(dataBitmap());
     }
-    EXPECT_EQ(messages.asked, QStringList{QStringLiteral("EasyPal not running!")}) << "none at start-up";
+    EXPECT_EQ(messages.shown, QStringList{QStringLiteral("EasyPal not running!")}) << "none at start-up";
     EXPECT_EQ(finished, 3);
     EXPECT_EQ(view.shutdowns, 0);
     // "No" ends the program when it is given.
-    messages.answer(false);
+    messages.answerAll(false);
     EXPECT_EQ(view.shutdowns, 1);
     // Answered, the question comes again; after "Yes" never more.
     runCycle();
-    messages.answer(true);
+    messages.answerAll(true);
     for (int i = 0; i < 2; ++i) {
         runCycle();
     }
-    EXPECT_EQ(messages.asked, QStringList(2, QStringLiteral("EasyPal not running!")));
+    EXPECT_EQ(messages.shown, QStringList(2, QStringLiteral("EasyPal not running!")));
     EXPECT_EQ(view.shutdowns, 1);
     EXPECT_EQ(view.missing, std::vector<bool>(6, true));
     EXPECT_EQ(finished, 6);
@@ -332,7 +333,7 @@ TEST_F(FrameCycleTest, InsideTheSourceWindowFromItsContentElsewhereFromTheScreen
         EXPECT_TRUE(areaIs(cycle->pic1(), {130, 75, 60, 40}, kGrey));
         EXPECT_EQ(view.missing.back(), !c.shown);
     }
-    EXPECT_EQ(messages.asked.size(), 1) << "a minimised window is warned about as a missing one";
+    EXPECT_EQ(messages.shown.size(), 1) << "a minimised window is warned about as a missing one";
 }
 
 // While nothing under the capture and the boxes changed and nothing moved, the last picture is

@@ -7,6 +7,7 @@
 #include "compose/Overlays.h"
 #include "compose/TextFile.h"
 #include "tests/compose/ComposeTestSupport.h"
+#include "tests/support/RecordingMessages.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QBuffer>
@@ -57,7 +58,7 @@ struct OverlayTest : ::testing::Test {
     Settings settings;
     OverlayBoxes boxes;
     FakeClock clock;
-    test::ScriptedMessages messages;
+    test::RecordingMessages messages;
     InterfaceTexts texts;
     QString userFolder = TestEnvironment::makeTempDir(QStringLiteral("easypal"));
     QDateTime yesterday = QDateTime::currentDateTime().addDays(-1);
@@ -406,14 +407,14 @@ TEST_F(OverlayTest, PlaceholderWhenThereIsNoPictureWithTheTextOnceItCanFit) {
     EXPECT_GT(count(200, 255), 20);
     EXPECT_GT(count(0, 20), 20);
     EXPECT_TRUE(test::areaIs(frame, {200, 150, 120, kTagRoom}, QColor(80, 80, 80))) << "under the box's RX tag";
-    EXPECT_TRUE(messages.asked.isEmpty());
+    EXPECT_TRUE(messages.shown.isEmpty());
 
     // Text that cannot fit is reported once a run, however often it is drawn.
     for (const QChar letter : {u'W', u'W', u'M'}) {
         texts.set(Text::NoPicture, QString(3000, letter));
         overlays.drawLastReceived(frame);
     }
-    EXPECT_EQ(messages.asked, QStringList{QStringLiteral("Unable to find suitable font size for text")});
+    EXPECT_EQ(messages.shown, QStringList{QStringLiteral("Unable to find suitable font size for text")});
 }
 
 } // namespace

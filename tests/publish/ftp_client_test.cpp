@@ -1,7 +1,6 @@
 #include "platform/FtpClient.h"
 #include "publish/RemotePath.h"
 #include "tests/support/FtpServer.h"
-#include "tests/publish/PublishTestSupport.h"
 
 #include <gtest/gtest.h>
 

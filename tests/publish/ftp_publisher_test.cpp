@@ -2,7 +2,7 @@
 #include "publish/JpegWriter.h"
 #include "settings/InterfaceTexts.h"
 #include "settings/Settings.h"
-#include "tests/publish/PublishTestSupport.h"
+#include "tests/support/RecordingMessages.h"
 #include "tests/support/FtpServer.h"
 #include "tests/support/SshServer.h"
 #include "tests/support/TestEnvironment.h"
@@ -61,7 +61,7 @@ protected:
     QString dataFolder = test::TestEnvironment::makeTempDir("data");
     Settings settings;
     InterfaceTexts texts;
-    test::RecordingMessageBoxes messages;
+    test::RecordingMessages messages;
     std::unique_ptr<FtpPublisher> publisher;
     QStringList seen; // busy texts and "idle", in order
 };

@@ -2,7 +2,6 @@
 #include "publish/ImageCompare.h"
 #include "publish/JpegWriter.h"
 #include "tests/platform/PixelCheck.h"
-#include "tests/publish/PublishTestSupport.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QDir>

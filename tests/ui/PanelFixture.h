@@ -2,21 +2,12 @@
 
 // The settings, boxes, dialogs and messages a panel over the frame works with, recorded.
 
-#include "platform/Messages.h"
+#include "tests/support/RecordingMessages.h"
 #include "ui/OptionPanel.h"
 
 #include <QStringList>
 
 namespace oculet::test {
-
-class Boxes final : public Messages {
-public:
-    void show(Kind, const QString& title, const QString& text, std::function<void(bool)>) override {
-        shown << (title == defaultTitle() ? text : title + u'|' + text);
-    }
-    void closeAll() override {}
-    QStringList shown;
-};
 
 class FakeDialogs final : public PanelDialogs {
 public:
@@ -46,7 +37,7 @@ struct Fixture {
     Settings settings;
     OverlayBoxes boxes;
     FakeDialogs dialogs;
-    Boxes messages;
+    RecordingMessages messages;
     QStringList hooked;
     PanelContext context{settings, boxes, dialogs, messages,
                          PanelHooks{[this](bool on) { hooked << (on ? "clock on" : "clock off"); },

@@ -118,7 +118,7 @@ struct EditorScene final : Messages, FrameProgram {
 
 TEST(Captions, EveryCaptionFitsEveryWindowInEveryLanguage) {
     const QString data = test::TestEnvironment::makeTempDir("fit");
-    test::Boxes boxes;
+    test::RecordingMessages boxes;
     installShippedFiles(data, data + "/Languages", QStringLiteral("Oculet 2.21"), boxes);
     InterfaceTexts texts;
     LanguageLoader loader(texts, boxes, data + "/Languages", QStringLiteral("Oculet 2.21"));

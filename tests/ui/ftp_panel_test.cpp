@@ -58,7 +58,7 @@ TEST(FtpPanel, ControlsShowAndEditTheSettingsAndWebcamModeGreysTheFtpDetails) {
 
 TEST(FtpPanel, TheLoginBoxShowsAndSwitchesTheAutostartEntry) {
     test::Fixture fixture;
-    test::Boxes& messages = fixture.messages;
+    test::RecordingMessages& messages = fixture.messages;
     FtpPanel panel(fixture.context, nullptr, test::TestEnvironment::makeTempDir("autostart-panel"));
     const QString folder = test::TestEnvironment::makeTempDir("autostart");
     const Autostart autostart(folder + "/autostart", QStringLiteral("/usr/bin/oculet"));

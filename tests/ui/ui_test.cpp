@@ -26,7 +26,7 @@
 namespace oculet {
 namespace {
 
-using test::Boxes;
+using test::RecordingMessages;
 using test::Fixture;
 
 const QString kVersion = QStringLiteral("Oculet 2.21");
@@ -56,7 +56,7 @@ TEST(Language, ShippedFilesLoadAndATranslatorsFileIsKeptAndFailuresAreSaid) {
     const QByteArray translators = "Oculet 2.21\nedited by hand, broken\n";
     ASSERT_TRUE(test::writeFile(folder + "/Oculet_German.Language", translators));
     ASSERT_TRUE(test::writeFile(folder + "/Oculet_English.Language", "Oculet 2.20\nan old one\n"));
-    Boxes boxes;
+    RecordingMessages boxes;
     installShippedFiles(data, folder, kVersion, boxes);
     EXPECT_EQ(test::readFile(folder + "/Oculet_German.Language"), translators);
     EXPECT_TRUE(QFileInfo(data + "/Help.txt").size() > 0);
@@ -107,7 +107,7 @@ TEST(Language, AFileTheShippedOneReplacesIsKeptBesideItAndOnlyPlainFilesAreRead)
     ASSERT_TRUE(test::writeFile(folder + "/Oculet_Spanish.Language", "Oculet 2.19\nfirst translation\n"));
     test::UnwrittenFifo fifo(folder + "/Oculet_English.Language");
     ASSERT_TRUE(fifo.made());
-    Boxes boxes;
+    RecordingMessages boxes;
     const auto started = std::chrono::steady_clock::now();
     installShippedFiles(data, folder, kVersion, boxes);
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2)) << "waited on the FIFO";

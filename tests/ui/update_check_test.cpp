@@ -1,7 +1,7 @@
 #include "ui/UpdateCheck.h"
 
 #include "settings/InterfaceTexts.h"
-#include "tests/publish/PublishTestSupport.h"
+#include "tests/support/RecordingMessages.h"
 #include "tests/support/HttpServer.h"
 #include "tests/support/TestEnvironment.h"
 #include "tests/support/X11Probe.h"
@@ -61,7 +61,7 @@ TEST(UpdateCheck, ANewerVersionAsksOnceWhenNoPanelIsOpenAndFailuresShowNothing) 
                            Row{server.page("/slow"), false}, Row{server.page("/missing"), false},
                            Row{server.page("/huge"), false}, Row{refused, false}}) {
         SCOPED_TRACE(row.page.toStdString());
-        test::RecordingMessageBoxes messages;
+        test::RecordingMessages messages;
         bool panelOpen = true;
         UpdateCheck::Hooks hooks;
         hooks.mayAsk = [&] { return !panelOpen; };
@@ -98,7 +98,7 @@ TEST(UpdateCheck, ANewerVersionAsksOnceWhenNoPanelIsOpenAndFailuresShowNothing) 
     }
     // An answer that comes after the check has gone (the program is ending) acts on nothing.
     {
-        test::RecordingMessageBoxes late;
+        test::RecordingMessages late;
         auto check = std::make_unique<UpdateCheck>(server.page("/newer"), QString(), "Oculet 2.21", texts, late,
                                                    UpdateCheck::Hooks{});
         check->start(0);
@@ -110,7 +110,7 @@ TEST(UpdateCheck, ANewerVersionAsksOnceWhenNoPanelIsOpenAndFailuresShowNothing) 
     }
     // Without a version page nothing is ever contacted.
     const QByteArray before = server.requests();
-    test::RecordingMessageBoxes messages;
+    test::RecordingMessages messages;
     UpdateCheck silent({}, {}, "Oculet 2.21", texts, messages, {});
     silent.start(0);
     pollUntil(500, [] { return false; });

@@ -4,16 +4,18 @@
 
 #include <QStringList>
 
+#include <functional>
 #include <utility>
 #include <vector>
 
 namespace oculet::test {
 
-// Records the message boxes instead of showing them; questions wait in `pending` for an answer.
-class RecordingMessageBoxes final : public Messages {
+// Records the message boxes instead of showing them, each as its text, or "title|text" when it
+// has a title of its own; questions wait in `pending` until `answerAll`.
+class RecordingMessages final : public Messages {
 public:
-    void show(Kind, const QString&, const QString& text, std::function<void(bool)> answered) override {
-        shown << text;
+    void show(Kind, const QString& title, const QString& text, std::function<void(bool)> answered) override {
+        shown << (title == defaultTitle() ? text : title + u'|' + text);
         if (answered) {
             pending.push_back(std::move(answered));
         }
