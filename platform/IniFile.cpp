@@ -102,8 +102,12 @@ IniFile IniFile::parse(const QByteArray& bytes) {
     Section* current = nullptr;
     QByteArray pending; // comments and lines not understood, waiting for what they stand before
     qsizetype beforeBlank = 0; // how much of `pending` came before its last blank line
+    // A file an editor saved with CR LF line ends is written back with them.
+    const qsizetype firstEnd = text.indexOf('\n');
+    ini.crlf_ = firstEnd > 0 && text[firstEnd - 1] == '\r';
+    const QByteArray eol = ini.lineEnd();
     for (QByteArray line : text.split('\n')) {
-        if (line.endsWith('\r')) {
+        if (ini.crlf_ && line.endsWith('\r')) {
             line.chop(1);
         }
         const QByteArray bare = line.trimmed();
@@ -130,14 +134,14 @@ IniFile IniFile::parse(const QByteArray& bytes) {
         const qsizetype eq = line.indexOf('=');
         if (comment || eq <= 0 || current == nullptr) {
             ini.strayText_ = ini.strayText_ || (!comment && current == nullptr);
-            pending += line + '\n';
+            pending += line + eol;
             continue;
         }
         // A line with only blanks before its "=" names no setting: kept as it stands, like any
         // other line that is not understood, rather than written back as "=value".
         const QString key = decode(line.left(eq).trimmed()).toLower();
         if (key.isEmpty()) {
-            pending += line + '\n';
+            pending += line + eol;
             continue;
         }
         // Only the blank before the first value character is layout; the value keeps the rest.
@@ -145,7 +149,11 @@ IniFile IniFile::parse(const QByteArray& bytes) {
         while (start < line.size() && line[start] == ' ') {
             ++start;
         }
-        ini.setRaw(*current, key, unquote(line.mid(start))).leading += pending;
+        QByteArray value = line.mid(start);
+        if (value.endsWith('\r')) { // a CR LF line end in a file that began with a plain one
+            value.chop(1);
+        }
+        ini.setRaw(*current, key, unquote(value)).leading += pending;
         pending.clear();
         beforeBlank = 0;
     }
@@ -200,14 +208,15 @@ void IniFile::setValue(const QString& sectionName, const QString& key, const QSt
 }
 
 QByteArray IniFile::serialise() const {
+    const QByteArray eol = lineEnd();
     QByteArray out = header_;
     for (const Section& s : sections_) {
         if (&s != &sections_.front()) {
-            out += '\n';
+            out += eol;
         }
-        out += s.leading + '[' + s.name.toUtf8() + "]\n";
+        out += s.leading + '[' + s.name.toUtf8() + ']' + eol;
         for (const Entry& e : s.entries) {
-            out += e.leading + e.key.toUtf8() + '=' + (needsQuotes(e.raw) ? quote(e.raw) : e.raw) + '\n';
+            out += e.leading + e.key.toUtf8() + '=' + (needsQuotes(e.raw) ? quote(e.raw) : e.raw) + eol;
         }
         out += s.tail;
     }

@@ -7,8 +7,8 @@
 //
 // Each value keeps the bytes it was read with until it is given another text, so a value written
 // in another encoding (Latin-1 by an old editor) is saved back byte for byte. Comments and lines
-// that are not understood are kept where they stood, and a file an editor saved as UTF-16 or with
-// a UTF-8 byte-order mark is written back the same way.
+// that are not understood are kept where they stood, and a file an editor saved as UTF-16, with
+// a UTF-8 byte-order mark or with CR LF line ends is written back the same way.
 
 #include <QByteArray>
 #include <QHash>
@@ -69,6 +69,9 @@ private:
     QByteArray header_; // the text of a file that named no section
     QByteArray trailer_;
     Encoding encoding_ = Encoding::Utf8;
+    QByteArray lineEnd() const { return crlf_ ? "\r\n" : "\n"; }
+
+    bool crlf_ = false;
     bool strayText_ = false; // text outside any section that is not a comment
 };
 

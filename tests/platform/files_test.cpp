@@ -84,7 +84,7 @@ TEST(SettingsFile, Utf16IsReadAndKeptAndTextWithoutAnySectionIsRefused) {
     ASSERT_TRUE(ini.has_value());
     EXPECT_EQ(ini->value("ftp", "password"), QString::fromUtf8("s\xc3\xa9" "cret"));
     ini->setValue("ftp", "user", "me");
-    const QString written = QString::fromUtf8("; mine\n[ftp]\npassword=s\xc3\xa9" "cret\nuser=me\n");
+    const QString written = QString::fromUtf8("; mine\r\n[ftp]\r\npassword=s\xc3\xa9" "cret\r\nuser=me\r\n");
     EXPECT_EQ(ini->serialise(), QByteArray("\xff\xfe") + QByteArray(reinterpret_cast<const char*>(written.utf16()),
                                                                       written.size() * 2));
     EXPECT_EQ(IniFile::fromBytes("\xef\xbb\xbf[a]\nk=1\n")->value("a", "k"), QStringLiteral("1"));
