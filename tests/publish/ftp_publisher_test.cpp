@@ -369,6 +369,8 @@ TEST_F(PublisherTest, UntrustedCertificatesAndHostKeysAreRefusedAndNothingIsSent
     ASSERT_TRUE(pollUntil(10000, [&] { return publisher->isConnected(); }));
     makePublisher();
     ASSERT_TRUE(connect()) << "the accepted key was not kept";
+    EXPECT_FALSE(QFileInfo(test::TestEnvironment::home() + "/.ssh").permissions().testAnyFlags(
+        QFile::ReadGroup | QFile::ReadOther)) << "others can read the folder of the known hosts";
     sshd.stop();
     ASSERT_TRUE(sshd.newHostKey() && sshd.start(sshd.port()));
     makePublisher();
