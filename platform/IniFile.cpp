@@ -102,9 +102,8 @@ IniFile IniFile::parse(const QByteArray& bytes) {
     Section* current = nullptr;
     QByteArray pending; // comments and lines not understood, waiting for what they stand before
     qsizetype beforeBlank = 0; // how much of `pending` came before its last blank line
-    // A file an editor saved with CR LF line ends is written back with them.
-    const qsizetype firstEnd = text.indexOf('\n');
-    ini.crlf_ = firstEnd > 0 && text[firstEnd - 1] == '\r';
+    // A file an editor saved with CR LF line ends, every one of them, is written back with them.
+    ini.crlf_ = text.contains('\n') && text.count("\r\n") == text.count('\n');
     const QByteArray eol = ini.lineEnd();
     for (QByteArray line : text.split('\n')) {
         if (ini.crlf_ && line.endsWith('\r')) {
