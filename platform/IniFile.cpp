@@ -220,6 +220,12 @@ QByteArray IniFile::serialise() const {
         out += s.tail;
     }
     out += trailer_;
+    // A line not understood that happens to start with a byte-order mark must not, once it heads
+    // the file, make the next read take the file for another encoding: a blank line goes first.
+    if (encoding_ == Encoding::Utf8 &&
+        (out.startsWith("\xEF\xBB\xBF") || out.startsWith("\xFF\xFE") || out.startsWith("\xFE\xFF"))) {
+        out.prepend(eol);
+    }
     switch (encoding_) {
     case Encoding::Utf8: return out;
     case Encoding::Utf8WithMark: return "\xEF\xBB\xBF" + out;
