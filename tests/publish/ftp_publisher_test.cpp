@@ -146,6 +146,7 @@ TEST_F(PublisherTest, ServerFaultsNeverLeaveThePublishedPictureMissingAndPublish
             EXPECT_EQ(published() == localTemp(), c.replaced);
             EXPECT_EQ(count("DELE cam_1.jpg"), c.publishedDeleted);
             EXPECT_EQ(count("STOR cam_1.jpg"), c.direct ? 1 : 0);
+            EXPECT_FALSE(c.direct && server.exists("cam/temp.jpg")) << "the temporary file stays on the server";
             EXPECT_EQ(publisher->status().state, c.replaced ? LinkState::Connected : LinkState::Retrying);
             if (c.replaced) {
                 EXPECT_EQ(count("RNTO cam_1.jpg") > 0, !c.direct);
