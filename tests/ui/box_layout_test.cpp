@@ -153,7 +153,7 @@ TEST(BoxHandles, AnImageBoxIsErasedPreviewedOutlinedAndTheClockEndsOnTop) {
     EXPECT_EQ(QColor(handles.preview()->picture().pixel(99, 49)), QColor(Qt::green));
 
     mouse(sm, QEvent::MouseButtonRelease, {30, 15}, Qt::LeftButton, Qt::NoButton);
-    EXPECT_FALSE(handles.outline()->isVisibleTo(&frame));
+    EXPECT_FALSE(handles.outline()->isVisibleTo(&frame) || edit.layout.paused()) << "the box stays in hand";
     EXPECT_GT(frame.children().indexOf(clock), frame.children().indexOf(sm)) << "the clock is not on top";
     EXPECT_GT(frame.children().indexOf(panel), frame.children().indexOf(clock)) << "a handle rose over the panel";
 }
