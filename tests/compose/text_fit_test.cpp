@@ -74,6 +74,7 @@ TEST(TextFit, WrapsAtSpacesHyphensAndHardBreaksAndCutsLongWordsAtTheLargestSizeT
         {QStringLiteral("ab\r\ncd\r\nef"), 48, 108, {"ab", "cd", "ef"}, 22},
         // A lone CR or LF breaks too; a final break leaves an empty line that counts in the fit.
         {QStringLiteral("ab\rcd\n"), 1008, 108, {"ab", "cd", ""}, 33},
+        {QStringLiteral("a"), 1008, 1008, {"a"}, 72}, // room for more: the largest size there is
     };
     for (const auto& [text, width, height, lines, size] : cases) {
         SCOPED_TRACE(text.toStdString());
