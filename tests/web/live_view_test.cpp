@@ -35,12 +35,7 @@ using Clock = std::chrono::steady_clock;
 
 const QDateTime kT0 = QDateTime(QDate(2026, 3, 1), QTime(12, 0, 0, 400), Qt::UTC);
 
-HttpRequest request(const QByteArray& path, const QByteArray& method = "GET") {
-    HttpRequest r;
-    r.method = method;
-    r.path = path;
-    return r;
-}
+HttpRequest request(const QByteArray& path, const QByteArray& method = "GET") { return {method, path, {}, {}, {}}; }
 
 QByteArray headerOf(const HttpReply& reply, const QByteArray& name) {
     for (const auto& [key, value] : reply.headers) {
