@@ -48,7 +48,7 @@ TEST(Files, NothingPlantedHoldsUpStartOrEndAndNothingTheUserWroteIsLost) {
     const QByteArray saved = readFile(TestEnvironment::settingsFile());
     ASSERT_TRUE(saved.startsWith("\xff\xfe"));
     const QString text = QString::fromUtf16(reinterpret_cast<const char16_t*>(saved.constData() + 2), (saved.size() - 2) / 2);
-    for (const QString& kept : {QStringLiteral("; my station\n[program]"), QStringLiteral("; the server\n[ftp]"),
+    for (const QString& kept : {QStringLiteral("; my station\r\n[program]"), QStringLiteral("; the server\r\n[ftp]"),
                                 QStringLiteral("address=ftp.example.org"), QStringLiteral("username=pa3xyz"),
                                 QStringLiteral("password=g\u00e9heim")}) {
         EXPECT_TRUE(text.contains(kept)) << kept.toStdString();
