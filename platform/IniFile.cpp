@@ -149,7 +149,7 @@ IniFile IniFile::parse(const QByteArray& bytes) {
             ++start;
         }
         QByteArray value = line.mid(start);
-        if (value.endsWith('\r')) { // a CR LF line end in a file that began with a plain one
+        if (value.endsWith('\r')) { // a CR LF line end among plain ones
             value.chop(1);
         }
         ini.setRaw(*current, key, unquote(value)).leading += pending;

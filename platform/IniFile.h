@@ -63,14 +63,13 @@ private:
     };
     Section& section(const QString& folded);
     Entry& setRaw(Section& section, const QString& foldedKey, QByteArray raw);
+    QByteArray lineEnd() const { return crlf_ ? "\r\n" : "\n"; }
 
     std::vector<Section> sections_;
     QHash<QString, std::size_t> index_;
     QByteArray header_; // the text of a file that named no section
     QByteArray trailer_;
     Encoding encoding_ = Encoding::Utf8;
-    QByteArray lineEnd() const { return crlf_ ? "\r\n" : "\n"; }
-
     bool crlf_ = false;
     bool strayText_ = false; // text outside any section that is not a comment
 };
