@@ -17,11 +17,7 @@ if [[ ${#targets[@]} -eq 0 ]]; then
   done
 fi
 
-launcher=()
-if command -v ccache >/dev/null; then
-  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-fi
-cmake --preset asan "${launcher[@]}" >/dev/null
+cmake --preset asan >/dev/null
 cmake --build --preset fuzz
 
 work=$(mktemp -d)

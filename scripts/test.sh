@@ -18,11 +18,7 @@ cmake --build build
 
 # One clang build serves both the sanitized unit tests and the fuzz targets.
 if [[ "${CI:-}" == "true" || "${OCULET_SANITIZE:-}" == "1" ]]; then
-  launcher=()
-  if command -v ccache >/dev/null; then # as scripts/fuzz.sh configures it, or it rebuilds all
-    launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-  fi
-  cmake --preset asan "${launcher[@]}" >/dev/null
+  cmake --preset asan >/dev/null
   cmake --build --preset asan
   (cd build-asan && ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j2 -L unit)
 fi
