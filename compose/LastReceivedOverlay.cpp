@@ -34,6 +34,37 @@ constexpr qint64 kDecodedPixelBudget = 32'000'000;
 constexpr std::size_t kMaxFrames = 500;
 constexpr qint64 kMaxHeldBytes = 32LL * 1024 * 1024;
 
+// Qt's bitmap reader leaves the pixels a file does not give (a file still being written, a
+// run-length picture that ends early) as they were in the image it fills, and Qt looks a colour
+// up without checking the index against the colour table. So the image is blank before it is
+// read, and afterwards every index has a colour (black) before it is drawn or scaled.
+QImage blankPicture(const QImageReader& reader) {
+    // A reader that decodes to another size, or an animation's onto its own canvas, fills an
+    // image of its own.
+    if (reader.scaledSize().isValid() || reader.supportsAnimation()) {
+        return {};
+    }
+    QImage blank(reader.size(), reader.imageFormat());
+    if (!blank.isNull()) {
+        blank.fill(blank.format() == QImage::Format_Indexed8 ? 255 : 0); // black, unless the table says otherwise
+    }
+    return blank;
+}
+
+QImage inTrueColour(QImage image) {
+    const QImage::Format format = image.format();
+    if (format != QImage::Format_Indexed8 && format != QImage::Format_Mono && format != QImage::Format_MonoLSB) {
+        return image;
+    }
+    QList<QRgb> table = image.colorTable();
+    const qsizetype indices = format == QImage::Format_Indexed8 ? 256 : 2;
+    if (table.size() < indices) {
+        table.resize(indices, qRgb(0, 0, 0));
+        image.setColorTable(table);
+    }
+    return image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+}
+
 QString inFolder(const QString& folder, const QString& name) {
     if (folder.isEmpty() || name.isEmpty() || !QDir::isAbsolutePath(folder)) {
         return {};
@@ -117,7 +148,9 @@ std::optional<ReceivedPicture> decodeReceivedPicture(QIODevice& device) {
         return std::nullopt;
     }
     const QSize held = heldSize(size);
-    if (held != size) {
+    // Only a reader that decodes straight to the smaller size is asked to; any other would scale
+    // the picture itself before its colours are made safe.
+    if (held != size && reader.supportsOption(QImageIOHandler::ScaledSize)) {
         reader.setScaledSize(held);
     }
     ReceivedPicture picture{{}, size};
@@ -125,10 +158,11 @@ std::optional<ReceivedPicture> decodeReceivedPicture(QIODevice& device) {
     qint64 decodedPixels = 0;
     while (picture.frames.size() < kMaxFrames && heldBytes < kMaxHeldBytes &&
            (picture.frames.empty() || decodedPixels + pixels <= kDecodedPixelBudget)) {
-        QImage image;
+        QImage image = blankPicture(reader);
         if (!reader.read(&image) || image.isNull()) {
             break;
         }
+        image = inTrueColour(std::move(image));
         decodedPixels += pixels;
         if (image.size() != held) {
             image = image.scaled(held, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
