@@ -132,8 +132,10 @@ void FrameCycle::copyPiece(const QRect& screenRect, const QRect& place) {
 }
 
 bool FrameCycle::copyOnto(const QRect& screenRect, QImage& dst, const QRect& dstRect) {
-    if (source_.fromContent(screenRect) && desktop_.windowContentOnto(source_.handle(), screenRect, dst, dstRect)) {
-        return true;
+    // Inside the source window only its own content will do: the screen there may show a
+    // window over it.
+    if (desktop_.readsWindowContent() && source_.fromContent(screenRect)) {
+        return desktop_.windowContentOnto(source_.handle(), screenRect, dst, dstRect);
     }
     return desktop_.grabOnto(screenRect, dst, dstRect);
 }

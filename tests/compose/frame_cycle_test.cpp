@@ -303,21 +303,24 @@ TEST_F(FrameCycleTest, InsideTheSourceWindowFromItsContentElsewhereFromTheScreen
     setBox(BoxId::SM, inside, {0, 75, 60, 40});
     setBox(BoxId::Aux1, outside, {130, 75, 60, 40});
     const WindowId id = openSource(EasyPal, "EasyPal - Digital SSTV", {160, 90, 800, 600});
-    desktop.setWindowContent(id, kMagenta);
     struct Case {
         const char* name;
         bool readsContent, shown;
         std::vector<QRect> fromContent, fromScreen;
         QColor capture, sm;
+        QColor content = kMagenta; // invalid: the window's content cannot be read
     };
     const QRect capture(170, 120, 400, 300);
     const Case cases[] = {
         {"content read", true, true, {capture, inside, strip}, {outside}, kMagenta, kMagenta},
+        // Not the screen there, which may show a window over it: the last picture stays.
+        {"content unreadable", true, true, {}, {outside}, kMagenta, kMagenta, QColor()},
         {"no content reading", false, true, {}, {capture, inside, outside, strip}, kGrey, kGrey},
         {"minimised: missing, from the stored place", true, false, {}, {}, kGrey, kGrey},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        desktop.setWindowContent(id, c.content);
         desktop.setReadsContent(c.readsContent);
         desktop.showWindow(id, c.shown);
         runCycle(); // takes up the window's state

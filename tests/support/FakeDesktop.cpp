@@ -77,12 +77,14 @@ void FakeDesktop::clearRecord() {
 
 bool FakeDesktop::windowContentOnto(WindowId id, const QRect& screenRect, QImage& dst, const QRect& dstRect) {
     const auto it = find(id);
-    if (!readsContent_ || it == windows_.end() || !it->shown || !it->rect.contains(screenRect)) {
+    const auto content = contents_.find(id);
+    if (!readsContent_ || it == windows_.end() || !it->shown || !it->rect.contains(screenRect) ||
+        (content != contents_.end() && !content->second.isValid())) {
         return false;
     }
     contentReads_.push_back(screenRect);
     QPainter painter(&dst);
-    if (const auto content = contents_.find(id); content != contents_.end()) {
+    if (content != contents_.end()) {
         painter.fillRect(dstRect, content->second);
     } else {
         painter.drawImage(dstRect, grab(screenRect));

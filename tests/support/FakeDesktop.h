@@ -33,8 +33,9 @@ public:
     void setBroken(bool broken) { broken_ = broken; }
     // A window minimised (false) or restored.
     void showWindow(WindowId id, bool shown);
-    // Gives a window content of its own, `colour` all over, read by windowContentOnto while
-    // `readsContent` is on; without it a window's content is its place on the screen picture.
+    // Gives a window content of its own, `colour` all over (none that can be read if it is
+    // invalid), read by windowContentOnto while `readsContent` is on; without it a window's
+    // content is its place on the screen picture.
     void setWindowContent(WindowId id, const QColor& colour) {
         contents_[id] = colour;
         contentChanged_ = true;
