@@ -369,7 +369,10 @@ bool X11Desktop::State::contentOnto(xcb_window_t window, const QRect& screenRect
     }
     xcb_free_pixmap(c, pixmap);
     if (pixels == nullptr) {
-        return false; // e.g. the window went in between
+        // The window went in between, or a new one took its id without being redirected:
+        // redirected again on the next attempt.
+        redirected = XCB_NONE;
+        return false;
     }
     if (clip == screenRect && layout.matchesRgb32()) {
         // The padding byte may hold anything; the stretch makes every pixel opaque.
@@ -428,6 +431,10 @@ bool X11Desktop::unchangedSinceLastAsked(WindowId window, const std::vector<QRec
         if (top != XCB_NONE) {
             d.windowDamage = xcb_generate_id(c);
             xcb_damage_create(c, d.windowDamage, top, XCB_DAMAGE_REPORT_LEVEL_BOUNDING_BOX);
+            // Told when it is destroyed: a window manager that starts again may frame the window
+            // in a new top level under the very same id, which is neither watched nor redirected.
+            const std::uint32_t events = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+            xcb_change_window_attributes(c, top, XCB_CW_EVENT_MASK, &events);
         }
         d.watched = top;
         changed = true;
@@ -439,7 +446,17 @@ bool X11Desktop::unchangedSinceLastAsked(WindowId window, const std::vector<QRec
     std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
     // Every event on this connection is read here: errors of requests nobody waits for too.
     while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
-        if ((event->response_type & 0x7f) == d.damageEvent + XCB_DAMAGE_NOTIFY) {
+        if ((event->response_type & 0x7f) == XCB_DESTROY_NOTIFY) {
+            const xcb_window_t gone = reinterpret_cast<const xcb_destroy_notify_event_t*>(event)->window;
+            if (gone == d.watched) {
+                d.watched = XCB_NONE;
+                d.windowDamage = XCB_NONE; // went with the window
+                changed = true;
+            }
+            if (gone == d.redirected) {
+                d.redirected = XCB_NONE;
+            }
+        } else if ((event->response_type & 0x7f) == d.damageEvent + XCB_DAMAGE_NOTIFY) {
             const auto* notify = reinterpret_cast<const xcb_damage_notify_event_t*>(event);
             if (notify->damage == d.windowDamage) {
                 changed = true;

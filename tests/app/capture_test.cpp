@@ -118,6 +118,41 @@ TEST(Capture, ShowsTheSourceWindowsOwnPixelsUnderACoverAndBeyondTheScreenEdge) {
     EXPECT_EQ(oculet.terminate(), 0);
 }
 
+// Under a window manager: a minimised source is missing until it is restored, and a window
+// manager that starts again (and frames the window anew) neither loses it nor warns.
+TEST(Capture, UnderAWindowManagerAMinimisedSourceIsMissingAndARestartedOneLosesNothing) {
+    struct Leave { ~Leave() { TestEnvironment::stopWindowManager(); } } noWindowManagerAfter;
+    ASSERT_TRUE(TestEnvironment::startWindowManager());
+    freshUser(settingsWithCapture());
+    auto easyPal = showWindow(QStringLiteral("EasyPal"), QRect(QPoint(400, 150), kSourceSize), quadrants());
+    OculetProcess oculet;
+    ASSERT_TRUE(oculet.start());
+    ASSERT_TRUE(oculet.waitForMainWindow());
+    ASSERT_TRUE(showsQuadrants(waitForFrame(showsQuadrants)));
+
+    easyPal->showMinimized();
+    ASSERT_TRUE(oculet.waitForMessageBox()) << "no warning while the source is minimised";
+    EXPECT_TRUE(oculet.answer(QStringLiteral("Return")));
+    easyPal->showNormal();
+    EXPECT_TRUE(showsQuadrants(waitForFrame(showsQuadrants, 3000))) << "the restored source was not taken up";
+
+    TestEnvironment::stopWindowManager();
+    ASSERT_TRUE(TestEnvironment::startWindowManager());
+    easyPal->move(300, 250);
+    QImage white(kSourceSize / 2, QImage::Format_RGB32);
+    white.fill(Qt::white);
+    const auto cover = showWindow(QStringLiteral("Browser"), {460, 370, 320, 240}, white);
+    waitForFrame();
+    EXPECT_TRUE(showsQuadrants(waitForFrame())) << "the source framed anew was not followed, or the cover shows";
+    QImage green(kSourceSize, QImage::Format_RGB32);
+    green.fill(Qt::green);
+    easyPal->setPixmap(QPixmap::fromImage(green));
+    EXPECT_TRUE(showsOnly(Qt::green, waitForFrame([](const QImage& f) { return showsOnly(Qt::green, f); }, 3000)))
+        << "a change in the source framed anew went unseen";
+    EXPECT_FALSE(oculet.waitForMessageBox(1000)) << "warned while the window manager started again";
+    EXPECT_EQ(oculet.terminate(), 0);
+}
+
 // On a display without Composite the screen is copied as before: the cover shows.
 TEST(Capture, WithoutCompositeTheScreenIsCopiedAndTheCoverShows) {
     QProcess xvfb;
