@@ -14,7 +14,6 @@
 #include <QDir>
 #include <QFile>
 #include <QPainter>
-#include <QtEndian>
 
 #include <gtest/gtest.h>
 
@@ -363,6 +362,8 @@ TEST_F(FrameCycleTest, AnUnchangedPictureIsNotCopiedAgainAndTheFirstChangeIsInTh
         {"still again", [] {}, false, kGreen, kBlue},
         {"under a box outside the window", [&] { desktop.fill(outside, kRed); }, true, kGreen, kRed},
         {"the window moved", [&] { desktop.moveWindow(id, {170, 90, 800, 600}); }, true, kGreen, kRed},
+        {"read from the screen", [&] { desktop.setReadsContent(false); }, true, kGrey, kRed},
+        {"still on the screen", [] {}, false, kGrey, kRed},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -183,6 +183,14 @@ TEST(X11Desktop, GrabCopiesTheScreenAndBlackBeyondItsEdges) {
                 EXPECT_NE(direct[i].pixel(5, 5), direct[i].pixel(30, 19)) << "a picture of two colours, not one";
             }
         }
+        // A copy fetched together is used once: the place is read afresh the next time.
+        desktop->prefetch({spots[0], spots[2]});
+        QImage once(40, 30, QImage::Format_RGB32);
+        ASSERT_TRUE(desktop->grabOnto(spots[0], once, once.rect()));
+        const Window green = makeWindow(spots[0], "grab green", true, 0x00ff00);
+        EXPECT_TRUE(pollUntil(3000, [&] { return desktop->grabOnto(spots[0], once, once.rect()) && allPixels(once, once.rect(), 0x00ff00); }));
+        XDestroyWindow(display(), green);
+        XSync(display(), False);
     }
 }
 

@@ -18,8 +18,9 @@ void FakeDesktop::fill(const QRect& screenRect, const QColor& colour) {
 }
 
 bool FakeDesktop::unchangedSinceLastAsked(WindowId window, const std::vector<QRect>& screenSpots) {
-    bool changed = window != watched_ || (window != 0 && contentChanged_);
     const std::optional<QRect> windowPlace = windowRect(window);
+    // A window that is not there cannot be watched: nothing is known to be unchanged.
+    bool changed = window != watched_ || (window != 0 && (contentChanged_ || !windowPlace));
     for (const QRect& painted : painted_) {
         changed = changed || (windowPlace && windowPlace->intersects(painted));
         changed = changed || std::any_of(screenSpots.begin(), screenSpots.end(),

@@ -4,7 +4,6 @@
 #include "tests/support/X11Probe.h"
 
 #include <QApplication>
-#include <QDir>
 
 #include <gtest/gtest.h>
 

@@ -23,7 +23,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
-#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>

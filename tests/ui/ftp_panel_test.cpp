@@ -28,6 +28,7 @@ TEST(FtpPanel, ControlsShowAndEditTheSettingsAndWebcamModeGreysTheFtpDetails) {
         settings.*field = box + tail;
     }
     settings.ftpOn = true;
+    settings.ftpInterval = 7;
     QStringList signalled;
     QObject::connect(&panel, &FtpPanel::closed, [&] { signalled << "closed"; });
     panel.openPanel();
@@ -39,9 +40,12 @@ TEST(FtpPanel, ControlsShowAndEditTheSettingsAndWebcamModeGreysTheFtpDetails) {
         edit->setText(QString(box) + "!");
         EXPECT_EQ(settings.*field, QString(box) + "!");
     }
-    panel.findChild<QCheckBox*>("ckCamOff")->setChecked(false);
+    auto* camOff = panel.findChild<QCheckBox*>("ckCamOff");
+    auto* interval = panel.findChild<QSpinBox*>("txtInterval");
+    EXPECT_TRUE(camOff->isChecked() && interval->value() == 7) << "the stored off picture switch and interval";
+    camOff->setChecked(false);
     EXPECT_EQ(settings.ftpOffPic, 0);
-    panel.findChild<QSpinBox*>("txtInterval")->setValue(15);
+    interval->setValue(15);
     EXPECT_EQ(settings.ftpInterval, 15);
     for (const bool ftp : {false, true}) {
         panel.findChild<QRadioButton*>(ftp ? "optFtp0" : "optFtp1")->click();

@@ -13,7 +13,6 @@
 #include <QApplication>
 #include <QEventLoop>
 #include <QPushButton>
-#include <QLabel>
 #include <QTimer>
 
 #include <gtest/gtest.h>
