@@ -285,7 +285,9 @@ TEST_F(FrameCycleTest, CopiesFromTheirPlacesStretchesOntoTheFrameAndWritesItInBo
     runCycle();
     EXPECT_EQ(QImage(dataBitmap()).pixelColor(10, 10), kGreen);
     EXPECT_EQ(entries(programFolder), QStringList({"Cam_1.bmp"})) << "nothing is left behind where writing failed";
-    // A desktop that cannot be read leaves the previous picture.
+    // A desktop that cannot be read leaves the previous picture, also while the window holds it.
+    const QImage held = cycle->pic1();
+    desktop.fill({170, 120, 400, 300}, kBlue);
     desktop.setBroken(true);
     runCycle();
     EXPECT_TRUE(areaIs(cycle->pic1(), {0, 0, 320, 70}, kGreen));

@@ -287,15 +287,17 @@ TEST(LastReceived, HugePicturesAreRefusedOrReadSmallWithoutEverBeingHeldWhole) {
 }
 
 TEST(LastReceived, DamagedOrHalfWrittenPicturesShowWhatTheyHoldAndBlackWhereTheyHoldNothing) {
-    // 4 x 2 pixels of one byte each, a table of white and red, and only the bottom row written.
-    const auto picture = decodeReceivedPicture(QByteArray::fromBase64(
-        "Qk0AAAAAAAAAAD4AAAAoAAAABAAAAAIAAAABAAgAAAAAAAAAAAAAAAAAAAAAAAIAAAAAAAAA////AAAA/wAByAEA"));
+    // 400 x 2 pixels of one byte each (wider than the frame), a table of white and red, and only
+    // the bottom row written: 200 red, 100 of colour 200, 100 white.
+    const auto picture = decodeReceivedPicture(
+        QByteArray::fromBase64("Qk0AAAAAAAAAAD4AAAAoAAAAkAEAAAIAAAABAAgAAAAAAAAAAAAAAAAAAAAAAAIAAAAAAAAA////AAAA/wA=") +
+        QByteArray(200, '\1') + QByteArray(100, '\xC8') + QByteArray(100, '\0'));
     ASSERT_TRUE(picture.has_value());
-    const QImage& frame = picture->frames.front();
-    EXPECT_EQ(frame.pixel(0, 1), qRgb(255, 0, 0));
-    EXPECT_EQ(frame.pixel(1, 1), qRgb(0, 0, 0)) << "colour 200 of 2";
-    EXPECT_EQ(frame.pixel(3, 1), qRgb(255, 255, 255));
-    EXPECT_TRUE(frame.pixel(0, 0) == qRgb(0, 0, 0) && frame.pixel(3, 0) == qRgb(0, 0, 0)) << "the row not given";
+    const QImage& frame = picture->frames.front(); // held 320 wide
+    EXPECT_EQ(frame.pixel(10, 1), qRgb(255, 0, 0));
+    EXPECT_EQ(frame.pixel(200, 1), qRgb(0, 0, 0)) << "colour 200 of 2";
+    EXPECT_EQ(frame.pixel(310, 1), qRgb(255, 255, 255));
+    EXPECT_TRUE(frame.pixel(10, 0) == qRgb(0, 0, 0) && frame.pixel(310, 0) == qRgb(0, 0, 0)) << "the row not given";
     // An animated GIF with a damaged screen size: the reader announces 0 x 107, the frames decode.
     const auto gif = decodeReceivedPicture(QByteArray::fromBase64(
         "R0lGODlhBAhrAIAAAP8AAAAA/yH/C05FVFNDQVJFMi4wAwGAAAAh+QQACgAAACwAAAQAAAAEAAACDQRBEARBEARBEARBEAUAIfkEAAoAAAAsAAAAAAQABAAAAg0MwzUMw3AMwzAMwzAFADs="));

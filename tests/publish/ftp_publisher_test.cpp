@@ -165,6 +165,7 @@ TEST_F(PublisherTest, ServerFaultsNeverLeaveThePublishedPictureMissingAndPublish
     server.stop();
     ASSERT_TRUE(publish(testFrame(seed)));
     ASSERT_TRUE(pollUntil(3000, [&] { return publisher->status().state == LinkState::Retrying; }));
+    EXPECT_GT(publisher->status().retryInSeconds, 0) << "the wait is not told";
     ASSERT_TRUE(server.start(port));
     ASSERT_TRUE(reconnected());
     ASSERT_TRUE(publish(testFrame(seed)));

@@ -55,9 +55,17 @@ TEST(FtpPanel, ControlsShowAndEditTheSettingsAndWebcamModeGreysTheFtpDetails) {
             EXPECT_EQ(panel.findChild<QWidget*>(name)->isEnabled(), ftp) << name;
         }
     }
+    // A host key is offered for trust only while the publisher holds one, and taken once.
+    auto* trust = panel.findChild<QPushButton*>("cmdTrustKey");
+    EXPECT_FALSE(trust->isVisible());
+    QObject::connect(&panel, &FtpPanel::hostKeyAccepted, [&](const QString& key) { signalled << key; });
+    panel.offerHostKey(QStringLiteral("SHA256:k3y"));
+    ASSERT_TRUE(trust->isVisible() && trust->toolTip().contains(QStringLiteral("SHA256:k3y")));
+    trust->click();
+    EXPECT_FALSE(trust->isVisible());
     panel.findChild<QPushButton*>("cmdCloseFtp")->click();
     EXPECT_FALSE(panel.isVisible());
-    EXPECT_EQ(signalled, QStringList{"closed"});
+    EXPECT_EQ(signalled, QStringList({"SHA256:k3y", "closed"}));
 }
 
 TEST(FtpPanel, TheLoginBoxShowsAndSwitchesTheAutostartEntry) {

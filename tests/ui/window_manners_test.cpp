@@ -56,6 +56,7 @@ TEST(StatusMark, SaysThePublishingStateInTheChosenLanguageWithoutBreakingANumber
     mark.showStatus({LinkState::Retrying, 4, QStringLiteral("530 Login incorrect"), {}});
     EXPECT_EQ(mark.text(), QStringLiteral("neu in 4\u00A0s"));
     EXPECT_EQ(mark.toolTip(), QStringLiteral("neu in 4 s\n530 Login incorrect"));
+    EXPECT_NE(mark.palette().color(QPalette::WindowText), QColor(Qt::black)) << "the state not told by its colour";
     // A language chosen later words the state that stands.
     texts.set(Text::StatusRetrying, QStringLiteral("reintento en %1 s"));
     mark.applyTexts(texts);

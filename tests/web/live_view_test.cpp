@@ -330,6 +330,8 @@ TEST(LiveViewServer, ViewersGetTheJpegThePublishStepWrites) {
     const quint16 port = view.port();
     const QByteArray auth = "Authorization: Basic " + QByteArray("x:pw").toBase64() + "\r\n";
 
+    int viewers = 0;
+    QObject::connect(&view, &LiveView::viewersChanged, [&](int count) { viewers = count; });
     const int stream = connectTo(port);
     sendAll(stream, "GET /stream.mjpg HTTP/1.0\r\n" + auth + "\r\n");
     const QImage red = colourFrame(Qt::red);
@@ -359,6 +361,8 @@ TEST(LiveViewServer, ViewersGetTheJpegThePublishStepWrites) {
     view.showHeldFrame(colourFrame(Qt::blue));
     EXPECT_TRUE(publish.uploaded.isEmpty()) << "a held frame was published";
     const QByteArray streamed = readUntil(stream, 3s, [](const QByteArray& b) { return streamedPictures(b).size() >= 2; });
+    view.showHeldFrame(colourFrame(Qt::blue));
+    EXPECT_EQ(viewers, 1) << "the number of viewers was not told";
     ::close(stream);
     EXPECT_TRUE(streamed.startsWith("HTTP/1.1 200"));
     EXPECT_TRUE(streamed.contains("multipart/x-mixed-replace; boundary=oculetframe"));
