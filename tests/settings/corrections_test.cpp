@@ -52,7 +52,6 @@ TEST(Corrections, EachStoredValueIsHeldWhereTheProgramCanUseIt) {
         {[](Settings& s) -> int& { return source<Aux1Box>(s).height; }, 20000, 1080},
         {[](Settings& s) -> int& { return source<Aux1Box>(s).width; }, 20000, 1920},
         {[](Settings& s) -> int& { return source<SignalMeterBox>(s).width; }, INT_MIN, 0},
-        {[](Settings& s) -> int& { return source<SignalMeterBox>(s).left; }, -1, -1, kLeftOfZero},
         {[](Settings& s) -> int& { return source<SignalMeterBox>(s).left; }, -1280, -1280, kLeftOfZero}, // its edge
         // The current program's signal meter alone is also kept off negative coordinates.
         {[](Settings& s) -> int& { return source<SignalMeterBox, 0>(s).left; }, -1, 0, kLeftOfZero},
