@@ -88,6 +88,7 @@ TEST(SettingsFile, Utf16IsReadAndKeptAndTextWithoutAnySectionIsRefused) {
     EXPECT_EQ(ini->serialise(), QByteArray("\xff\xfe") + QByteArray(reinterpret_cast<const char*>(written.utf16()),
                                                                       written.size() * 2));
     EXPECT_EQ(IniFile::fromBytes("\xef\xbb\xbf[a]\nk=1\n")->value("a", "k"), QStringLiteral("1"));
+    EXPECT_EQ(IniFile::fromBytes("[a]\r\nk=1\r\nj=2\n")->value("a", "k"), QStringLiteral("1")) << "CR LF among LF";
 
     ASSERT_TRUE(writeFile(dir + "/sectionless.ini", "host=example.org\npassword=secret\n"));
     ASSERT_TRUE(writeFile(dir + "/utf16-without-mark.ini", utf16.mid(2)));
