@@ -82,6 +82,8 @@ TEST(RegionEditor, AHeldNudgeButtonRepeatsEveryHalfSecondAndThePollReadsItBack) 
     QTimer::singleShot(1250, &held, &QEventLoop::quit);
     held.exec();
     emit up->released();
+    QTimer::singleShot(600, &held, &QEventLoop::quit); // and nothing more once it is let go
+    held.exec();
     // From where the picture is taken (the window's left 100 + 10): 110 + 1 + 2 x 15.
     EXPECT_EQ(scene.child<QLabel>("lblX")->text(), QStringLiteral("141"));
 }
