@@ -55,6 +55,15 @@ QByteArray settingsWithCapture() {
         .arg(kOffset.x()).arg(kOffset.y()).toUtf8();
 }
 
+// A fresh user's Oculet started with the radio program's window at `corner`, once a frame shows it.
+std::unique_ptr<QLabel> startOnSource(OculetProcess& oculet, QPoint corner) {
+    freshUser(settingsWithCapture());
+    auto easyPal = showWindow(QStringLiteral("EasyPal"), QRect(corner, kSourceSize), quadrants());
+    EXPECT_TRUE(oculet.start() && oculet.waitForMainWindow());
+    EXPECT_TRUE(showsQuadrants(waitForFrame(showsQuadrants)));
+    return easyPal;
+}
+
 TEST(Capture, FollowsTheSourceWindowAndCarriesOnWithoutIt) {
     freshUser(settingsWithCapture());
     QImage blue(kStored.size(), QImage::Format_RGB32);
@@ -84,12 +93,9 @@ TEST(Capture, FollowsTheSourceWindowAndCarriesOnWithoutIt) {
 // The frame is the source window's own picture: a browser over its middle and its half beyond
 // the screen's right edge never show.
 TEST(Capture, ShowsTheSourceWindowsOwnPixelsUnderACoverAndBeyondTheScreenEdge) {
-    freshUser(settingsWithCapture());
-    auto easyPal = showWindow(QStringLiteral("EasyPal"), QRect(QPoint(1600, 150), kSourceSize), quadrants());
     OculetProcess oculet;
-    ASSERT_TRUE(oculet.start());
-    ASSERT_TRUE(oculet.waitForMainWindow());
-    ASSERT_TRUE(showsQuadrants(waitForFrame(showsQuadrants)));
+    const auto easyPal = startOnSource(oculet, {1600, 150});
+    ASSERT_FALSE(testing::Test::HasFailure());
     QImage white(kSourceSize / 2, QImage::Format_RGB32);
     white.fill(Qt::white);
     const auto cover = showWindow(QStringLiteral("Browser"), {1700, 300, 200, 120}, white);
@@ -103,12 +109,9 @@ TEST(Capture, ShowsTheSourceWindowsOwnPixelsUnderACoverAndBeyondTheScreenEdge) {
 TEST(Capture, UnderAWindowManagerAMinimisedSourceIsMissingAndARestartedOneLosesNothing) {
     struct Leave { ~Leave() { TestEnvironment::stopWindowManager(); } } noWindowManagerAfter;
     ASSERT_TRUE(TestEnvironment::startWindowManager());
-    freshUser(settingsWithCapture());
-    auto easyPal = showWindow(QStringLiteral("EasyPal"), QRect(QPoint(400, 150), kSourceSize), quadrants());
     OculetProcess oculet;
-    ASSERT_TRUE(oculet.start());
-    ASSERT_TRUE(oculet.waitForMainWindow());
-    ASSERT_TRUE(showsQuadrants(waitForFrame(showsQuadrants)));
+    const auto easyPal = startOnSource(oculet, {400, 150});
+    ASSERT_FALSE(testing::Test::HasFailure());
 
     easyPal->showMinimized();
     ASSERT_TRUE(oculet.waitForMessageBox()) << "no warning while the source is minimised";
