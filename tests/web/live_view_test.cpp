@@ -318,6 +318,7 @@ TEST(LiveViewServer, OffByDefaultThenOnLoopbackOnlyAndAPortInUseIsReported) {
 }
 
 TEST(LiveViewServer, ViewersGetTheJpegThePublishStepWrites) {
+    int viewers = 0; // outlives the view, which tells the count once more as it stops
     QTemporaryDir folder;
     Settings settings;
     settings.webOn = true;
@@ -330,7 +331,6 @@ TEST(LiveViewServer, ViewersGetTheJpegThePublishStepWrites) {
     const quint16 port = view.port();
     const QByteArray auth = "Authorization: Basic " + QByteArray("x:pw").toBase64() + "\r\n";
 
-    int viewers = 0;
     QObject::connect(&view, &LiveView::viewersChanged, [&](int count) { viewers = count; });
     const int stream = connectTo(port);
     sendAll(stream, "GET /stream.mjpg HTTP/1.0\r\n" + auth + "\r\n");
